@@ -1,0 +1,119 @@
+#include "app/install_options.h"
+
+#include "app/install_folder.h"
+#include "framework/text.h"
+#include "variants/variant.h"
+
+#include <cwchar>
+
+namespace {
+
+// The switches other than "/silent" are searched in a 520-character copy of the command line.
+constexpr size_t kWorkingCopySize = 520;
+// A value is cut after 260 characters counted from the start of its switch.
+constexpr size_t kSwitchSpan = 260;
+
+int ReadNumber(const wchar_t* value)
+{
+    return static_cast<int>(wcstol(value, nullptr, 10));
+}
+
+// Reads the switch `name` into `value`; returns 0 when the switch is absent.
+int ReadSwitch(const wchar_t* workingCopy, const wchar_t* name, wchar_t* value, size_t valueSize)
+{
+    const wchar_t* found = FindSwitch(workingCopy, name);
+    if (found == nullptr)
+        return 0;
+    ReadSwitchValue(found, wcslen(name), value, valueSize);
+    return 1;
+}
+
+void ReadPathSwitch(const wchar_t* workingCopy, const wchar_t* name, wchar_t (&field)[kFolderBufferSize])
+{
+    if (ReadSwitch(workingCopy, name, field, kFolderBufferSize) && field[0] != L'\0')
+        UnquoteValue(field);
+}
+
+void ReadNumberSwitch(const wchar_t* workingCopy, const wchar_t* name, int& field)
+{
+    wchar_t value[kSwitchSpan + 1];
+    if (ReadSwitch(workingCopy, name, value, kSwitchSpan + 1))
+        field = ReadNumber(value);
+}
+
+void SelectAssociations(InstallOptions& options, int choice)
+{
+    int selected = choice == 1 ? kImageRows : choice == 2 ? kAssocSlots : 0;
+    for (int slot = 0; slot < kAssocSlots; ++slot)
+        options.assocSelection[slot] = slot < selected ? 1 : 0;
+    options.associate = selected > 0 ? 1 : 0;
+}
+
+void TrimTrailingBlanks(wchar_t* text)
+{
+    size_t len = wcslen(text);
+    while (len > 0 && text[len - 1] == L' ')
+        text[--len] = L'\0';
+}
+
+}  // namespace
+
+const wchar_t* FindSwitch(const wchar_t* commandLine, const wchar_t* name)
+{
+    return wcsstr(commandLine, name);
+}
+
+void ReadSwitchValue(const wchar_t* found, size_t nameLength, wchar_t* value, size_t valueSize)
+{
+    size_t span = wcsnlen(found, kSwitchSpan);
+    size_t out = 0;
+    for (size_t pos = nameLength; pos < span && found[pos] != L'/' && out + 1 < valueSize; ++pos)
+        value[out++] = found[pos];
+    value[out] = L'\0';
+}
+
+void UnquoteValue(wchar_t* value)
+{
+    TrimTrailingBlanks(value);
+    size_t len = wcslen(value);
+    if (len > 0 && value[len - 1] == L'"')
+        value[--len] = L'\0';
+    if (value[0] == L'"')
+        wmemmove(value, value + 1, len);  // moves the terminator too
+    TrimTrailingBlanks(value);
+}
+
+void ReadSwitches(const wchar_t* commandLine, InstallOptions& options)
+{
+    wchar_t work[kWorkingCopySize];
+    CopyTextN(work, kWorkingCopySize, commandLine, kWorkingCopySize - 1);
+
+    ReadPathSwitch(work, L"/folder=", options.installFolder);
+    ReadNumberSwitch(work, L"/desktop=", options.desktopShortcut);
+    ReadNumberSwitch(work, L"/thumbs=", options.thumbsShortcut);
+    ReadNumberSwitch(work, L"/group=", options.groupShortcuts);
+    ReadNumberSwitch(work, L"/allusers=", options.allUsers);
+
+    int assocChoice = 0;
+    ReadNumberSwitch(work, L"/assoc=", assocChoice);
+    SelectAssociations(options, assocChoice);
+
+    // The 64-bit build looks for the switch too, but its association writer has no use for it.
+    bool assocAllUsers = FindSwitch(work, L"/assocallusers") != nullptr;
+    if constexpr (variant::kIs32Bit)
+        options.assocAllUsers = assocAllUsers ? 1 : 0;
+
+    ReadPathSwitch(work, L"/ini=", options.iniFolder);
+}
+
+void BuildSilentOptions(const wchar_t* commandLine, InstallOptions& options)
+{
+    options = InstallOptions{};
+    options.silent = 1;
+    options.caption = variant::kSetupTitle;
+    if (!FindEarlierInstallation(options.installFolder, kFolderBufferSize)) {
+        DefaultInstallFolder(options.installFolder, kFolderBufferSize);
+        CopyText(options.iniFolder, variant::kDefaultIniFolder);
+    }
+    ReadSwitches(commandLine, options);
+}

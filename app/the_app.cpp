@@ -1,0 +1,99 @@
+#include "app/the_app.h"
+
+#include "app/exit_codes.h"
+#include "app/install_options.h"
+#include "app/messages.h"
+#include "engine/install_log.h"
+#include "engine/install_run.h"
+#include "framework/text.h"
+#include "variants/variant.h"
+
+#include <commctrl.h>
+
+#include <cwchar>
+
+
+int SystemLibraryPath(const wchar_t* fileName, wchar_t* out, size_t outSize)
+{
+    UINT len = GetSystemDirectoryW(out, static_cast<UINT>(outSize));
+    if (len == 0 || len >= outSize)
+        return 0;
+    return AppendBackslash(out, outSize) && AppendText(out, outSize, fileName);
+}
+
+void RestrictDllSearch()
+{
+    wchar_t kernelPath[MAX_PATH];
+    if (!SystemLibraryPath(L"kernel32.dll", kernelPath, MAX_PATH))
+        return;
+    HMODULE kernel = GetModuleHandleW(kernelPath);
+    if (kernel == nullptr)
+        return;
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    auto setDirectories = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    // Older Windows lacks it; the program then carries on with the ordinary search.
+    if (setDirectories != nullptr)
+        setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+TheApp::~TheApp() = default;
+
+void TheApp::ApplyVisualStyles()
+{
+    if (!m_uxTheme) {
+        wchar_t path[MAX_PATH];
+        if (!SystemLibraryPath(L"UxTheme.dll", path, MAX_PATH))
+            return;
+        m_uxTheme.Reset(LoadLibraryW(path));
+        if (!m_uxTheme)
+            return;
+    }
+    // Themed non-client areas and themed controls.
+    constexpr DWORD kThemeNonClientAndControls = 3;
+    using SetThemeAppPropertiesFn = void(WINAPI*)(DWORD);
+    auto setProperties = reinterpret_cast<SetThemeAppPropertiesFn>(
+        reinterpret_cast<void*>(GetProcAddress(m_uxTheme.Get(), "SetThemeAppProperties")));
+    if (setProperties != nullptr)
+        setProperties(kThemeNonClientAndControls);
+}
+
+int TheApp::InitInstance()
+{
+    InstallLog::FixLocation();
+    RestrictDllSearch();
+    if constexpr (variant::kIs32Bit)
+        ApplyVisualStyles();
+
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), 0xFF};
+    InitCommonControlsEx(&controls);
+
+    const wchar_t* commandLine = GetCommandLineW();
+    if (wcsstr(commandLine, L"/silent") != nullptr)
+        RunSilent(commandLine);
+    else
+        RunWizard();
+    return 0;
+}
+
+void TheApp::RunSilent(const wchar_t* commandLine)
+{
+    if (FindWindowW(variant::kProductWindowClass, nullptr) != nullptr) {
+        wchar_t warning[260];
+        LoadMessage(IDS_PRODUCT_RUNNING, warning, 260);
+        InstallLog::Append(warning);
+        SetExitCode(kExitProductRunning);
+        return;
+    }
+    InstallOptions options;
+    BuildSilentOptions(commandLine, options);
+    SetupExitCode outcome = kExitInstalled;
+    RunInstall(options, outcome);
+    SetExitCode(outcome);
+}
+
+void TheApp::RunWizard()
+{
+    // The interactive wizard is not part of this program yet: nothing is installed.
+    SetExitCode(kExitLeftWizard);
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The setup application: hardens the process, then runs the silent install or the wizard.
+#include "framework/application.h"
+#include "framework/handles.h"
+
+#include <windows.h>
+
+class TheApp : public Application {
+public:
+    ~TheApp() override;
+    // InitInstance: runs the silent install or the wizard; always 0.
+    int InitInstance() override;
+
+private:
+    void RunSilent(const wchar_t* commandLine);
+    void RunWizard();
+    void ApplyVisualStyles();
+
+    LOGFONTW m_headingFont{};
+    // Kept loaded for the whole run once the visual-styles call was made.
+    LibraryModule m_uxTheme;
+};
+
+// Restricts the DLL search path to the system folder where Windows offers that.
+void RestrictDllSearch();
+// Full path of a library in the system folder; 0 when it does not fit.
+int SystemLibraryPath(const wchar_t* fileName, wchar_t* out, size_t outSize);

@@ -1,0 +1,69 @@
+#include "engine/install_log.h"
+
+#include "framework/handles.h"
+#include "framework/text.h"
+#include "variants/variant.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr size_t kLogPathSize = 600;
+wchar_t g_logPath[kLogPathSize] = L"Pictarn_Install.log";
+
+// Text outside ASCII (a folder path) is written as UTF-8; ASCII stays byte for byte.
+void WriteUtf8(FILE* file, const wchar_t* text)
+{
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 1)
+        return;
+    char* buffer = static_cast<char*>(malloc(static_cast<size_t>(bytes)));
+    if (buffer == nullptr)
+        return;
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, bytes, nullptr, nullptr);
+    fputs(buffer, file);
+    free(buffer);
+}
+
+}  // namespace
+
+void InstallLog::FixLocation()
+{
+    wchar_t folder[kLogPathSize];
+    DWORD len = GetCurrentDirectoryW(kLogPathSize, folder);
+    if (len == 0 || len >= kLogPathSize)
+        return;  // keeps the plain file name, relative to the current directory
+    AppendBackslash(folder);
+    if (AppendText(folder, variant::kLogFileName))
+        CopyText(g_logPath, folder);
+}
+
+const wchar_t* InstallLog::Path()
+{
+    return g_logPath;
+}
+
+void InstallLog::Append(const wchar_t* text)
+{
+    // Text mode turns every line feed, those inside the message too, into CR LF.
+    StdioFile file(_wfopen(g_logPath, L"a"));
+    if (!file)
+        return;
+
+    wchar_t date[256] = L"";
+    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, date, 256);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t time[16];
+    FormatText(time, 16, L"%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
+
+    WriteUtf8(file.Get(), date);
+    fputs(" - ", file.Get());
+    WriteUtf8(file.Get(), time);
+    fputs(": ", file.Get());
+    WriteUtf8(file.Get(), text);
+    fputs("\n------------------------------------------------\n", file.Get());
+}

@@ -1,0 +1,12 @@
+#pragma once
+// The install log: a silent run's warnings and failures, each appended as a dated entry.
+
+class InstallLog {
+public:
+    // Fixes the log's place as the current directory at start-up, so that every entry lands
+    // there even after the install run has made the installation folder current.
+    static void FixLocation();
+    // Appends "<date> - <time>: <text>" and a separator line; opens and closes the file each time.
+    static void Append(const wchar_t* text);
+    static const wchar_t* Path();
+};

@@ -1,0 +1,78 @@
+#pragma once
+// Move-only owners, one per kind of handle; each closes its handle on every path.
+#include <windows.h>
+
+#include <cstdio>
+#include <utility>
+
+template <typename Traits>
+class UniqueResource {
+public:
+    using Handle = typename Traits::Handle;
+
+    UniqueResource() = default;
+    explicit UniqueResource(Handle handle) : m_handle(handle) {}
+    ~UniqueResource() { Reset(); }
+
+    UniqueResource(UniqueResource&& other) noexcept : m_handle(other.Release()) {}
+    UniqueResource& operator=(UniqueResource&& other) noexcept
+    {
+        if (this != &other)
+            Reset(other.Release());
+        return *this;
+    }
+    UniqueResource(const UniqueResource&) = delete;
+    UniqueResource& operator=(const UniqueResource&) = delete;
+
+    Handle Get() const { return m_handle; }
+    bool Valid() const { return Traits::IsValid(m_handle); }
+    explicit operator bool() const { return Valid(); }
+
+    // For out-parameters of API calls: closes what is held and hands out the slot.
+    Handle* Receive()
+    {
+        Reset();
+        return &m_handle;
+    }
+    Handle Release() { return std::exchange(m_handle, Traits::Invalid()); }
+    void Reset(Handle handle = Traits::Invalid())
+    {
+        if (Traits::IsValid(m_handle))
+            Traits::Close(m_handle);
+        m_handle = handle;
+    }
+
+private:
+    Handle m_handle = Traits::Invalid();
+};
+
+template <typename H, typename Closer>
+struct NullIsInvalid {
+    using Handle = H;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { Closer{}(h); }
+};
+
+struct RegCloseKeyCall { void operator()(HKEY key) const { RegCloseKey(key); } };
+struct FreeLibraryCall { void operator()(HMODULE module) const { FreeLibrary(module); } };
+struct FcloseCall { void operator()(FILE* file) const { fclose(file); } };
+struct DeleteDcCall { void operator()(HDC dc) const { DeleteDC(dc); } };
+
+struct CloseHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(Handle h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+    static void Close(Handle h) { CloseHandle(h); }
+};
+
+// Registry key, closed with RegCloseKey.
+using RegKey = UniqueResource<NullIsInvalid<HKEY, RegCloseKeyCall>>;
+// Loaded module, released with FreeLibrary.
+using LibraryModule = UniqueResource<NullIsInvalid<HMODULE, FreeLibraryCall>>;
+// C runtime stream, closed with fclose.
+using StdioFile = UniqueResource<NullIsInvalid<FILE*, FcloseCall>>;
+// Kernel object (file, process), closed with CloseHandle.
+using KernelHandle = UniqueResource<CloseHandleTraits>;
+// Created device context, deleted with DeleteDC.
+using CreatedDc = UniqueResource<NullIsInvalid<HDC, DeleteDcCall>>;

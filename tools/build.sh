@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds both deliverables (and their tests) into build/x64 and build/x86, and copies the
+# deliverables to dist/. Usage: tools/build.sh [build-folder [dist-folder]]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+dist=${2:-$root/dist}
+"$root/tools/fetch-minizip.sh" "$build/third_party/minizip"
+for target in x86_64:x64 i686:x86; do
+    triple=${target%%:*}
+    arch=${target##*:}
+    cmake -S "$root" -B "$build/$arch" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triple.cmake" \
+        -DPT_MINIZIP_DIR="$build/third_party/minizip" >/dev/null
+    cmake --build "$build/$arch" -j "$(nproc)"
+done
+mkdir -p "$dist"
+cp "$build/x64/pt_setup64.exe" "$build/x86/pt_setup32.exe" "$dist/"
+echo "Built: $dist/pt_setup64.exe $dist/pt_setup32.exe"

@@ -1,0 +1,539 @@
+#!/usr/bin/env python3
+"""Builds the stand-in Pictarn product zip from the compiled stand-in programs.
+
+Usage: make_payload.py --arch x64|x86 --bin-dir DIR --out FILE
+
+The output is byte-for-byte reproducible: fixed order, dates and attributes,
+and all generated content comes from fixed seeds.
+"""
+import argparse
+import os
+import struct
+import sys
+import zlib
+
+# The installer and its tests rely on these exact totals.
+EXPECTED = {"x64": (37, 7_230_823), "x86": (36, 5_919_997)}
+
+# Programs are padded to fixed, realistic sizes so the totals do not depend on the compiler.
+PROGRAM_SIZES = {
+    "x64": {"main": 3_518_976, "uninstall": 131_584, "plugin64": 474_624},
+    "x86": {"main": 2_722_816, "uninstall": 118_272},
+}
+ICONS_DLL_SIZE = 226_816
+DATA_PLUGINS = [("Effects.dll", 412_160), ("Formats.dll", 655_872),
+                ("Metadata.dll", 198_656), ("Slideshow.dll", 287_744)]
+
+DOS_DATE = ((2024 - 1980) << 9) | (5 << 5) | 1   # 2024-05-01
+DOS_TIME = 12 << 11                               # 12:00:00
+ATTR_DIR, ATTR_FILE = 0x10, 0x20                  # FILE_ATTRIBUTE_DIRECTORY / _ARCHIVE
+
+WORDS = (b"image picture viewer thumbnail folder file open save print zoom rotate crop resize color "
+         b"palette bitmap jpeg png tiff gif slideshow window toolbar button menu option plugin language "
+         b"effect filter sharpen blur brightness contrast gamma histogram metadata exif comment batch "
+         b"convert rename scan capture screen clipboard copy paste undo redo select area canvas border "
+         b"frame").split()
+
+
+class Lcg:
+    """Small seeded generator so the content never depends on Python's random module."""
+
+    def __init__(self, seed):
+        self.s = (seed * 2862933555777941757 + 3037000493) & 0xFFFFFFFFFFFFFFFF
+
+    def next(self):
+        self.s = (self.s * 6364136223846793005 + 1442695040888963407) & 0xFFFFFFFFFFFFFFFF
+        return self.s >> 32
+
+    def below(self, n):
+        return self.next() % n
+
+
+def filler(name, size, header=b""):
+    """Deterministic data that deflates to roughly half, like real binaries and help files."""
+    r = Lcg(zlib.crc32(name.encode()))
+    out = bytearray(header)
+    rec = 0
+    while len(out) < size:
+        k = r.below(10)
+        if k < 4:      # text-like runs
+            out += b" ".join(WORDS[r.below(len(WORDS))] for _ in range(4 + r.below(12))) + b"\r\n"
+        elif k < 7:    # table-like records
+            for _ in range(2 + r.below(6)):
+                rec += 1 + r.below(3)
+                out += struct.pack("<IHHI", rec, r.below(64), 0x10 * r.below(4), r.next())
+        else:          # noise
+            out += b"".join(struct.pack("<I", r.next()) for _ in range(2 + r.below(10)))
+    return bytes(out[:size])
+
+
+def padded(path, size):
+    """A compiled file with deterministic overlay data appended up to an exact size."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if len(data) > size:
+        sys.exit(f"make_payload: {path} is {len(data)} bytes, more than its slot of {size}")
+    return data + filler(os.path.basename(path), size - len(data))
+
+
+def crlf(text):
+    return text.strip("\n").replace("\n", "\r\n").encode("ascii") + b"\r\n"
+
+
+# ---------------------------------------------------------------- text files
+
+ABOUT = """
+Pictarn 4.58
+============
+
+Pictarn is a small and fast picture viewer for Windows. It shows, browses,
+converts and prints pictures in all common formats and runs well on old and
+new computers alike.
+
+Copyright (C) 2003-2024 Zorvan Kettu. All rights reserved.
+
+Pictarn is free for private, non-commercial and educational use. Companies,
+public offices and other commercial users need a licence; see the web page
+for prices and volume licences.
+
+The program is provided "as is", without warranty of any kind. The author is
+not liable for any damage caused by using or being unable to use Pictarn.
+
+Thanks to everybody who translated Pictarn, wrote plug-ins, drew toolbar
+skins and sent bug reports over the years.
+"""
+
+OPTIONS = """
+Pictarn options
+===============
+
+All settings live in the file Pictarn.ini. By default it is kept in the user's
+application data folder; put an empty file named Pictarn.ini beside
+pt_main64.exe (or pt_main32.exe) to run Pictarn portable from that folder.
+
+[Viewing]
+FitToWindow=1          ; 0 = original size, 1 = fit large pictures, 2 = fit all
+Center=1               ; center the picture in the window
+Background=808080      ; window background colour (RRGGBB)
+Smooth=1               ; smooth resampling when zooming
+LoopFolder=1           ; continue at the first file after the last one
+SortBy=0               ; 0 = name, 1 = date, 2 = size, 3 = type
+
+[Fullscreen]
+HideCursor=1           ; hide the mouse cursor after two seconds
+ShowInfo=0             ; show file name and size in a corner
+
+[Slideshow]
+Delay=3000             ; time per picture in milliseconds
+Random=0               ; random order
+Repeat=1               ; start again at the end
+
+[Toolbar]
+Skin=gnome-colors-human_48.png
+Visible=1
+
+[Language]
+File=                  ; empty = English, else a file from the Languages folder
+
+[Files]
+Associations=          ; set by the setup program; change it in Options > Associations
+RecentCount=10         ; number of files in the File > Recent menu
+"""
+
+PLUGINS = """
+Pictarn plug-ins
+================
+
+Plug-ins extend Pictarn with more formats, effects and tools. They are kept
+in the Plugins folder below the program folder and are loaded on demand.
+
+Icons.dll       icons for file types and the thumbnail view
+Effects.dll     extra effects: emboss, oil paint, old photo, vignette
+Formats.dll     additional formats: camera RAW, OpenEXR, PSD layers, WebP
+Metadata.dll    reading and writing of EXIF, IPTC and XMP data
+Slideshow.dll   slideshow export as stand-alone program or screen saver
+pt_plugin64.exe helper for 32-bit plug-ins used by the 64-bit version
+
+A plug-in is disabled by moving it out of the Plugins folder. Pictarn looks
+for new plug-ins each time it starts.
+"""
+
+LANGUAGE_FILES = ["Dansk.ini", "Deutsch.ini", "Espanol.ini", "Francais.ini",
+                  "Italiano.ini", "Nederlands.ini"]
+
+LANGUAGES = """
+Pictarn languages
+=================
+
+Pictarn speaks English out of the box. More languages come as text files in
+the Languages folder:
+
+""" + "".join(f"  {n}\n" for n in LANGUAGE_FILES) + """
+Choose a language in Options > Language. The change is applied at once.
+
+To translate Pictarn into a new language, copy one of the files, rename it
+after your language and translate the text to the right of each "=" sign.
+Keep the keys on the left unchanged. Please send finished translations to
+Zorvan Kettu so that they can be included in the next version.
+"""
+
+README = """
+Pictarn 4.58 - read me
+======================
+
+Installation
+------------
+Run the setup program and follow the steps. The setup program copies the
+files, creates shortcuts on the desktop and in the Start menu and, if you
+wish, associates picture file types with Pictarn.
+
+Uninstall with "Apps & features" in the Windows settings or with
+pt_uninstall.exe in the program folder.
+
+Files
+-----
+pt_main64.exe / pt_main32.exe   the program
+pt_main32.chm                   help
+pt_uninstall.exe                uninstaller
+pt_about.txt                    licence and copyright
+pt_changes.txt                  version history
+pt_options.txt                  settings in Pictarn.ini
+pt_plugins.txt                  plug-ins
+pt_languages.txt                translations
+Languages\\                      language files
+Plugins\\                        plug-ins
+Html\\                           templates for web page export
+Toolbars\\                       toolbar skins
+
+System requirements
+-------------------
+Windows 7 or newer, 32-bit or 64-bit. About 20 MB of disk space.
+
+Contact
+-------
+Zorvan Kettu, Pictarn support. Please describe problems as exactly as you
+can and attach the file Pictarn.ini.
+"""
+
+CHANGES = [
+    "Fixed: crash when opening very large TIFF files",
+    "Fixed: wrong colours in some CMYK JPEG files",
+    "Fixed: slideshow did not remember the last delay",
+    "Fixed: thumbnails of rotated camera pictures were shown sideways",
+    "Fixed: print preview cut off the right margin on some printers",
+    "Fixed: file associations were lost after a Windows update",
+    "Fixed: GIF animations played too fast",
+    "Fixed: batch rename skipped files with very long names",
+    "Fixed: full screen mode opened on the wrong monitor",
+    "Fixed: EXIF dates were shown in the wrong time zone",
+    "Fixed: clipboard paste of pictures from web browsers",
+    "Fixed: crop tool left a one pixel border",
+    "Improved: faster loading of large JPEG files",
+    "Improved: thumbnail cache uses less memory",
+    "Improved: sharper resizing with the Lanczos filter",
+    "Improved: scanner support for more devices",
+    "Improved: high-DPI display of toolbars and dialogs",
+    "Improved: batch conversion can keep the folder structure",
+    "Improved: web page export creates cleaner HTML",
+    "Improved: colour correction dialog shows a live preview",
+    "Added: lossless JPEG rotation",
+    "Added: option to sort by date taken",
+    "Added: WebP and HEIC reading (with the Formats plug-in)",
+    "Added: histogram window",
+    "Added: screen capture of a selected area",
+    "Added: new toolbar skins",
+    "Added: Danish and Dutch translations",
+    "Added: multi-page TIFF saving",
+    "Added: keyboard shortcut editor",
+    "Added: compare two pictures side by side",
+    "Changed: the setup program can install for the current user only",
+    "Changed: settings are kept in the application data folder by default",
+]
+
+
+def changes():
+    r = Lcg(458)
+    lines = ["Pictarn version history", "=======================", ""]
+    for minor in range(58, -1, -1):
+        year = 2024 - (58 - minor) // 4
+        lines.append(f"Version 4.{minor:02d} ({year})")
+        picked, count = [], 3 + r.below(5)
+        while len(picked) < count:
+            item = CHANGES[r.below(len(CHANGES))]
+            if item not in picked:
+                picked.append(item)
+        lines += ["- " + item for item in sorted(picked)]
+        lines.append("")
+    return "\n".join(lines)
+
+
+# ---------------------------------------------------------------- languages
+
+UI_KEYS = ["File", "Open", "Save", "SaveAs", "Print", "Exit", "Edit", "Copy", "Paste", "Undo",
+           "View", "ZoomIn", "ZoomOut", "Fullscreen", "Slideshow", "Image", "Rotate", "Resize",
+           "Crop", "Options", "Help", "About", "Next", "Previous", "Delete", "Cancel"]
+TRANSLATIONS = {
+    "Dansk": "Filer|Aabn|Gem|Gem som|Udskriv|Afslut|Rediger|Kopier|Indsaet|Fortryd|Vis|Zoom ind|"
+             "Zoom ud|Fuld skaerm|Diasshow|Billede|Roter|Skaler|Beskaer|Indstillinger|Hjaelp|Om|"
+             "Naeste|Forrige|Slet|Annuller",
+    "Deutsch": "Datei|Oeffnen|Speichern|Speichern unter|Drucken|Beenden|Bearbeiten|Kopieren|"
+               "Einfuegen|Rueckgaengig|Ansicht|Vergroessern|Verkleinern|Vollbild|Diashow|Bild|"
+               "Drehen|Groesse aendern|Zuschneiden|Optionen|Hilfe|Info|Weiter|Zurueck|Loeschen|"
+               "Abbrechen",
+    "Espanol": "Archivo|Abrir|Guardar|Guardar como|Imprimir|Salir|Edicion|Copiar|Pegar|Deshacer|"
+               "Ver|Acercar|Alejar|Pantalla completa|Presentacion|Imagen|Girar|Cambiar tamano|"
+               "Recortar|Opciones|Ayuda|Acerca de|Siguiente|Anterior|Eliminar|Cancelar",
+    "Francais": "Fichier|Ouvrir|Enregistrer|Enregistrer sous|Imprimer|Quitter|Edition|Copier|"
+                "Coller|Annuler l'action|Affichage|Zoom avant|Zoom arriere|Plein ecran|Diaporama|"
+                "Image|Pivoter|Redimensionner|Rogner|Options|Aide|A propos|Suivant|Precedent|"
+                "Supprimer|Annuler",
+    "Italiano": "File|Apri|Salva|Salva con nome|Stampa|Esci|Modifica|Copia|Incolla|Annulla azione|"
+                "Visualizza|Ingrandisci|Riduci|Schermo intero|Presentazione|Immagine|Ruota|"
+                "Ridimensiona|Ritaglia|Opzioni|Guida|Informazioni|Successiva|Precedente|Elimina|"
+                "Annulla",
+    "Nederlands": "Bestand|Openen|Opslaan|Opslaan als|Afdrukken|Afsluiten|Bewerken|Kopieren|"
+                  "Plakken|Ongedaan maken|Beeld|Inzoomen|Uitzoomen|Volledig scherm|Diavoorstelling|"
+                  "Afbeelding|Draaien|Formaat wijzigen|Bijsnijden|Opties|Help|Over|Volgende|"
+                  "Vorige|Verwijderen|Annuleren",
+}
+
+
+def language_file(fname):
+    lang = fname[:-4]
+    words = TRANSLATIONS[lang].split("|")
+    assert len(words) == len(UI_KEYS), lang
+    lines = ["; Pictarn language file", "[Language]", f"Name={lang}", "Version=4.58", "", "[Strings]"]
+    lines += [f"{k}={w}" for k, w in zip(UI_KEYS, words)]
+    return crlf("\n".join(lines))
+
+
+# ---------------------------------------------------------------- web page templates
+
+HTML_PAGE = """<!DOCTYPE html>
+<html>
+<head>
+<meta charset="windows-1252">
+<title>{{$TITLE}}</title>
+<style>
+body {{ font-family: Verdana, sans-serif; background: #{bg}; color: #{fg}; }}
+a {{ color: #{link}; }}
+{style}
+</style>
+</head>
+<body>
+<h1>{{$TITLE}}</h1>
+{body}
+<p class="footer">Made with Pictarn 4.58</p>
+</body>
+</html>
+"""
+HTML_FILES = [
+    ("gallery.htm", "f4f4f0", "202020", "305080", ".cell { display: inline-block; margin: 8px; }",
+     "{$BEGIN_ROWS}\n<div class=\"cell\"><a href=\"{$PAGE}\"><img src=\"{$THUMB}\" alt=\"{$NAME}\"></a>"
+     "<br>{$NAME}</div>\n{$END_ROWS}\n<p>{$PREV} {$INDEX} {$NEXT}</p>"),
+    ("image.htm", "101010", "e0e0e0", "90b0e0", "img { max-width: 100%; }",
+     "<p>{$PREV} | {$INDEX} | {$NEXT}</p>\n<img src=\"{$IMAGE}\" alt=\"{$NAME}\">\n"
+     "<p>{$NAME} - {$WIDTH} x {$HEIGHT} - {$FILESIZE}</p>\n<p>{$COMMENT}</p>"),
+    ("index.htm", "ffffff", "000000", "0040a0", "li { margin: 4px; }",
+     "<ul>\n{$BEGIN_LIST}<li><a href=\"{$PAGE}\">{$NAME}</a> ({$DATE})</li>\n{$END_LIST}</ul>"),
+    ("thumbs.htm", "e8ecf0", "101820", "204060", "table { border-spacing: 6px; }",
+     "<table>\n{$BEGIN_ROWS}<tr>{$BEGIN_COLS}<td><a href=\"{$IMAGE}\"><img src=\"{$THUMB}\"></a>"
+     "</td>{$END_COLS}</tr>\n{$END_ROWS}</table>"),
+]
+
+
+def html_file(entry):
+    _, bg, fg, link, style, body = entry
+    return crlf(HTML_PAGE.format(bg=bg, fg=fg, link=link, style=style, body=body))
+
+
+# ---------------------------------------------------------------- toolbar skins
+
+BUTTONS = ["open", "save", "print", "previous", "next", "zoom in", "zoom out", "rotate",
+           "full screen", "slideshow", "info", "delete"]
+# Each glyph is a list of shapes in unit coordinates, painted in order: ("c", x, y, r),
+# ("r", x0, y0, x1, y1) or ("t", x0, y0, x1, y1, x2, y2); a "-" before the kind cuts a hole.
+GLYPHS = [
+    [("r", .2, .35, .8, .75), ("r", .2, .28, .45, .36)],
+    [("r", .25, .25, .75, .75), ("-r", .36, .3, .6, .42), ("-r", .33, .55, .67, .7), ("r", .52, .32, .57, .4)],
+    [("r", .3, .2, .7, .4), ("r", .2, .4, .8, .65), ("r", .3, .65, .7, .8), ("-r", .36, .66, .64, .74)],
+    [("t", .25, .5, .65, .25, .65, .75)],
+    [("t", .75, .5, .35, .25, .35, .75)],
+    [("r", .58, .58, .8, .8), ("c", .45, .45, .25), ("-r", .33, .42, .57, .48), ("-r", .42, .33, .48, .57)],
+    [("r", .58, .58, .8, .8), ("c", .45, .45, .25), ("-r", .33, .42, .57, .48)],
+    [("c", .5, .52, .28), ("-c", .5, .52, .16), ("-r", .5, .2, .8, .5), ("t", .5, .1, .72, .3, .5, .44)],
+    [("r", .2, .2, .42, .28), ("r", .2, .2, .28, .42), ("r", .58, .72, .8, .8), ("r", .72, .58, .8, .8),
+     ("r", .58, .2, .8, .28), ("r", .72, .2, .8, .42), ("r", .2, .72, .42, .8), ("r", .2, .58, .28, .8)],
+    [("r", .2, .25, .8, .72), ("-t", .42, .35, .42, .62, .64, .485)],
+    [("c", .5, .27, .08), ("r", .43, .4, .57, .78)],
+    [("r", .3, .32, .7, .8), ("r", .25, .22, .75, .28), ("r", .42, .16, .58, .22),
+     ("-r", .38, .4, .44, .72), ("-r", .56, .4, .62, .72)],
+]
+SKINS = [  # name, button size, frame colour, glyph colour
+    ("gnome-colors-human", 48, (0xd3, 0x7a, 0x2a), (0x4a, 0x2a, 0x12)),
+    ("gnome-colors-wise", 32, (0x8a, 0xb8, 0x4a), (0x24, 0x3a, 0x10)),
+    ("Tindra", 16, (0x5a, 0x8c, 0xd8), (0xff, 0xff, 0xff)),
+    ("Mossvik", 24, (0x6e, 0x7f, 0x5a), (0xf0, 0xe8, 0xc8)),
+]
+
+
+def inside(shape, x, y):
+    kind = shape[0].lstrip("-")
+    if kind == "c":
+        return (x - shape[1]) ** 2 + (y - shape[2]) ** 2 <= shape[3] ** 2
+    if kind == "r":
+        return shape[1] <= x <= shape[3] and shape[2] <= y <= shape[4]
+    _, ax, ay, bx, by, cx, cy = shape
+    d1 = (x - bx) * (ay - by) - (ax - bx) * (y - by)
+    d2 = (x - cx) * (by - cy) - (bx - cx) * (y - cy)
+    d3 = (x - ax) * (cy - ay) - (cx - ax) * (y - ay)
+    return not ((d1 < 0 or d2 < 0 or d3 < 0) and (d1 > 0 or d2 > 0 or d3 > 0))
+
+
+def png(width, height, rgba_rows):
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    raw = b"".join(b"\0" + bytes(row) for row in rgba_rows)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
+def toolbar_png(size, frame, ink):
+    """A strip of rounded buttons with simple glyphs, 3x3 supersampled."""
+    ss = 3
+    rows = []
+    for py in range(size):
+        row = bytearray()
+        for px in range(size * len(GLYPHS)):
+            glyph = GLYPHS[px // size]
+            acc = [0, 0, 0, 0]
+            for sy in range(ss):
+                for sx in range(ss):
+                    u = ((px % size) + (sx + .5) / ss) / size
+                    v = (py + (sy + .5) / ss) / size
+                    dx, dy = max(abs(u - .5) - .36, 0), max(abs(v - .5) - .36, 0)
+                    if dx * dx + dy * dy > .1 * .1:
+                        continue
+                    shade = 1.15 - .3 * v  # light from above
+                    on_ink = False
+                    for shape in glyph:
+                        if inside(shape, u, v):
+                            on_ink = not shape[0].startswith("-")
+                    col = ink if on_ink else tuple(min(255, int(c * shade)) for c in frame)
+                    for i in range(3):
+                        acc[i] += col[i]
+                    acc[3] += 255
+            n = ss * ss
+            covered = acc[3] // 255
+            if covered:
+                row += bytes((acc[0] // covered, acc[1] // covered, acc[2] // covered, acc[3] // n))
+            else:
+                row += b"\0\0\0\0"
+        rows.append(row)
+    return png(size * len(GLYPHS), size, rows)
+
+
+def toolbar_txt(name, size):
+    lines = ["Pictarn toolbar skin", "", f"Name: {name}", f"Button size: {size} x {size} pixels",
+             f"Buttons: {len(BUTTONS)}", "Order: " + ", ".join(BUTTONS), "",
+             "Choose the skin in Options > Toolbar. The picture is a strip of buttons",
+             "from left to right; transparent pixels show the toolbar background."]
+    return crlf("\n".join(lines))
+
+
+# ---------------------------------------------------------------- zip writer
+
+def zip_bytes(entries):
+    """Plain zip: no extra fields, no comment, no UTF-8 flag, no data descriptors."""
+    local, central = bytearray(), bytearray()
+    for name, data in entries:
+        is_dir = name.endswith("/")
+        assert name.isascii() and "\\" not in name
+        if is_dir:
+            method, packed, version, attr = 0, b"", 10, ATTR_DIR
+        else:
+            co = zlib.compressobj(9, zlib.DEFLATED, -15, 9)
+            method, packed, version, attr = 8, co.compress(data) + co.flush(), 20, ATTR_FILE
+        crc = zlib.crc32(data)
+        fname = name.encode("ascii")
+        offset = len(local)
+        local += struct.pack("<IHHHHHIIIHH", 0x04034B50, version, 0, method, DOS_TIME, DOS_DATE,
+                             crc, len(packed), len(data), len(fname), 0) + fname + packed
+        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, version, 0, method, DOS_TIME,
+                               DOS_DATE, crc, len(packed), len(data), len(fname), 0, 0, 0, 0,
+                               attr, offset) + fname
+    assert len(local) + len(central) < 0xFFFFFFFF and len(entries) < 0xFFFF  # no ZIP64
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(central),
+                      len(local), 0)
+    return bytes(local + central + end)
+
+
+# ---------------------------------------------------------------- payload
+
+def build_entries(arch, bin_dir):
+    bits = "64" if arch == "x64" else "32"
+    sizes = PROGRAM_SIZES[arch]
+    chm = "pt_main32.chm"
+    top = [
+        (f"pt_main{bits}.exe", padded(os.path.join(bin_dir, f"pt_main{bits}.exe"), sizes["main"])),
+        ("pt_uninstall.exe", padded(os.path.join(bin_dir, "pt_uninstall.exe"), sizes["uninstall"])),
+        (chm, None),  # takes whatever is left of the total
+        ("pt_about.txt", crlf(ABOUT)),
+        ("pt_changes.txt", crlf(changes())),
+        ("pt_options.txt", crlf(OPTIONS)),
+        ("pt_plugins.txt", crlf(PLUGINS)),
+        ("pt_languages.txt", crlf(LANGUAGES)),
+        ("readme.txt", crlf(README)),
+    ]
+    folders = [("Languages/", [(f"Languages/{n}", language_file(n)) for n in LANGUAGE_FILES])]
+
+    plugins = [("Plugins/Icons.dll", padded(os.path.join(bin_dir, "Icons.dll"), ICONS_DLL_SIZE))]
+    plugins += [(f"Plugins/{n}", filler(n, size)) for n, size in DATA_PLUGINS]
+    if arch == "x64":
+        plugins.append(("Plugins/pt_plugin64.exe",
+                        padded(os.path.join(bin_dir, "pt_plugin64.exe"), sizes["plugin64"])))
+    folders.append(("Plugins/", plugins))
+
+    folders.append(("Html/", [(f"Html/{e[0]}", html_file(e)) for e in HTML_FILES]))
+
+    skins = []
+    for name, size, frame, ink in SKINS:
+        skins.append((f"Toolbars/{name}_{size}.png", toolbar_png(size, frame, ink)))
+        skins.append((f"Toolbars/{name}_{size}.txt", toolbar_txt(name, size)))
+    folders.append(("Toolbars/", skins))
+
+    entries = list(top)
+    for folder, files in folders:
+        entries.append((folder, b""))
+        entries += files
+
+    count, total = EXPECTED[arch]
+    rest = total - sum(len(d) for _, d in entries if d is not None)
+    if not 100_000 <= rest <= 3_000_000:
+        sys.exit(f"make_payload: help file would be {rest} bytes, adjust the fixed sizes")
+    help_header = b"Pictarn 4.58 help (stand-in data)\r\n"
+    entries = [(n, filler(chm, rest, help_header) if d is None else d) for n, d in entries]
+
+    got_count, got_total = len(entries), sum(len(d) for _, d in entries)
+    if (got_count, got_total) != (count, total):
+        sys.exit(f"make_payload: {arch} payload has {got_count} entries / {got_total} bytes, "
+                 f"expected {count} / {total}")
+    return entries
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--arch", choices=sorted(EXPECTED), required=True)
+    ap.add_argument("--bin-dir", required=True, help="folder with the compiled stand-in programs")
+    ap.add_argument("--out", required=True)
+    args = ap.parse_args()
+
+    data = zip_bytes(build_entries(args.arch, args.bin_dir))
+    tmp = args.out + ".tmp"
+    with open(tmp, "wb") as f:
+        f.write(data)
+    os.replace(tmp, args.out)  # never leave a half-written zip behind for the next build step
+
+
+if __name__ == "__main__":
+    main()

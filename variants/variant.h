@@ -1,0 +1,56 @@
+#pragma once
+// Every value in which the 64-bit and the 32-bit build differ; the build chooses one set.
+#include "variants/version_info.h"
+
+namespace variant {
+
+inline constexpr int kVersionMajor = PT_VERSION_MAJOR;
+inline constexpr int kVersionMinor = PT_VERSION_MINOR;
+
+#if defined(PT_VARIANT_64)
+inline constexpr bool kIs32Bit = false;
+inline constexpr wchar_t kMainProgram[] = L"pt_main64.exe";
+inline constexpr wchar_t kSettingsFile[] = L"pt_main64.ini";
+inline constexpr wchar_t kSettingsTempFile[] = L"pt_main64.ini_temp";
+inline constexpr wchar_t kPayloadTempFile[] = L"ptpack_x64.zip";
+inline constexpr wchar_t kSetupTitle[] = L"Pictarn 64-bit Setup";
+inline constexpr wchar_t kFriendlyAppName[] = L"Pictarn 64-bit";
+inline constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn64";
+inline constexpr wchar_t kDisplayNameSuffix[] = L" (64-bit)";
+inline constexpr unsigned long kEstimatedSizeKb = 7168;
+inline constexpr wchar_t kDesktopShortcut[] = L"Pictarn 64.lnk";
+inline constexpr wchar_t kDesktopShortcutDescription[] = L"Pictarn 64 - Image Viewer";
+inline constexpr wchar_t kThumbsShortcut[] = L"Pictarn 64 Thumbnails.lnk";
+inline constexpr wchar_t kGroupMainShortcutFormat[] = L"Pictarn 64 %d.%2d.lnk";
+inline constexpr wchar_t kOldGroupShortcutFormat[] = L"%lsPictarn 64 %ls.lnk";
+inline constexpr int kPayloadEntries = 37;
+inline constexpr unsigned long kPayloadBytes = 7230823;
+#else
+inline constexpr bool kIs32Bit = true;
+inline constexpr wchar_t kMainProgram[] = L"pt_main32.exe";
+inline constexpr wchar_t kSettingsFile[] = L"pt_main32.ini";
+inline constexpr wchar_t kSettingsTempFile[] = L"pt_main32.ini_temp";
+inline constexpr wchar_t kPayloadTempFile[] = L"ptpack_x32.zip";
+inline constexpr wchar_t kSetupTitle[] = L"Pictarn 32-bit Setup";
+inline constexpr wchar_t kFriendlyAppName[] = L"Pictarn 32-bit";
+inline constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn";
+inline constexpr wchar_t kDisplayNameSuffix[] = L" (32-bit)";
+inline constexpr unsigned long kEstimatedSizeKb = 5500;
+inline constexpr wchar_t kDesktopShortcut[] = L"Pictarn.lnk";
+inline constexpr wchar_t kDesktopShortcutDescription[] = L"Pictarn - Image Viewer";
+inline constexpr wchar_t kThumbsShortcut[] = L"Pictarn Thumbnails.lnk";
+inline constexpr wchar_t kGroupMainShortcutFormat[] = L"Pictarn %d.%2d.lnk";
+inline constexpr wchar_t kOldGroupShortcutFormat[] = L"%lsPictarn %ls.lnk";
+inline constexpr int kPayloadEntries = 36;
+inline constexpr unsigned long kPayloadBytes = 5919997;
+#endif
+
+// The same in both builds.
+inline constexpr wchar_t kProductFolderName[] = L"Pictarn";
+inline constexpr wchar_t kFallbackInstallFolder[] = L"C:\\Pictarn\\";
+inline constexpr wchar_t kDefaultIniFolder[] = L"%APPDATA%\\Pictarn";
+inline constexpr wchar_t kProductWindowClass[] = L"Pictarn";
+inline constexpr wchar_t kHelpFile[] = L"pt_main32.chm";
+inline constexpr wchar_t kLogFileName[] = L"Pictarn_Install.log";
+
+}  // namespace variant
