@@ -12,7 +12,7 @@ for target in x86_64:x64 i686:x86; do
     cmake -S "$root" -B "$build/$arch" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triple.cmake" \
         -DPT_MINIZIP_DIR="$build/third_party/minizip" >/dev/null
-    cmake --build "$build/$arch" -j "$(nproc)"
+    cmake --build "$build/$arch" -j "$(nproc)" ${PT_BUILD_TARGET:+--target "$PT_BUILD_TARGET"}
 done
 mkdir -p "$dist"
 cp "$build/x64/pt_setup64.exe" "$build/x86/pt_setup32.exe" "$dist/"

@@ -1,0 +1,122 @@
+// Folder defaults against registry contents the test writes, and the blank-trimming rule.
+#include "app/install_folder.h"
+#include "app/install_options.h"
+#include "support/test_support.h"
+#include "variants/variant.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+constexpr wchar_t kCurrentVersionKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
+const std::wstring kOwnProgram = variant::kIs32Bit ? L"pt_main32.exe" : L"pt_main64.exe";
+const std::wstring kOtherProgram = variant::kIs32Bit ? L"pt_main64.exe" : L"pt_main32.exe";
+
+std::wstring Earlier()
+{
+    wchar_t out[kFolderBufferSize];
+    int found = FindEarlierInstallation(out, kFolderBufferSize);
+    return found ? std::wstring(out) : L"<none:" + std::wstring(out) + L">";
+}
+
+std::wstring Default()
+{
+    wchar_t out[kFolderBufferSize];
+    EXPECT_EQ(DefaultInstallFolder(out, kFolderBufferSize), 1);
+    return out;
+}
+
+std::wstring Trimmed(std::wstring path)
+{
+    std::wstring buffer = path;
+    buffer.resize(path.size() + 1);
+    TrimSpaces(buffer.data());
+    return buffer.c_str();
+}
+
+}  // namespace
+
+TEST(InstallFolder, EarlierInstallationComesFromTheQuotedOpenCommandOfThisBuild)
+{
+    MachineValueOverride command(kOpenCommandKey, L"");
+    command.Set(L"\"C:\\Apps\\Pictarn\\" + kOwnProgram + L"\" \"%1\"");
+    EXPECT_EQ(Earlier(), L"C:\\Apps\\Pictarn\\");
+
+    command.Set(L"\"C:\\Apps\\Pictarn\\" + kOtherProgram + L"\" \"%1\"");
+    EXPECT_EQ(Earlier(), L"<none:>");
+
+    std::wstring upper = kOwnProgram;
+    for (wchar_t& ch : upper)
+        ch = towupper(ch);
+    command.Set(L"\"C:\\Apps\\Pictarn\\" + upper + L"\" \"%1\"");
+    EXPECT_EQ(Earlier(), L"<none:>");
+
+    // 129 characters fit the 260-byte limit, 130 do not.
+    std::wstring head = L"\"C:\\";
+    std::wstring tail = L"\\" + kOwnProgram + L"\"";
+    command.Set(head + std::wstring(129 - head.size() - tail.size(), L'd') + tail);
+    EXPECT_EQ(Earlier(), L"C:\\" + std::wstring(129 - head.size() - tail.size(), L'd') + L"\\");
+    command.Set(head + std::wstring(130 - head.size() - tail.size(), L'd') + tail);
+    EXPECT_EQ(Earlier(), L"<none:>");
+
+    // The first character is skipped whatever it is; the path then runs to the end.
+    command.Set(L"XD:\\Tools\\" + kOwnProgram);
+    EXPECT_EQ(Earlier(), L"D:\\Tools\\");
+
+    command.Set(L"");
+    EXPECT_EQ(Earlier(), L"<none:>");
+    command.Remove();
+    EXPECT_EQ(Earlier(), L"<none:>");
+}
+
+TEST(InstallFolder, DefaultFolderIsTheProgramFilesFolderOrTheFallback)
+{
+    MachineValueOverride programFiles(kCurrentVersionKey, L"ProgramFilesDir");
+    programFiles.Set(L"D:\\Programs");
+    EXPECT_EQ(Default(), L"D:\\Programs\\Pictarn");
+    programFiles.Set(L"D:\\Programs\\");
+    EXPECT_EQ(Default(), L"D:\\Programs\\Pictarn");
+    programFiles.Set(L"D:\\" + std::wstring(127, L'p'));  // 130 characters: too long to be read
+    EXPECT_EQ(Default(), L"C:\\Pictarn\\");
+    programFiles.Remove();
+    EXPECT_EQ(Default(), L"C:\\Pictarn\\");
+}
+
+TEST(InstallFolder, SilentDefaultsFollowTheEarlierInstallation)
+{
+    MachineValueOverride command(kOpenCommandKey, L"");
+    command.Remove();
+    InstallOptions fresh;
+    BuildSilentOptions(L"setup.exe /silent", fresh);
+    EXPECT_EQ(std::wstring(fresh.installFolder), Default());
+    EXPECT_STREQ(fresh.iniFolder, L"%APPDATA%\\Pictarn");
+    EXPECT_STREQ(fresh.caption, variant::kIs32Bit ? L"Pictarn 32-bit Setup" : L"Pictarn 64-bit Setup");
+    EXPECT_EQ(fresh.silent, 1);
+    EXPECT_EQ(fresh.groupShortcuts + fresh.desktopShortcut + fresh.thumbsShortcut + fresh.allUsers, 0);
+    EXPECT_EQ(fresh.associate, 0);
+
+    command.Set(L"\"E:\\Old Place\\" + kOwnProgram + L"\" \"%1\"");
+    InstallOptions update;
+    BuildSilentOptions(L"setup.exe /silent /desktop=1", update);
+    EXPECT_STREQ(update.installFolder, L"E:\\Old Place\\");
+    EXPECT_STREQ(update.iniFolder, L"");
+    EXPECT_EQ(update.desktopShortcut, 1);
+
+    InstallOptions overridden;
+    BuildSilentOptions(L"setup.exe /silent /folder=F:\\New /ini=%TEMP%\\x", overridden);
+    EXPECT_STREQ(overridden.installFolder, L"F:\\New");
+    EXPECT_STREQ(overridden.iniFolder, L"%TEMP%\\x");
+}
+
+TEST(InstallFolder, TrimSpacesRemovesBlanksButNotTabs)
+{
+    EXPECT_EQ(Trimmed(L"  C:\\A B  "), L"C:\\A B");
+    EXPECT_EQ(Trimmed(L"\tC:\\A\t "), L"\tC:\\A\t");
+    EXPECT_EQ(Trimmed(L"    "), L"");
+    std::wstring longPath = L" " + std::wstring(259, L'x') + L"  ";
+    EXPECT_EQ(Trimmed(longPath), L" " + std::wstring(259, L'x'));  // 260 characters: leading blank kept
+    std::wstring shorter = L" " + std::wstring(258, L'x') + L"  ";
+    EXPECT_EQ(Trimmed(shorter), std::wstring(258, L'x'));
+}

@@ -1,0 +1,71 @@
+// The real setup program started the way an admin starts it, checked from outside.
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+constexpr int kExitLeftWizard = 1;
+constexpr int kExitProductRunning = 2;
+constexpr int kExitInvalidFolder = 3;
+
+int CountEntries(const std::string& log)
+{
+    int entries = 0;
+    std::string separator = std::string(48, '-') + "\r\n";
+    for (size_t at = log.find(separator); at != std::string::npos; at = log.find(separator, at + 1))
+        ++entries;
+    return entries;
+}
+
+}  // namespace
+
+TEST(SilentStart, RunningProductWritesOneWarningAndInstallsNothing)
+{
+    RunningProduct product;
+    ASSERT_TRUE(product.WindowFound()) << "the stand-in product did not open its window";
+    TempFolder start;
+    std::wstring target = start / L"Target";
+    std::string before = "earlier entry\r\n";
+    HANDLE existing = CreateFileW((start / L"Pictarn_Install.log").c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_NEW, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(existing, before.data(), static_cast<DWORD>(before.size()), &written, nullptr);
+    CloseHandle(existing);
+
+    EXPECT_EQ(RunSetup(L"/silent /folder=\"" + target + L"\" /desktop=1 /group=1 /assoc=2", start.Path()),
+              kExitProductRunning);
+
+    std::string log = ReadBytes(start / L"Pictarn_Install.log");
+    ASSERT_EQ(log.compare(0, before.size(), before), 0) << "the log was truncated";
+    std::string entry = log.substr(before.size());
+    EXPECT_EQ(CountEntries(entry), 1);
+    EXPECT_NE(entry.find(": Warning: Pictarn is running!\r\nPlease close all Pictarn instances before you "
+                         "install this version!\r\n" + std::string(48, '-') + "\r\n"),
+              std::string::npos)
+        << entry;
+    EXPECT_FALSE(FolderExists(target));
+}
+
+TEST(SilentStart, EmptyFolderIsLoggedAsInvalidWithNothingAfterTheColon)
+{
+    TempFolder start;
+    EXPECT_EQ(RunSetup(L"/silent /folder=/desktop=1", start.Path()), kExitInvalidFolder);
+    std::string log = ReadBytes(start / L"Pictarn_Install.log");
+    EXPECT_EQ(CountEntries(log), 1);
+    EXPECT_NE(log.find(": Invalid destination directory!: \r\n-"), std::string::npos) << log;
+}
+
+TEST(SilentStart, SilentSwitchIsCaseSensitiveAndOtherSwitchesNeedIt)
+{
+    TempFolder start;
+    std::wstring target = start / L"Target";
+    // Without "/silent" the switches are ignored; no wizard exists yet, so the run ends unchanged.
+    EXPECT_EQ(RunSetup(L"/SILENT /folder=\"" + target + L"\" /folder=", start.Path()), kExitLeftWizard);
+    EXPECT_FALSE(FileExists(start / L"Pictarn_Install.log"));
+    EXPECT_FALSE(FolderExists(target));
+    // Any text containing "/silent" selects the silent run.
+    EXPECT_EQ(RunSetup(L"/silentX /folder=", start.Path()), kExitInvalidFolder);
+}

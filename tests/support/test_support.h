@@ -1,0 +1,72 @@
+#pragma once
+// Helpers for tests that run the real setup program under Wine and inspect what it left.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// The folder of the test program; the deliverable and the stand-in product are built beside it.
+std::wstring BuildFolder();
+std::wstring SetupProgramPath();
+std::wstring StandInProductPath();
+
+// Starts a program and waits for it; returns its exit code, or -1 when it did not start or end.
+int RunAndWait(const std::wstring& commandLine, const std::wstring& startFolder, DWORD timeoutMs = 120000);
+// Runs the setup program with `arguments` from `startFolder`.
+int RunSetup(const std::wstring& arguments, const std::wstring& startFolder);
+
+// A fresh empty folder under the temporary folder, removed with its contents at the end.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::wstring& Path() const { return m_path; }
+    std::wstring operator/(const std::wstring& name) const { return m_path + L"\\" + name; }
+
+private:
+    std::wstring m_path;
+};
+
+void RemoveTree(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+bool FolderExists(const std::wstring& path);
+std::string ReadBytes(const std::wstring& path);
+std::string ToUtf8(const std::wstring& text);
+
+// Sets or removes an HKEY_LOCAL_MACHINE string value for one test and puts the old state back.
+class MachineValueOverride {
+public:
+    MachineValueOverride(const std::wstring& key, const std::wstring& name);
+    ~MachineValueOverride();
+    MachineValueOverride(const MachineValueOverride&) = delete;
+    MachineValueOverride& operator=(const MachineValueOverride&) = delete;
+    void Set(const std::wstring& value);
+    void Remove();
+
+private:
+    std::wstring m_key;
+    std::wstring m_name;
+    bool m_hadValue = false;
+    bool m_keyExisted = false;
+    std::vector<BYTE> m_oldData;
+    DWORD m_oldType = 0;
+};
+
+// The key of the product's own open command, which tells where an earlier installation is.
+inline constexpr wchar_t kOpenCommandKey[] = L"SOFTWARE\\Classes\\Pictarn\\shell\\open\\command";
+
+// The stand-in product running for the length of a test (its window has the class "Pictarn").
+class RunningProduct {
+public:
+    RunningProduct();
+    ~RunningProduct();
+    RunningProduct(const RunningProduct&) = delete;
+    RunningProduct& operator=(const RunningProduct&) = delete;
+    bool WindowFound() const { return m_window != nullptr; }
+
+private:
+    PROCESS_INFORMATION m_process{};
+    HWND m_window = nullptr;
+};

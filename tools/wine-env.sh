@@ -1,0 +1,25 @@
+# Sourced by the test and demo scripts: a throwaway Wine prefix with a persistent wineserver
+# and an Xvfb display, so that programs start fast and can open windows.
+
+wine_env_start() {
+    export WINEPREFIX=$1
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES=winemenubuilder.exe=d
+    local display=99
+    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    WINE_ENV_XVFB=$!
+    export DISPLAY=":$display"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    /usr/lib/wine/wineserver -p
+    # Services started here, not from a test, so no test's output pipe stays open.
+    /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 </dev/null
+}
+
+wine_env_stop() {
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
+    [ -n "${WINE_ENV_XVFB:-}" ] && kill "$WINE_ENV_XVFB" 2>/dev/null || true
+}
