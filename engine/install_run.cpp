@@ -1,10 +1,17 @@
 #include "engine/install_run.h"
 
 #include "app/messages.h"
+#include "engine/ensure_directory.h"
+#include "engine/icons_plugin.h"
 #include "engine/install_log.h"
+#include "engine/payload.h"
+#include "engine/settings_ini.h"
+#include "framework/handles.h"
 #include "framework/text.h"
 
 #include <windows.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -21,12 +28,27 @@ void ReportFailure(const InstallOptions& options, unsigned messageId, const wcha
         MessageBoxW(GetActiveWindow(), message, options.caption, MB_ICONERROR | MB_OK);
         return;
     }
-    wchar_t entry[kMessageSize + kFolderBufferSize + 4];
+    constexpr size_t kEntrySize = kMessageSize + kFolderBufferSize + 4;
+    wchar_t entry[kEntrySize];
     if (place == FolderPlace::kAfterMessage)
-        FormatText(entry, sizeof(entry) / sizeof(entry[0]), L"%ls: %ls", message, folder);
+        FormatText(entry, kEntrySize, L"%ls: %ls", message, folder);
     else
-        FormatText(entry, sizeof(entry) / sizeof(entry[0]), L"%ls: %ls", folder, message);
+        FormatText(entry, kEntrySize, L"%ls: %ls", folder, message);
     InstallLog::Append(entry);
+}
+
+int Fail(const InstallOptions& options, unsigned messageId, const wchar_t* folder, FolderPlace place,
+         SetupExitCode code, SetupExitCode& outcome)
+{
+    ReportFailure(options, messageId, folder, place);
+    outcome = code;
+    return 0;
+}
+
+bool CanOpenForReading(const wchar_t* path)
+{
+    StdioFile file(_wfopen(path, L"rb"));
+    return file.Valid();
 }
 
 }  // namespace
@@ -35,11 +57,29 @@ int RunInstall(InstallOptions& options, SetupExitCode& outcome)
 {
     wchar_t folder[kFolderBufferSize];
     CopyText(folder, options.installFolder);
-    if (folder[0] == L'\0') {
-        ReportFailure(options, IDS_INVALID_DESTINATION, folder, FolderPlace::kAfterMessage);
-        outcome = kExitInvalidFolder;
-        return 0;
-    }
+    if (folder[0] == L'\0')
+        return Fail(options, IDS_INVALID_DESTINATION, folder, FolderPlace::kAfterMessage, kExitInvalidFolder,
+                    outcome);
+    if (!EnsureDirectory(folder))
+        return Fail(options, IDS_CANT_CREATE_DESTINATION, folder, FolderPlace::kAfterMessage,
+                    kExitFolderNotCreated, outcome);
+
+    wchar_t pluginFolder[kFolderBufferSize];
+    FormatText(pluginFolder, kFolderBufferSize, L"%lsPlugins", folder);
+    EnsureDirectory(pluginFolder);  // the unpacking creates it later if it can
+    wchar_t pluginPath[kFolderBufferSize];
+    FormatText(pluginPath, kFolderBufferSize, L"%lsIcons.dll", pluginFolder);
+    int replaceIcons = ShouldReplaceIconsDll(pluginPath);
+
+    if (ExtractPayload(folder, replaceIcons ? 0 : 1) != kExtractComplete)
+        return Fail(options, IDS_CANT_INSTALL_ALL, folder, FolderPlace::kBeforeMessage, kExitFilesNotInstalled,
+                    outcome);
+
+    wchar_t effectiveIni[kIniPathSize];
+    WriteInitialSettings(options.installFolder, options.iniFolder, options.silent, effectiveIni);
+
+    if (CanOpenForReading(effectiveIni))
+        ConvertIniToUnicode(effectiveIni);
     outcome = kExitInstalled;
     return 1;
 }

@@ -1,0 +1,111 @@
+#include "engine/icons_plugin.h"
+
+#include "app/the_app.h"
+#include "framework/handles.h"
+#include "framework/text.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+
+namespace {
+
+constexpr size_t kTextSize = 260;
+constexpr wchar_t kReferenceVersion[] = L"4.30";
+constexpr long kReferenceSize = 226816;
+constexpr wchar_t kExpectedCompany[] = L"Zorvan Kettu";
+
+using GetFileVersionInfoSizeWFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+using GetFileVersionInfoWFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+using VerQueryValueWFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+
+template <typename Fn>
+Fn Lookup(HMODULE module, const char* name)
+{
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+long FileSize(const wchar_t* path)
+{
+    StdioFile file(_wfopen(path, L"rb"));
+    if (!file || fseek(file.Get(), 0, SEEK_END) != 0)
+        return -1;
+    return ftell(file.Get());
+}
+
+bool FromExpectedCompany(const wchar_t* company)
+{
+    return _wcsicmp(company, kExpectedCompany) == 0;
+}
+
+}  // namespace
+
+int ReadFileVersion(const wchar_t* path, wchar_t* versionText, wchar_t* company)
+{
+    // The system's own version.dll, never one planted beside the setup program.
+    wchar_t libraryPath[MAX_PATH];
+    if (!SystemLibraryPath(L"version.dll", libraryPath, MAX_PATH))
+        return 0;
+    LibraryModule library(LoadLibraryW(libraryPath));
+    if (!library)
+        return 0;
+    auto getSize = Lookup<GetFileVersionInfoSizeWFn>(library.Get(), "GetFileVersionInfoSizeW");
+    auto getInfo = Lookup<GetFileVersionInfoWFn>(library.Get(), "GetFileVersionInfoW");
+    auto query = Lookup<VerQueryValueWFn>(library.Get(), "VerQueryValueW");
+    if (getSize == nullptr || getInfo == nullptr || query == nullptr)
+        return 0;
+
+    DWORD handle = 0;
+    DWORD size = getSize(path, &handle);
+    if (size == 0)
+        return 0;
+    void* block = calloc(2, size);
+    if (block == nullptr)
+        return 0;
+    int result = 0;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixedLength = 0;
+    if (getInfo(path, 0, size, block) && query(block, L"\\", reinterpret_cast<void**>(&fixed), &fixedLength)
+        && fixed != nullptr) {
+        FormatText(versionText, kTextSize, L"%d.%d%d", static_cast<int>(HIWORD(fixed->dwProductVersionMS)),
+                   static_cast<int>(LOWORD(fixed->dwProductVersionMS)),
+                   static_cast<int>(HIWORD(fixed->dwFileVersionLS)));
+        if (company != nullptr) {
+            company[0] = L'\0';
+            wchar_t* name = nullptr;
+            UINT nameLength = 0;
+            if (query(block, L"\\StringFileInfo\\040904E4\\CompanyName", reinterpret_cast<void**>(&name),
+                      &nameLength)
+                && name != nullptr)
+                CopyTextN(company, kTextSize, name, kTextSize - 1);
+        }
+        result = 1;
+    }
+    free(block);
+    return result;
+}
+
+int VersionThousandths(const wchar_t* versionText)
+{
+    // volatile keeps the x87 unit of the 32-bit build from carrying extra precision.
+    volatile float number = static_cast<float>(wcstod(versionText, nullptr));
+    volatile float thousandths = number * 1000.0f;
+    return static_cast<int>(thousandths);
+}
+
+int ShouldReplaceIconsDll(const wchar_t* pluginPath)
+{
+    wchar_t version[kTextSize] = L"";
+    wchar_t company[kTextSize] = L"";
+    if (!ReadFileVersion(pluginPath, version, company))
+        return 1;
+    int installed = VersionThousandths(version);
+    int reference = VersionThousandths(kReferenceVersion);
+    if (installed > reference)
+        return 0;  // a newer plug-in is never replaced
+    if (installed == reference && FileSize(pluginPath) != kReferenceSize)
+        return 0;
+    return FromExpectedCompany(company) ? 1 : 0;  // nobody else's plug-in is replaced
+}

@@ -1,0 +1,263 @@
+#include "engine/payload.h"
+
+#include "framework/handles.h"
+#include "framework/text.h"
+#include "res/resource.h"
+#include "variants/variant.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+// unzip.h brings the zlib declarations that iowin32.h relies on.
+#include "unzip.h"
+#include "iowin32.h"
+
+namespace {
+
+constexpr size_t kNarrowNameSize = 520;
+constexpr size_t kWideNameSize = 324;
+constexpr unsigned kCopyChunk = 32768;
+
+// Closes an opened archive with unzClose.
+struct UnzCloseCall { void operator()(unzFile file) const { unzClose(file); } };
+using UnzArchive = UniqueResource<NullIsInvalid<unzFile, UnzCloseCall>>;
+
+bool IsSeparator(char ch)
+{
+    return ch == '/' || ch == '\\';
+}
+
+// Result of writing one file entry.
+enum class EntryResult { kDone, kSkipped, kStopWalk };
+
+// Index of the last "/" or "\" in a name, or -1.
+template <typename Char>
+long LastSeparator(const Char* name)
+{
+    long last = -1;
+    for (long i = 0; name[i] != 0; ++i) {
+        if (name[i] == '/' || name[i] == '\\')
+            last = i;
+    }
+    return last;
+}
+
+EntryResult CopyEntryData(unzFile archive, FILE* out, char* buffer)
+{
+    for (;;) {
+        int read = unzReadCurrentFile(archive, buffer, kCopyChunk);
+        if (read == 0)
+            return EntryResult::kDone;
+        if (read < 0 || fwrite(buffer, static_cast<size_t>(read), 1, out) != 1)
+            return EntryResult::kStopWalk;
+    }
+}
+
+EntryResult ExtractFileEntry(unzFile archive, const wchar_t* wideName, uint32_t dosDate, char* buffer)
+{
+    if (unzOpenCurrentFilePassword(archive, nullptr) != UNZ_OK)
+        return EntryResult::kStopWalk;
+
+    StdioFile out(_wfopen(wideName, L"wb"));
+    long lastSeparator = LastSeparator(wideName);
+    if (!out && lastSeparator > 0) {
+        // The archive had no folder entry for it: make the folders and try once more.
+        wchar_t folder[kWideNameSize];
+        CopyTextN(folder, kWideNameSize, wideName, static_cast<size_t>(lastSeparator));
+        MakeDirectoryPath(folder);
+        out.Reset(_wfopen(wideName, L"wb"));
+    }
+    if (!out) {
+        // In use or write-protected: the rest of the product is still updated.
+        unzCloseCurrentFile(archive);
+        return EntryResult::kSkipped;
+    }
+
+    EntryResult result = CopyEntryData(archive, out.Get(), buffer);
+    // A full disk may only show when the buffered data is flushed.
+    if (fclose(out.Release()) != 0)
+        result = EntryResult::kStopWalk;
+    if (result != EntryResult::kDone) {
+        unzCloseCurrentFile(archive);
+        return result;
+    }
+    SetFileDate(wideName, dosDate);
+    return unzCloseCurrentFile(archive) == UNZ_OK ? EntryResult::kDone : EntryResult::kStopWalk;
+}
+
+// Unpacks the current entry; the Icons.dll left alone on purpose counts as done.
+EntryResult ExtractCurrentEntry(unzFile archive, int skipIconsDll, bool& unsafe)
+{
+    unz_file_info64 info;
+    char name[kNarrowNameSize];
+    if (unzGetCurrentFileInfo64(archive, &info, name, kNarrowNameSize - 1, nullptr, 0, nullptr, 0) != UNZ_OK)
+        return EntryResult::kStopWalk;
+    // A name cut by the buffer, or one with a NUL inside, is not the name that was stored.
+    if (info.size_filename >= kNarrowNameSize - 1 || strlen(name) != info.size_filename || !IsSafeEntryName(name)) {
+        unsafe = true;
+        return EntryResult::kSkipped;
+    }
+
+    char lower[kNarrowNameSize];
+    for (size_t i = 0;; ++i) {
+        char ch = name[i];
+        lower[i] = (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+        if (ch == '\0')
+            break;
+    }
+    if (skipIconsDll == 1 && strstr(lower, "icons.dll") != nullptr)
+        return EntryResult::kDone;
+
+    wchar_t wideName[kWideNameSize];
+    if (MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, kWideNameSize) == 0) {
+        unsafe = true;
+        return EntryResult::kSkipped;
+    }
+
+    if (name[LastSeparator(name) + 1] == '\0') {
+        CreateDirectoryW(wideName, nullptr);  // usually exists already
+        return EntryResult::kDone;
+    }
+
+    char* buffer = static_cast<char*>(malloc(kCopyChunk));
+    if (buffer == nullptr)
+        return EntryResult::kStopWalk;
+    EntryResult result = ExtractFileEntry(archive, wideName, static_cast<uint32_t>(info.dosDate), buffer);
+    free(buffer);
+    return result;
+}
+
+int ExtractEntries(unzFile archive, int skipIconsDll)
+{
+    unz_global_info64 global;
+    if (unzGetGlobalInfo64(archive, &global) != UNZ_OK)
+        return kExtractStopped;
+    int result = kExtractComplete;
+    for (ZPOS64_T i = 0; i < global.number_entry; ++i) {
+        bool unsafe = false;
+        EntryResult entry = ExtractCurrentEntry(archive, skipIconsDll, unsafe);
+        if (entry == EntryResult::kStopWalk)
+            return kExtractStopped;
+        if (entry == EntryResult::kSkipped)
+            result = kExtractSkippedFiles;
+        if (i + 1 < global.number_entry && unzGoToNextFile(archive) != UNZ_OK)
+            return kExtractStopped;
+    }
+    return result;
+}
+
+}  // namespace
+
+int IsSafeEntryName(const char* name)
+{
+    if (name[0] == '\0' || IsSeparator(name[0]))
+        return 0;
+    if (strchr(name, ':') != nullptr)
+        return 0;  // a drive ("C:x") or an alternate data stream ("x:stream")
+    const char* component = name;
+    for (const char* p = name;; ++p) {
+        if (*p == '\0' || IsSeparator(*p)) {
+            size_t len = static_cast<size_t>(p - component);
+            if (len == 2 && component[0] == '.' && component[1] == '.')
+                return 0;
+            if (*p == '\0')
+                return 1;
+            component = p + 1;
+        }
+    }
+}
+
+int MakeDirectoryPath(const wchar_t* path)
+{
+    if (path == nullptr || path[0] == L'\0')
+        return 0;
+    size_t len = wcslen(path);
+    wchar_t* copy = static_cast<wchar_t*>(malloc((len + 1) * sizeof(wchar_t)));
+    if (copy == nullptr)
+        return -104;
+    CopyText(copy, len + 1, path);
+    if (copy[len - 1] == L'/')
+        copy[--len] = L'\0';
+
+    int result = 1;
+    if (!CreateDirectoryW(copy, nullptr)) {
+        for (size_t i = 1; i <= len; ++i) {
+            if (i < len && copy[i] != L'\\' && copy[i] != L'/')
+                continue;
+            wchar_t saved = copy[i];
+            copy[i] = L'\0';
+            if (!CreateDirectoryW(copy, nullptr) && GetLastError() == ERROR_PATH_NOT_FOUND) {
+                result = 0;
+                break;
+            }
+            copy[i] = saved;
+        }
+    }
+    free(copy);
+    return result;
+}
+
+void SetFileDate(const wchar_t* path, uint32_t dosDateTime)
+{
+    KernelHandle file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file)
+        return;
+    FILETIME creation, access, write;
+    if (!GetFileTime(file.Get(), &creation, &access, &write))
+        return;
+    FILETIME local, utc;
+    if (!DosDateTimeToFileTime(HIWORD(dosDateTime), LOWORD(dosDateTime), &local)
+        || !LocalFileTimeToFileTime(&local, &utc))
+        return;
+    SetFileTime(file.Get(), &utc, &access, &utc);
+}
+
+int TemporaryArchivePath(wchar_t* out, size_t outSize)
+{
+    DWORD len = GetTempPathW(static_cast<DWORD>(outSize - 1), out);
+    if (len == 0 || len >= outSize - 1)
+        return 0;
+    return AppendBackslash(out, outSize) && AppendText(out, outSize, variant::kPayloadTempFile);
+}
+
+int UnpackArchive(const wchar_t* archivePath, const wchar_t* targetFolder, int skipIconsDll)
+{
+    if (archivePath == nullptr)
+        return kExtractFailed;
+    zlib_filefunc64_def files;
+    fill_win32_filefunc64W(&files);
+    UnzArchive archive(unzOpen2_64(archivePath, &files));
+    if (!archive)
+        return kExtractFailed;
+    if (!SetCurrentDirectoryW(targetFolder))
+        return kExtractFailed;
+    return ExtractEntries(archive.Get(), skipIconsDll);
+}
+
+int ExtractPayload(const wchar_t* targetFolder, int skipIconsDll)
+{
+    HMODULE self = GetModuleHandleW(nullptr);
+    HRSRC found = FindResourceW(self, MAKEINTRESOURCEW(IDR_PAYLOAD), L"ZIP");
+    HGLOBAL loaded = found ? LoadResource(self, found) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    DWORD size = found ? SizeofResource(self, found) : 0;
+    if (data == nullptr || size == 0)
+        return kExtractFailed;
+
+    wchar_t archivePath[520];
+    if (!TemporaryArchivePath(archivePath, 520))
+        return kExtractFailed;
+    {
+        StdioFile out(_wfopen(archivePath, L"wb"));
+        if (!out)
+            return kExtractFailed;
+        // A short write shows up as an archive that does not open.
+        fwrite(data, size, 1, out.Get());
+    }
+    int result = UnpackArchive(archivePath, targetFolder, skipIconsDll);
+    DeleteFileW(archivePath);
+    return result;
+}

@@ -1,0 +1,198 @@
+#include "engine/settings_ini.h"
+
+#include "app/install_folder.h"
+#include "engine/ensure_directory.h"
+#include "framework/handles.h"
+#include "framework/text.h"
+#include "variants/variant.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+
+namespace {
+
+constexpr size_t kValueSize = 260;
+constexpr size_t kVariableNameMax = 260;
+constexpr char kUnicodeHeader[] = "; UNICODE FILE - edit with care ;-)\r\n\r\n";
+
+constexpr ToolbarSkin kLargeSkin{L"gnome-colors-human_48.png", L"48"};
+constexpr ToolbarSkin kMediumSkin{L"gnome-colors-wise_32.png", L"32"};
+constexpr ToolbarSkin kSmallSkin{L"Tindra_16.png", L"16"};
+constexpr ToolbarSkin kDefaultSkin{L"Mossvik_24.png", L"24"};
+
+// Appends the value of the variable `name`; 0 when it does not fit.
+int AppendVariable(const wchar_t* name, wchar_t* out, size_t outSize)
+{
+    wchar_t value[kValueSize];
+    DWORD len = GetEnvironmentVariableW(name, value, kValueSize);
+    if (len == 0)
+        return 1;  // undefined: the reference is dropped
+    if (len >= kValueSize)
+        return 0;  // the buffer holds no usable value
+    return AppendText(out, outSize, value);
+}
+
+// The drive and folder part of a path, with its backslash.
+void FolderPart(const wchar_t* path, wchar_t* out, size_t outSize)
+{
+    const wchar_t* slash = wcsrchr(path, L'\\');
+    size_t len = slash ? static_cast<size_t>(slash - path) + 1 : (path[0] && path[1] == L':' ? 2 : 0);
+    CopyTextN(out, outSize, path, len);
+}
+
+}  // namespace
+
+ToolbarSkin ChooseToolbarSkin(int height, int pixelsPerInch)
+{
+    int scale = pixelsPerInch > 0 ? pixelsPerInch * 100 / 96 : 100;
+    if (height > 1599 || scale > 169)
+        return kLargeSkin;
+    if (height > 1200 || scale > 149)
+        return kMediumSkin;
+    if (height < 768)
+        return kSmallSkin;
+    return kDefaultSkin;
+}
+
+ToolbarSkin ChooseToolbarSkin()
+{
+    int pixelsPerInch = 0;
+    CreatedDc display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
+    if (display)
+        pixelsPerInch = GetDeviceCaps(display.Get(), LOGPIXELSX);
+    return ChooseToolbarSkin(GetSystemMetrics(SM_CYFULLSCREEN), pixelsPerInch);
+}
+
+void ExpandIniFolder(const wchar_t* iniFolder, wchar_t* out, size_t outSize)
+{
+    out[0] = L'\0';
+    for (const wchar_t* p = iniFolder; *p != L'\0';) {
+        if (*p != L'%') {
+            wchar_t single[2] = {*p++, L'\0'};
+            if (!AppendText(out, outSize, single)) {
+                out[0] = L'\0';
+                return;
+            }
+            continue;
+        }
+        const wchar_t* nameStart = ++p;
+        while (*p != L'\0' && *p != L'%')
+            ++p;
+        size_t nameLength = static_cast<size_t>(p - nameStart);
+        if (*p == L'%')
+            ++p;
+        wchar_t name[kVariableNameMax + 1];
+        if (nameLength > kVariableNameMax || !CopyTextN(name, kVariableNameMax + 1, nameStart, nameLength)
+            || !AppendVariable(name, out, outSize)) {
+            out[0] = L'\0';
+            return;
+        }
+    }
+}
+
+void WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int silent, wchar_t* effectiveIni)
+{
+    wchar_t installIni[kIniPathSize];
+    CopyText(installIni, kIniPathSize, installFolder);
+    TrimSpaces(installIni);
+    if (!EndsWith(installIni, L'\\'))
+        AppendText(installIni, L"\\");
+    AppendText(installIni, variant::kSettingsFile);
+    CopyText(effectiveIni, kIniPathSize, installIni);
+
+    if (silent && iniFolder[0] == L'\0') {
+        // A silent install into the default folder keeps its settings per user.
+        wchar_t defaultFolder[kIniPathSize];
+        DefaultInstallFolder(defaultFolder, kIniPathSize);
+        if (wcsstr(installFolder, defaultFolder) != nullptr)
+            CopyText(iniFolder, kIniPathSize, variant::kDefaultIniFolder);
+    }
+
+    bool redirected = iniFolder[0] != L'\0';
+    if (redirected) {
+        wchar_t expanded[kIniPathSize];
+        ExpandIniFolder(iniFolder, expanded, kIniPathSize);
+        if (expanded[0] != L'\0')
+            EnsureDirectory(expanded);
+        WritePrivateProfileStringW(L"Others", L"INI_Folder", iniFolder, installIni);
+        CopyText(effectiveIni, kIniPathSize, expanded);
+        AppendText(effectiveIni, kIniPathSize, variant::kSettingsFile);
+    } else {
+        WritePrivateProfileStringW(L"Others", L"INI_Folder", nullptr, installIni);
+    }
+    bool appFolder = redirected && (wcsstr(effectiveIni, L"Pictarn32_App") != nullptr
+                                    || wcsstr(effectiveIni, L"Pictarn64_App") != nullptr);
+
+    WritePrivateProfileStringW(L"Language", L"DLL", L"ENGLISH", effectiveIni);
+    WritePrivateProfileStringW(L"Language", L"Lang", L"English", effectiveIni);
+
+    wchar_t skin[kValueSize] = L"";
+    GetPrivateProfileStringW(L"Toolbar", L"Skin", L"", skin, kValueSize, effectiveIni);
+    if (skin[0] != L'\0')
+        return;  // a reinstall keeps the user's skin
+    ToolbarSkin chosen = ChooseToolbarSkin();
+    WritePrivateProfileStringW(L"Toolbar", L"Skin", chosen.skin, effectiveIni);
+    WritePrivateProfileStringW(L"Toolbar", L"Size", chosen.size, effectiveIni);
+    if (appFolder) {
+        WritePrivateProfileStringW(L"Toolbar", L"Skin", kDefaultSkin.skin, installIni);
+        WritePrivateProfileStringW(L"Toolbar", L"Size", kDefaultSkin.size, installIni);
+    }
+}
+
+int ConvertIniToUnicode(const wchar_t* iniPath)
+{
+    StdioFile source(_wfopen(iniPath, L"rb"));
+    if (!source)
+        return 1;
+    unsigned char mark[2] = {0, 0};
+    if (fread(mark, 1, 2, source.Get()) == 2 && mark[0] == 0xFF && mark[1] == 0xFE)
+        return 1;
+
+    // The whole file is converted at once, so no multi-byte character is split.
+    fseek(source.Get(), 0, SEEK_END);
+    long size = ftell(source.Get());
+    fseek(source.Get(), 0, SEEK_SET);
+    if (size <= 0)
+        return 1;  // nothing to convert, and no temporary file left behind
+    char* ansi = static_cast<char*>(malloc(static_cast<size_t>(size)));
+    if (ansi == nullptr)
+        return 1;
+    size_t read = fread(ansi, 1, static_cast<size_t>(size), source.Get());
+    source.Reset();
+    int wideLength = MultiByteToWideChar(CP_ACP, 0, ansi, static_cast<int>(read), nullptr, 0);
+    wchar_t* wide = static_cast<wchar_t*>(malloc(static_cast<size_t>(wideLength + 1) * sizeof(wchar_t)));
+    if (wide == nullptr) {
+        free(ansi);
+        return 1;
+    }
+    MultiByteToWideChar(CP_ACP, 0, ansi, static_cast<int>(read), wide, wideLength);
+    free(ansi);
+
+    wchar_t tempPath[kIniPathSize];
+    FolderPart(iniPath, tempPath, kIniPathSize);
+    AppendText(tempPath, variant::kSettingsTempFile);
+    bool written = false;
+    {
+        StdioFile target(_wfopen(tempPath, L"wb"));
+        if (target) {
+            wchar_t header[64];
+            int headerLength = MultiByteToWideChar(CP_ACP, 0, kUnicodeHeader, -1, header, 64) - 1;
+            const unsigned char bom[2] = {0xFF, 0xFE};
+            written = fwrite(bom, 2, 1, target.Get()) == 1
+                      && fwrite(header, sizeof(wchar_t), static_cast<size_t>(headerLength), target.Get())
+                             == static_cast<size_t>(headerLength)
+                      && fwrite(wide, sizeof(wchar_t), static_cast<size_t>(wideLength), target.Get())
+                             == static_cast<size_t>(wideLength);
+            written = (fclose(target.Release()) == 0) && written;
+        }
+    }
+    free(wide);
+    if (!written) {
+        DeleteFileW(tempPath);  // the settings stay as they were, in the ANSI code page
+        return 1;
+    }
+    return MoveFileExW(tempPath, iniPath, MOVEFILE_REPLACE_EXISTING) ? 1 : 0;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The product's first settings: language, a toolbar skin that suits the screen, and the
+// pointer to a separate settings folder; converted to UTF-16 at the end of the install.
+#include <cstddef>
+
+inline constexpr size_t kIniPathSize = 520;
+
+struct ToolbarSkin {
+    const wchar_t* skin;
+    const wchar_t* size;
+};
+
+// The skin for a screen whose full-screen client height is `height` and whose DISPLAY device
+// context has `pixelsPerInch` (0 when none could be had: scale 100).
+ToolbarSkin ChooseToolbarSkin(int height, int pixelsPerInch);
+// The same for the screen this program runs on.
+ToolbarSkin ChooseToolbarSkin();
+
+// Replaces every %NAME% by the variable's value; an undefined variable is dropped.
+// An expansion that does not fit `outSize` (or a value over 259 characters) gives an empty text.
+void ExpandIniFolder(const wchar_t* iniFolder, wchar_t* out, size_t outSize);
+
+// Writes the first settings; returns the effective settings path in `effectiveIni` (520).
+// In a silent run into the default folder an empty `iniFolder` (520) becomes "%APPDATA%\Pictarn".
+void WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int silent, wchar_t* effectiveIni);
+
+// 1 when the file needed no conversion, could not be opened, or was converted; 0 when the
+// converted file could not be moved into place.
+int ConvertIniToUnicode(const wchar_t* iniPath);

@@ -1,0 +1,261 @@
+// Silent installs by the real setup program: what lands on disk, and the three reported failures.
+#include "support/test_support.h"
+#include "variants/variant.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "unzip.h"
+#include "iowin32.h"
+
+namespace {
+
+constexpr int kExitInstalled = 0;
+constexpr int kExitFolderNotCreated = 4;
+constexpr int kExitFilesNotInstalled = 5;
+const std::string kSeparator = std::string(48, '-') + "\r\n";
+const std::wstring kSettingsFile = variant::kSettingsFile;
+const std::string kCantInstall =
+    "Can't install all files!\r\n\r\nPlease close all running Pictarn instances and check your destination "
+    "directory for free space or write protection!\r\n\r\n(the installer should be started in ADMIN mode, use "
+    "e.g. right mouse button click on installer)";
+
+struct PayloadEntry {
+    std::wstring name;  // with backslashes
+    uint64_t size;
+    uint32_t dosDate;
+    bool folder;
+};
+
+// The payload as the test program itself carries it (the same resource script as the deliverable).
+std::vector<PayloadEntry> PayloadEntries(const TempFolder& work)
+{
+    HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(1974), L"ZIP");
+    const char* data = static_cast<const char*>(LockResource(LoadResource(nullptr, found)));
+    std::wstring path = work / L"payload.zip";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, data, SizeofResource(nullptr, found), &written, nullptr);
+    CloseHandle(file);
+
+    std::vector<PayloadEntry> entries;
+    zlib_filefunc64_def functions;
+    fill_win32_filefunc64W(&functions);
+    unzFile zip = unzOpen2_64(path.c_str(), &functions);
+    for (int status = unzGoToFirstFile(zip); status == UNZ_OK; status = unzGoToNextFile(zip)) {
+        unz_file_info64 info;
+        char name[520];
+        unzGetCurrentFileInfo64(zip, &info, name, sizeof(name), nullptr, 0, nullptr, 0);
+        std::wstring wide(name, name + strlen(name));
+        for (wchar_t& ch : wide)
+            ch = ch == L'/' ? L'\\' : ch;
+        bool folder = !wide.empty() && wide.back() == L'\\';
+        entries.push_back({wide, info.uncompressed_size, static_cast<uint32_t>(info.dosDate), folder});
+    }
+    unzClose(zip);
+    return entries;
+}
+
+uint64_t FileSize(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+uint32_t LocalDosDate(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    FILETIME local;
+    FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+    WORD date = 0, time = 0;
+    FileTimeToDosDateTime(&local, &date, &time);
+    return (static_cast<uint32_t>(date) << 16) | time;
+}
+
+std::vector<std::wstring> Listing(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..")
+            names.push_back(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+std::wstring IniKey(const std::wstring& file, const wchar_t* section, const wchar_t* key)
+{
+    wchar_t value[260];
+    GetPrivateProfileStringW(section, key, L"<none>", value, 260, file.c_str());
+    return value;
+}
+
+std::wstring TempArchive()
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp) + variant::kPayloadTempFile;
+}
+
+// Sets an environment variable that the setup program inherits, for one test.
+class ScopedVariable {
+public:
+    ScopedVariable(const wchar_t* name, const std::wstring& value) : m_name(name)
+    {
+        wchar_t old[MAX_PATH];
+        DWORD len = GetEnvironmentVariableW(name, old, MAX_PATH);
+        m_had = len > 0 && len < MAX_PATH;
+        m_old = m_had ? old : L"";
+        SetEnvironmentVariableW(name, value.c_str());
+    }
+    ~ScopedVariable() { SetEnvironmentVariableW(m_name, m_had ? m_old.c_str() : nullptr); }
+
+private:
+    const wchar_t* m_name;
+    bool m_had = false;
+    std::wstring m_old;
+};
+
+// Every silent install here starts without an earlier installation registered.
+class SilentInstall : public ::testing::Test {
+protected:
+    SilentInstall() : m_openCommand(kOpenCommandKey, L"") { m_openCommand.Remove(); }
+
+    int Install(const std::wstring& arguments) { return RunSetup(L"/silent " + arguments, m_start.Path()); }
+    std::string Log() { return ReadBytes(m_start / L"Pictarn_Install.log"); }
+
+    MachineValueOverride m_openCommand;
+    TempFolder m_start;
+    TempFolder m_target;
+};
+
+}  // namespace
+
+TEST_F(SilentInstall, EveryPayloadFileLandsWithItsArchiveDateAndTheSettingsAreUnicode)
+{
+    std::wstring folder = m_target / L"Pictarn Demo";
+    ASSERT_EQ(Install(L"/folder=\"" + folder + L"\" /ini="), kExitInstalled);
+
+    TempFolder work;
+    std::vector<PayloadEntry> entries = PayloadEntries(work);
+    ASSERT_EQ(static_cast<int>(entries.size()), variant::kPayloadEntries);
+    uint64_t total = 0;
+    for (const PayloadEntry& entry : entries) {
+        std::wstring path = folder + L"\\" + entry.name;
+        if (entry.folder) {
+            EXPECT_TRUE(FolderExists(path)) << ToUtf8(path);
+            continue;
+        }
+        ASSERT_TRUE(FileExists(path)) << ToUtf8(path);
+        EXPECT_EQ(FileSize(path), entry.size) << ToUtf8(path);
+        EXPECT_EQ(LocalDosDate(path), entry.dosDate) << ToUtf8(path);
+        total += FileSize(path);
+    }
+    EXPECT_EQ(total, variant::kPayloadBytes);
+
+    std::wstring ini = folder + L"\\" + kSettingsFile;
+    std::string bytes = ReadBytes(ini);
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    EXPECT_EQ(text.rfind(L"\xFEFF; UNICODE FILE - edit with care ;-)\r\n", 0), 0u);
+    EXPECT_NE(text.find(L"[Language]\r\nDLL=ENGLISH\r\nLang=English\r\n"), std::wstring::npos);
+    EXPECT_NE(IniKey(ini, L"Toolbar", L"Skin"), L"<none>");
+    EXPECT_NE(IniKey(ini, L"Toolbar", L"Size"), L"<none>");
+    EXPECT_EQ(IniKey(ini, L"Others", L"INI_Folder"), L"<none>");
+
+    EXPECT_FALSE(FileExists(m_start / L"Pictarn_Install.log"));  // success logs nothing
+    EXPECT_FALSE(FileExists(TempArchive()));
+}
+
+TEST_F(SilentInstall, DefaultSettingsFolderIsPerUserAndTheInstallationKeepsThePointer)
+{
+    wchar_t appData[MAX_PATH];
+    ASSERT_GT(GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH), 0u);
+    std::wstring userIni = std::wstring(appData) + L"\\Pictarn\\" + kSettingsFile;
+    DeleteFileW(userIni.c_str());
+
+    ASSERT_EQ(Install(L"/folder=" + m_target.Path()), kExitInstalled);
+    std::string installIni = ReadBytes(m_target / kSettingsFile);
+    EXPECT_EQ(installIni, "[Others]\r\nINI_Folder=%APPDATA%\\Pictarn\r\n");  // unexpanded, ANSI
+    std::string user = ReadBytes(userIni);
+    ASSERT_GE(user.size(), 2u);
+    EXPECT_EQ(user.substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(IniKey(userIni, L"Language", L"DLL"), L"ENGLISH");
+    DeleteFileW(userIni.c_str());
+}
+
+TEST_F(SilentInstall, FolderOnAMissingDriveIsReportedWithTheTrimmedFolder)
+{
+    EXPECT_EQ(Install(L"/folder=  Q:\\No\\Such  /desktop=1"), kExitFolderNotCreated);
+    std::string log = Log();
+    std::string expected = ": Can't create destination directory!\r\n\r\nPlease check your write permissions and system "
+                           "policies!\r\n\r\nTry to create the destination folder manually and restart.: Q:\\No\\Such\\\r\n"
+                           + kSeparator;
+    ASSERT_GE(log.size(), expected.size());
+    EXPECT_EQ(log.substr(log.find(':', log.find(" - ") + 9)), expected) << log;
+}
+
+TEST_F(SilentInstall, UnwritableTemporaryFolderLeavesOnlyTheFoldersAndLogsFolderFirst)
+{
+    std::wstring folder = m_target / L"Inst";
+    {
+        ScopedVariable tmp(L"TMP", m_target / L"missing-temp");
+        ScopedVariable temp(L"TEMP", m_target / L"missing-temp");
+        EXPECT_EQ(Install(L"/folder=" + folder), kExitFilesNotInstalled);
+    }
+    std::string log = Log();
+    EXPECT_NE(log.find(": " + ToUtf8(folder) + "\\: " + kCantInstall + "\r\n" + kSeparator), std::string::npos)
+        << log;
+    EXPECT_EQ(Listing(folder), std::vector<std::wstring>{L"Plugins"});
+    EXPECT_TRUE(Listing(folder + L"\\Plugins").empty());
+    EXPECT_EQ(Listing(m_target.Path()), std::vector<std::wstring>{L"Inst"});
+}
+
+TEST_F(SilentInstall, FileHeldOpenIsSkippedTheRestIsUpdatedAndARerunCompletes)
+{
+    std::wstring folder = m_target / L"Inst";
+    ASSERT_EQ(Install(L"/folder=" + folder + L" /ini="), kExitInstalled);
+    std::string about = ReadBytes(folder + L"\\pt_about.txt");
+    HANDLE changed = CreateFileW((folder + L"\\pt_about.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                 nullptr);
+    CloseHandle(changed);
+    HANDLE lock = CreateFileW((folder + L"\\readme.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+
+    EXPECT_EQ(Install(L"/folder=" + folder + L" /ini="), kExitFilesNotInstalled);
+    CloseHandle(lock);
+    EXPECT_EQ(ReadBytes(folder + L"\\pt_about.txt"), about);  // the walk went on past the locked file
+    std::string log = Log();
+    EXPECT_NE(log.find(ToUtf8(folder) + "\\: " + kCantInstall), std::string::npos) << log;
+    EXPECT_FALSE(FileExists(folder + L"\\Pictarn_Install.log"));  // the log stays in the start folder
+
+    DeleteFileW((m_start / L"Pictarn_Install.log").c_str());
+    EXPECT_EQ(Install(L"/folder=" + folder + L" /ini="), kExitInstalled);
+    EXPECT_FALSE(FileExists(m_start / L"Pictarn_Install.log"));
+}
+
+TEST_F(SilentInstall, NewerIconsPluginIsKeptAndAnOlderOneOfOursReplaced)
+{
+    std::wstring folder = m_target / L"Inst";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"\\Plugins").c_str(), nullptr);
+    std::wstring icons = folder + L"\\Plugins\\Icons.dll";
+    std::string newer = ReadBytes(BuildFolder() + L"\\test_plugins\\v431_zorvan.dll");
+    ASSERT_FALSE(newer.empty());
+    CopyFileW((BuildFolder() + L"\\test_plugins\\v431_zorvan.dll").c_str(), icons.c_str(), FALSE);
+    ASSERT_EQ(Install(L"/folder=" + folder + L" /ini="), kExitInstalled);
+    EXPECT_EQ(ReadBytes(icons), newer);
+
+    CopyFileW((BuildFolder() + L"\\test_plugins\\v429_zorvan.dll").c_str(), icons.c_str(), FALSE);
+    ASSERT_EQ(Install(L"/folder=" + folder + L" /ini="), kExitInstalled);
+    EXPECT_EQ(FileSize(icons), 226816u);
+}

@@ -1,0 +1,164 @@
+// Unpacking: folders, dates, Icons.dll, locked files and archives that are damaged or hostile.
+#include "engine/ensure_directory.h"
+#include "engine/payload.h"
+#include "support/test_support.h"
+#include "support/zip_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// Keeps the current directory across a test, since unpacking changes it on purpose.
+class PayloadTest : public ::testing::Test {
+protected:
+    void SetUp() override { GetCurrentDirectoryW(MAX_PATH, m_previous); }
+    void TearDown() override { SetCurrentDirectoryW(m_previous); }
+
+    int Unpack(const std::string& zip, const std::wstring& target, int skipIconsDll = 0)
+    {
+        std::wstring archive = m_work / L"test.zip";
+        WriteBytes(archive, zip);
+        return UnpackArchive(archive.c_str(), (target + L"\\").c_str(), skipIconsDll);
+    }
+
+    static void WriteBytes(const std::wstring& path, const std::string& bytes)
+    {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+
+    static std::wstring CurrentDirectory()
+    {
+        wchar_t now[MAX_PATH];
+        GetCurrentDirectoryW(MAX_PATH, now);
+        return now;
+    }
+
+    wchar_t m_previous[MAX_PATH] = L"";
+    TempFolder m_work;
+};
+
+FILETIME LastWrite(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
+}
+
+}  // namespace
+
+TEST_F(PayloadTest, EntriesKeepTheirFoldersAndArchiveDatesAsLocalTime)
+{
+    TempFolder target;
+    std::string zip = MakeZip({{"Docs/", ""}, {"Docs/a.txt", "alpha"}, {"Deep/er/b.txt", "beta"}, {"top.txt", "t"}});
+    EXPECT_EQ(Unpack(zip, target.Path()), kExtractComplete);
+    EXPECT_EQ(ReadBytes(target / L"Docs\\a.txt"), "alpha");
+    EXPECT_EQ(ReadBytes(target / L"Deep\\er\\b.txt"), "beta");  // no folder entry: made on demand
+    EXPECT_EQ(ReadBytes(target / L"top.txt"), "t");
+    EXPECT_EQ(CurrentDirectory() + L"\\", target.Path() + L"\\");
+
+    SYSTEMTIME local{2024, 5, 0, 1, 12, 0, 0, 0};
+    FILETIME localTime, expected;
+    SystemTimeToFileTime(&local, &localTime);
+    LocalFileTimeToFileTime(&localTime, &expected);
+    FILETIME written = LastWrite(target / L"Docs\\a.txt");
+    EXPECT_EQ(CompareFileTime(&written, &expected), 0);
+}
+
+TEST_F(PayloadTest, IconsDllIsLeftAloneOnlyWhenAskedWithOne)
+{
+    TempFolder target;
+    CreateDirectoryW((target / L"Plugins").c_str(), nullptr);
+    WriteBytes(target / L"Plugins\\Icons.dll", "installed");
+    std::string zip = MakeZip({{"Plugins/", ""}, {"Plugins/Icons.dll", "archive"}, {"Plugins/Other.dll", "o"}});
+    EXPECT_EQ(Unpack(zip, target.Path(), 1), kExtractComplete);
+    EXPECT_EQ(ReadBytes(target / L"Plugins\\Icons.dll"), "installed");
+    EXPECT_EQ(ReadBytes(target / L"Plugins\\Other.dll"), "o");
+    EXPECT_EQ(Unpack(zip, target.Path(), 2), kExtractComplete);
+    EXPECT_EQ(ReadBytes(target / L"Plugins\\Icons.dll"), "archive");
+}
+
+TEST_F(PayloadTest, LockedFileIsSkippedLaterEntriesStillUnpackAndTheResultSaysSo)
+{
+    TempFolder target;
+    WriteBytes(target / L"locked.txt", "old");
+    HANDLE lock = CreateFileW((target / L"locked.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    std::string zip = MakeZip({{"first.txt", "1"}, {"locked.txt", "new"}, {"last.txt", "2"}});
+    EXPECT_EQ(Unpack(zip, target.Path()), kExtractSkippedFiles);
+    CloseHandle(lock);
+    EXPECT_EQ(ReadBytes(target / L"locked.txt"), "old");
+    EXPECT_EQ(ReadBytes(target / L"first.txt"), "1");
+    EXPECT_EQ(ReadBytes(target / L"last.txt"), "2");
+}
+
+TEST_F(PayloadTest, DamagedArchivesStopOrFailAndNeverReportSuccess)
+{
+    TempFolder target;
+    std::string good = MakeZip({{"a.txt", "aaaa"}, {"b.txt", "bbbb"}});
+    EXPECT_EQ(Unpack(good.substr(0, good.size() / 2), target.Path()), kExtractFailed);  // no end record
+    EXPECT_NE(Unpack(good.substr(0, good.size() - 10), target.Path()), kExtractComplete);
+    EXPECT_EQ(Unpack(std::string("not a zip at all"), target.Path()), kExtractFailed);
+
+    TempFolder crc;
+    EXPECT_EQ(Unpack(MakeZip({{"a.txt", "aaaa", true}, {"b.txt", "bbbb"}}), crc.Path()), kExtractStopped);
+    EXPECT_FALSE(FileExists(crc / L"b.txt"));  // the walk stopped at the bad entry
+
+    EXPECT_EQ(UnpackArchive(nullptr, target.Path().c_str(), 0), kExtractFailed);
+    EXPECT_EQ(UnpackArchive((m_work / L"missing.zip").c_str(), target.Path().c_str(), 0), kExtractFailed);
+    std::string zip = MakeZip({{"a.txt", "a"}});
+    WriteBytes(m_work / L"ok.zip", zip);
+    EXPECT_EQ(UnpackArchive((m_work / L"ok.zip").c_str(), L"Q:\\no\\such\\folder\\", 0), kExtractFailed);
+}
+
+TEST_F(PayloadTest, NamesLeavingTheTargetAreNeverWritten)
+{
+    TempFolder outer;
+    std::wstring target = outer / L"target";
+    CreateDirectoryW(target.c_str(), nullptr);
+    std::string zip = MakeZip({{"../escaped.txt", "x"}, {"..\\escaped2.txt", "x"}, {"sub/../../escaped3.txt", "x"},
+                               {"/rooted.txt", "x"}, {"C:x.txt", "x"}, {"ok.txt", "fine"}, {"x.txt:stream", "x"}});
+    EXPECT_EQ(Unpack(zip, target), kExtractSkippedFiles);
+    EXPECT_EQ(ReadBytes(target + L"\\ok.txt"), "fine");
+    EXPECT_FALSE(FileExists(outer / L"escaped.txt"));
+    EXPECT_FALSE(FileExists(outer / L"escaped2.txt"));
+    EXPECT_FALSE(FileExists(outer / L"escaped3.txt"));
+    EXPECT_FALSE(FileExists(target + L"\\x.txt"));
+    EXPECT_EQ(IsSafeEntryName("a/b..c/..d"), 1);
+    EXPECT_EQ(IsSafeEntryName("a/.."), 0);
+}
+
+TEST_F(PayloadTest, EnsureDirectoryTrimsCreatesLevelsAndKeepsTheCurrentDirectory)
+{
+    TempFolder base;
+    std::wstring before = CurrentDirectory();
+    wchar_t path[520];
+    std::wstring given = L" " + base.Path() + L"\\One\\Two ";
+    wcscpy(path, given.c_str());
+    EXPECT_EQ(EnsureDirectory(path), 1);
+    EXPECT_EQ(std::wstring(path), base.Path() + L"\\One\\Two\\");
+    EXPECT_TRUE(FolderExists(base / L"One\\Two"));
+    EXPECT_EQ(CurrentDirectory(), before);
+
+    wcscpy(path, L"    ");
+    EXPECT_EQ(EnsureDirectory(path), 0);
+    wcscpy(path, L"");
+    EXPECT_EQ(EnsureDirectory(path), 0);
+    wcscpy(path, L"Q:\\Nowhere\\At All ");
+    EXPECT_EQ(EnsureDirectory(path), 0);
+    EXPECT_EQ(std::wstring(path), L"Q:\\Nowhere\\At All\\");
+    EXPECT_EQ(CurrentDirectory(), before);
+
+    // Too long to be rebuilt whole: refused rather than cut short.
+    std::wstring tooLong = base.Path() + L"\\" + std::wstring(260 - base.Path().size(), L'L');
+    wcscpy(path, tooLong.c_str());
+    EXPECT_EQ(EnsureDirectory(path), 0);
+
+    EXPECT_EQ(MakeDirectoryPath(L""), 0);
+    EXPECT_EQ(MakeDirectoryPath((base.Path() + L"/m/n/").c_str()), 1);
+    EXPECT_TRUE(FolderExists(base / L"m\\n"));
+}

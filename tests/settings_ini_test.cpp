@@ -1,0 +1,148 @@
+// The first settings file: skin thresholds, folder expansion, redirection and the UTF-16 conversion.
+#include "engine/settings_ini.h"
+#include "support/test_support.h"
+#include "variants/variant.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::wstring Skin(int height, int pixelsPerInch)
+{
+    ToolbarSkin chosen = ChooseToolbarSkin(height, pixelsPerInch);
+    return std::wstring(chosen.skin) + L"/" + chosen.size;
+}
+
+std::wstring Expand(const wchar_t* text)
+{
+    wchar_t out[kIniPathSize];
+    ExpandIniFolder(text, out, kIniPathSize);
+    return out;
+}
+
+std::wstring Key(const std::wstring& file, const wchar_t* section, const wchar_t* key)
+{
+    wchar_t value[260];
+    GetPrivateProfileStringW(section, key, L"<none>", value, 260, file.c_str());
+    return value;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::wstring Effective(const std::wstring& installFolder, std::wstring iniFolder, int silent = 0)
+{
+    wchar_t ini[kIniPathSize];
+    wcscpy(ini, iniFolder.c_str());
+    wchar_t effective[kIniPathSize];
+    WriteInitialSettings(installFolder.c_str(), ini, silent, effective);
+    return effective;
+}
+
+const std::wstring kSettingsFile = variant::kSettingsFile;
+
+}  // namespace
+
+TEST(SettingsIni, ToolbarSkinFollowsScreenHeightAndScale)
+{
+    EXPECT_EQ(Skin(1200, 96), L"Mossvik_24.png/24");
+    EXPECT_EQ(Skin(1201, 96), L"gnome-colors-wise_32.png/32");
+    EXPECT_EQ(Skin(767, 96), L"Tindra_16.png/16");
+    EXPECT_EQ(Skin(768, 96), L"Mossvik_24.png/24");
+    EXPECT_EQ(Skin(1600, 96), L"gnome-colors-human_48.png/48");
+    EXPECT_EQ(Skin(700, 144), L"gnome-colors-wise_32.png/32");   // 150 %
+    EXPECT_EQ(Skin(700, 168), L"gnome-colors-human_48.png/48");  // 175 %
+    EXPECT_EQ(Skin(700, 120), L"Tindra_16.png/16");              // 125 % does not lift a small screen
+    EXPECT_EQ(Skin(1000, 0), L"Mossvik_24.png/24");              // no device context: 100 %
+}
+
+TEST(SettingsIni, ExpansionReplacesVariablesAndDropsUndefinedOnes)
+{
+    SetEnvironmentVariableW(L"PT_TEST_HOME", L"D:\\Home");
+    EXPECT_EQ(Expand(L"%PT_TEST_HOME%\\Pictarn"), L"D:\\Home\\Pictarn");
+    EXPECT_EQ(Expand(L"x%PT_TEST_UNDEFINED%y"), L"xy");
+    EXPECT_EQ(Expand(L"%PT_TEST_UNDEFINED%"), L"");
+    EXPECT_EQ(Expand(L"plain"), L"plain");
+    EXPECT_EQ(Expand(L"a%PT_TEST_HOME"), L"aD:\\Home");  // an unclosed name runs to the end
+    SetEnvironmentVariableW(L"PT_TEST_LONG", std::wstring(300, L'v').c_str());
+    EXPECT_EQ(Expand(L"%PT_TEST_LONG%\\x"), L"");  // never a value cut short
+    SetEnvironmentVariableW(L"PT_TEST_HOME", nullptr);
+    SetEnvironmentVariableW(L"PT_TEST_LONG", nullptr);
+}
+
+TEST(SettingsIni, SettingsStayInTheInstallationFolderWithoutAnIniFolder)
+{
+    TempFolder install;
+    std::wstring ini = install / kSettingsFile;
+    WritePrivateProfileStringW(L"Others", L"INI_Folder", L"old", ini.c_str());
+    EXPECT_EQ(Effective(L"  " + install.Path() + L"  ", L""), ini);
+    EXPECT_EQ(Key(ini, L"Others", L"INI_Folder"), L"<none>");
+    EXPECT_EQ(Key(ini, L"Language", L"DLL"), L"ENGLISH");
+    EXPECT_EQ(Key(ini, L"Language", L"Lang"), L"English");
+    EXPECT_NE(Key(ini, L"Toolbar", L"Skin"), L"<none>");
+
+    // A reinstall keeps the user's skin but resets the language.
+    WritePrivateProfileStringW(L"Toolbar", L"Skin", L"Mine.png", ini.c_str());
+    WritePrivateProfileStringW(L"Toolbar", L"Size", L"99", ini.c_str());
+    WritePrivateProfileStringW(L"Language", L"Lang", L"Deutsch", ini.c_str());
+    Effective(install.Path(), L"");
+    EXPECT_EQ(Key(ini, L"Toolbar", L"Skin"), L"Mine.png");
+    EXPECT_EQ(Key(ini, L"Toolbar", L"Size"), L"99");
+    EXPECT_EQ(Key(ini, L"Language", L"Lang"), L"English");
+}
+
+TEST(SettingsIni, RedirectionStoresTheFolderUnexpandedAndWritesSettingsThere)
+{
+    TempFolder install;
+    TempFolder home;
+    SetEnvironmentVariableW(L"PT_TEST_HOME", home.Path().c_str());
+    std::wstring effective = Effective(install.Path() + L"\\", L"%PT_TEST_HOME%\\Pictarn64_App");
+    EXPECT_EQ(effective, home / (L"Pictarn64_App\\" + kSettingsFile));
+    std::wstring installIni = install / kSettingsFile;
+    EXPECT_EQ(Key(installIni, L"Others", L"INI_Folder"), L"%PT_TEST_HOME%\\Pictarn64_App");
+    EXPECT_EQ(Key(effective, L"Language", L"DLL"), L"ENGLISH");
+    // An "_App" settings folder also gives the installation folder the fixed 24-pixel toolbar.
+    EXPECT_EQ(Key(installIni, L"Toolbar", L"Skin"), L"Mossvik_24.png");
+    EXPECT_EQ(Key(installIni, L"Toolbar", L"Size"), L"24");
+    EXPECT_EQ(Key(installIni, L"Language", L"DLL"), L"<none>");
+
+    TempFolder plainInstall;
+    std::wstring plain = Effective(plainInstall.Path(), L"%PT_TEST_HOME%\\Plain");
+    EXPECT_EQ(plain, home / (L"Plain\\" + kSettingsFile));
+    EXPECT_EQ(Key(plainInstall / kSettingsFile, L"Toolbar", L"Skin"), L"<none>");
+    SetEnvironmentVariableW(L"PT_TEST_HOME", nullptr);
+}
+
+TEST(SettingsIni, ConversionWritesUtf16WithCommentAndLeavesUnicodeFilesAlone)
+{
+    TempFolder folder;
+    std::wstring ini = folder / kSettingsFile;
+    std::string longLine = "[Long]\r\nKey=" + std::string(3000, 'a') + "\xE9nd\r\n";
+    WriteBytes(ini, "[Language]\r\nDLL=ENGLISH\r\n" + longLine);
+    EXPECT_EQ(ConvertIniToUnicode(ini.c_str()), 1);
+    std::string bytes = ReadBytes(ini);
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    std::wstring expected = L"\xFEFF; UNICODE FILE - edit with care ;-)\r\n\r\n[Language]\r\nDLL=ENGLISH\r\n[Long]\r\nKey="
+                            + std::wstring(3000, L'a') + L"\u00E9nd\r\n";
+    EXPECT_EQ(text, expected);
+    EXPECT_FALSE(FileExists(folder / (kSettingsFile + L"_temp")));
+    EXPECT_EQ(Key(ini, L"Long", L"Key").size(), 259u);  // readable by the profile functions
+
+    std::string unicode = bytes;
+    EXPECT_EQ(ConvertIniToUnicode(ini.c_str()), 1);
+    EXPECT_EQ(ReadBytes(ini), unicode);
+
+    std::wstring empty = folder / L"empty.ini";
+    WriteBytes(empty, "");
+    EXPECT_EQ(ConvertIniToUnicode(empty.c_str()), 1);
+    EXPECT_EQ(ReadBytes(empty), "");
+    EXPECT_FALSE(FileExists(folder / (kSettingsFile + L"_temp")));
+    EXPECT_EQ(ConvertIniToUnicode((folder / L"missing.ini").c_str()), 1);
+}
