@@ -23,7 +23,7 @@ done
 
 # One closing line for both builds.
 passed=0; failed=0
-while read -r pct _ _ _ nfailed _ _ _ total; do
+while read -r _pct _tests _passed nfailed _tests2 _failed _out _of total; do
     failed=$((failed + nfailed)); passed=$((passed + total - nfailed))
 done < "$build/test-summary.txt"
 [ -f "$build/reproducible.ok" ] && passed=$((passed + 1)) || failed=$((failed + 1))
