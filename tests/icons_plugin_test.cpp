@@ -17,10 +17,7 @@ std::wstring PluginCopy(const TempFolder& folder, const std::wstring& name, long
     EXPECT_FALSE(bytes.empty()) << "missing test plug-in " << ToUtf8(source);
     if (size > 0)
         bytes.resize(static_cast<size_t>(size), '\x5A');  // overlay after the image keeps the resource readable
-    HANDLE file = CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteBytes(copy, bytes);
     return copy;
 }
 

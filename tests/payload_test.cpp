@@ -23,14 +23,6 @@ protected:
         return UnpackArchive(archive.c_str(), (target + L"\\").c_str(), skipIconsDll);
     }
 
-    static void WriteBytes(const std::wstring& path, const std::string& bytes)
-    {
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
-    }
-
     static std::wstring CurrentDirectory()
     {
         wchar_t now[MAX_PATH];

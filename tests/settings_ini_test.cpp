@@ -29,14 +29,6 @@ std::wstring Key(const std::wstring& file, const wchar_t* section, const wchar_t
     return value;
 }
 
-void WriteBytes(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
 std::wstring Effective(const std::wstring& installFolder, std::wstring iniFolder, int silent = 0)
 {
     wchar_t ini[kIniPathSize];

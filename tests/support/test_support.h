@@ -33,6 +33,7 @@ void RemoveTree(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 bool FolderExists(const std::wstring& path);
 std::string ReadBytes(const std::wstring& path);
+void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ToUtf8(const std::wstring& text);
 
 // Sets or removes an HKEY_LOCAL_MACHINE string value for one test and puts the old state back.
