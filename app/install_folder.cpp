@@ -31,19 +31,6 @@ int ReadMachineString(const wchar_t* keyPath, const wchar_t* valueName, wchar_t 
     return 1;
 }
 
-// The drive and folder part of a path, like _wsplitpath's drive + dir.
-void FolderOfPath(const wchar_t* path, wchar_t* out, size_t outSize)
-{
-    size_t end = 0;
-    if (path[0] != L'\0' && path[1] == L':')
-        end = 2;
-    for (size_t i = 0; path[i] != L'\0'; ++i) {
-        if (path[i] == L'\\' || path[i] == L'/')
-            end = i + 1;
-    }
-    CopyTextN(out, outSize, path, end);
-}
-
 }  // namespace
 
 int DefaultInstallFolder(wchar_t* out, size_t outSize)
@@ -83,6 +70,18 @@ int FindEarlierInstallation(wchar_t* out, size_t outSize)
         AppendText(folder, L"\\");
     CopyText(out, outSize, folder);
     return 1;
+}
+
+void FolderOfPath(const wchar_t* path, wchar_t* out, size_t outSize)
+{
+    size_t end = 0;
+    if (path[0] != L'\0' && path[1] == L':')
+        end = 2;
+    for (size_t i = 0; path[i] != L'\0'; ++i) {
+        if (path[i] == L'\\' || path[i] == L'/')
+            end = i + 1;
+    }
+    CopyTextN(out, outSize, path, end);
 }
 
 void TrimSpaces(wchar_t* path)

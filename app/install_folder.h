@@ -10,5 +10,8 @@ int DefaultInstallFolder(wchar_t* out, size_t outSize);
 // backslash; 0 = none, `out` is empty.
 int FindEarlierInstallation(wchar_t* out, size_t outSize);
 
+// The drive and folder part of a path, like _wsplitpath's drive + dir (ending in its separator).
+void FolderOfPath(const wchar_t* path, wchar_t* out, size_t outSize);
+
 // Removes trailing blanks, and leading blanks when the path is shorter than 260 characters.
 void TrimSpaces(wchar_t* path);

@@ -16,7 +16,6 @@ private:
     void RunWizard();
     void ApplyVisualStyles();
 
-    LOGFONTW m_headingFont{};
     // Kept loaded for the whole run once the visual-styles call was made.
     LibraryModule m_uxTheme;
 };

@@ -35,14 +35,6 @@ int AppendVariable(const wchar_t* name, wchar_t* out, size_t outSize)
     return AppendText(out, outSize, value);
 }
 
-// The drive and folder part of a path, with its backslash.
-void FolderPart(const wchar_t* path, wchar_t* out, size_t outSize)
-{
-    const wchar_t* slash = wcsrchr(path, L'\\');
-    size_t len = slash ? static_cast<size_t>(slash - path) + 1 : (path[0] && path[1] == L':' ? 2 : 0);
-    CopyTextN(out, outSize, path, len);
-}
-
 }  // namespace
 
 ToolbarSkin ChooseToolbarSkin(int height, int pixelsPerInch)
@@ -172,7 +164,7 @@ int ConvertIniToUnicode(const wchar_t* iniPath)
     free(ansi);
 
     wchar_t tempPath[kIniPathSize];
-    FolderPart(iniPath, tempPath, kIniPathSize);
+    FolderOfPath(iniPath, tempPath, kIniPathSize);
     AppendText(tempPath, variant::kSettingsTempFile);
     bool written = false;
     {
