@@ -12,6 +12,8 @@ wine_env_start() {
     export DISPLAY=":$display"
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
 
+    # A wineserver left over from an earlier run of this prefix would serve the new one badly.
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     /usr/lib/wine/wineserver -p
