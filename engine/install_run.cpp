@@ -8,6 +8,7 @@
 #include "engine/settings_ini.h"
 #include "framework/handles.h"
 #include "framework/text.h"
+#include "shell/app_registration.h"
 
 #include <windows.h>
 
@@ -45,6 +46,17 @@ int Fail(const InstallOptions& options, unsigned messageId, const wchar_t* folde
     return 0;
 }
 
+// Asked only in the wizard and only when formats were chosen; false only for a "No".
+bool ConfirmAssociations(const InstallOptions& options)
+{
+    if (!options.associate || options.silent)
+        return true;
+    wchar_t question[kMessageSize];
+    LoadMessage(IDS_ASSOCIATION_QUESTION, question, kMessageSize);
+    return MessageBoxW(GetActiveWindow(), question, options.caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) !=
+           IDNO;
+}
+
 bool CanOpenForReading(const wchar_t* path)
 {
     StdioFile file(_wfopen(path, L"rb"));
@@ -77,6 +89,11 @@ int RunInstall(InstallOptions& options, SetupExitCode& outcome)
 
     wchar_t effectiveIni[kIniPathSize];
     WriteInitialSettings(options.installFolder, options.iniFolder, options.silent, effectiveIni);
+
+    const int confirmed = ConfirmAssociations(options) ? 1 : 0;
+    RegisterWithShell(confirmed, options.associate, options.installFolder, options.groupShortcuts,
+                      options.desktopShortcut, options.thumbsShortcut, options.allUsers, options.assocSelection,
+                      options.assocAllUsers);
 
     if (CanOpenForReading(effectiveIni))
         ConvertIniToUnicode(effectiveIni);

@@ -1,6 +1,7 @@
 #pragma once
 // Move-only owners, one per kind of handle; each closes its handle on every path.
 #include <windows.h>
+#include <objbase.h>
 
 #include <cstdio>
 #include <utility>
@@ -58,6 +59,8 @@ struct RegCloseKeyCall { void operator()(HKEY key) const { RegCloseKey(key); } }
 struct FreeLibraryCall { void operator()(HMODULE module) const { FreeLibrary(module); } };
 struct FcloseCall { void operator()(FILE* file) const { fclose(file); } };
 struct DeleteDcCall { void operator()(HDC dc) const { DeleteDC(dc); } };
+struct ReleaseCall { void operator()(IUnknown* object) const { object->Release(); } };
+struct CoTaskMemFreeCall { void operator()(void* memory) const { CoTaskMemFree(memory); } };
 
 struct CloseHandleTraits {
     using Handle = HANDLE;
@@ -76,3 +79,25 @@ using StdioFile = UniqueResource<NullIsInvalid<FILE*, FcloseCall>>;
 using KernelHandle = UniqueResource<CloseHandleTraits>;
 // Created device context, deleted with DeleteDC.
 using CreatedDc = UniqueResource<NullIsInvalid<HDC, DeleteDcCall>>;
+// COM interface pointer, released with Release.
+template <typename Interface>
+using ComPtr = UniqueResource<NullIsInvalid<Interface*, ReleaseCall>>;
+// Memory the shell hands out (an item id list), freed with CoTaskMemFree.
+template <typename T>
+using CoTaskMemory = UniqueResource<NullIsInvalid<T*, CoTaskMemFreeCall>>;
+
+// COM for the current thread for the length of a scope; uninitialised only if it started.
+class ComApartment {
+public:
+    ComApartment() : m_started(SUCCEEDED(CoInitialize(nullptr))) {}
+    ~ComApartment()
+    {
+        if (m_started)
+            CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool m_started;
+};

@@ -19,6 +19,12 @@ wine_env_start() {
     /usr/lib/wine/wineserver -p
     # Services started here, not from a test, so no test's output pipe stays open.
     /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 </dev/null
+    # A fresh prefix links Desktop, Documents and the like to the Linux home folder; the
+    # shortcuts the setup saves must stay inside the prefix.
+    local link
+    for link in "$WINEPREFIX"/drive_c/users/*/*; do
+        if [ -L "$link" ]; then rm "$link"; mkdir "$link"; fi
+    done
 }
 
 wine_env_stop() {

@@ -1,0 +1,22 @@
+#pragma once
+// Registers every extension of the format table with a product ProgID, and points the
+// selected ones at the product, machine-wide and in the user's explorer choice.
+
+// Which registry paths the association writer takes on this Windows.
+struct AssociationPlatform {
+    bool vistaClass = true;  // capabilities, explorer choice and every member's keys
+    bool xpClass = false;    // per-user FileExts ProgID instead of the machine-wide default
+};
+
+// The 64-bit build always takes the full path; the 32-bit build asks Windows once.
+AssociationPlatform ClassifyAssociationPlatform();
+
+// Always 1. `assocAllUsers` matters only on XP-class Windows.
+int WriteAssociations(const wchar_t* openCommand, const wchar_t* executable, const int* assocSelection,
+                      int associate, int assocAllUsers = 0);
+
+void AssociateExtension(const wchar_t* extension, const wchar_t* progIdSuffix, const wchar_t* openCommand,
+                        const wchar_t* icon, int selected, const AssociationPlatform& platform, int assocAllUsers);
+void AddCapabilityAssociation(const wchar_t* extension, const wchar_t* progIdSuffix);
+// Keeps five store-app ProgIDs out of the shell's "Open with" lists.
+void BlockAppxOpenWith();

@@ -1,0 +1,389 @@
+// Complete silent installs by the real setup program: every registry row of the shell
+// registration, the 84 format members and the shortcuts, on the Windows versions Wine emulates.
+#include "shell/format_table.h"
+#include "support/shell_state.h"
+#include "support/test_support.h"
+#include "variants/variant.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::wstring kFolder = L"C:\\PictarnShell\\";
+const std::wstring kExecutable = kFolder + variant::kMainProgram;
+const std::wstring kOpenCommand = L"\"" + kExecutable + L"\" \"%1\"";
+const std::wstring kClasses = L"SOFTWARE\\Classes\\";
+const std::wstring kFileExts = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.";
+const std::wstring kCapabilities = L"SOFTWARE\\Pictarn\\Capabilities";
+const std::wstring kVerb = L"Browse with &Pictarn";
+const std::wstring kSetupName = std::wstring(L"pt_setup") + (variant::kIs32Bit ? L"32" : L"64") + L".exe";
+const std::wstring kProbeName = std::wstring(L"pt_register_probe") + (variant::kIs32Bit ? L"32" : L"64") + L".exe";
+constexpr const wchar_t* kStoreApps[] = {
+    L"AppXvhc4p7vz4b485xfp46hhk3fq3grkdgjg", L"AppXk0g4vb8gvt7b93tg50ybcy892pge6jmt",
+    L"AppX43hnxtbyyps62jhe9sqpdzxn1790zetc", L"AppX9rkaq77s0jzh1tyccadx9ghba15r6t3h",
+    L"AppX6eg8h5sxqq90pv53845wmnbewywdqq5h"};
+
+// A string value as the snapshot shows it: its stored byte length includes the terminator.
+std::wstring Sz(const std::wstring& text)
+{
+    return L"sz(" + std::to_wstring((text.size() + 1) * 2) + L"):" + text;
+}
+
+// The icon each row should get, from the row number alone.
+std::wstring ExpectedIcon(int row)
+{
+    if (row == 0 || row == 5 || row == 19)
+        return L"%1";
+    if (row >= 49 && row <= 53)
+        return kExecutable + L",9";
+    if (row >= 54)
+        return kExecutable + L",8";
+    return kExecutable + L",0";
+}
+
+std::wstring Upper(std::wstring text)
+{
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(towupper(c));
+    return text;
+}
+
+struct Member {
+    int row;
+    std::wstring extension;
+    std::wstring progId;
+};
+
+std::vector<Member> AllMembers()
+{
+    std::vector<Member> members;
+    for (int r = 0; r < kFormatRowCount; ++r)
+        for (int m = 0; m < kFormatTable[r].memberCount; ++m)
+            members.push_back({r, kFormatTable[r].members[m].extension,
+                               std::wstring(L"Pictarn.") + kFormatTable[r].members[m].progIdSuffix});
+    return members;
+}
+
+bool AlwaysPointed(const std::wstring& extension)
+{
+    return extension == L"jpg" || extension == L"png" || extension == L"tif";
+}
+
+class ShellRegistration : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearShellState();
+        RemoveTree(kFolder);
+    }
+    void TearDown() override
+    {
+        ClearShellState();
+        RemoveTree(kFolder);
+    }
+
+    int Install(const std::wstring& switches) { return RunSetup(L"/silent " + switches, m_start.Path()); }
+
+    // The registration alone, with inputs of the test's choosing.
+    int Probe(int confirmed, int associate, const std::wstring& rows, int thumbs = 0, int assocAllUsers = 0)
+    {
+        std::wstring command = L"\"" + BuildFolder() + L"\\" + kProbeName + L"\" " + std::to_wstring(confirmed) +
+                               L" " + std::to_wstring(associate) + L" \"" + kFolder.substr(0, kFolder.size() - 1) + L"\" 0 0 " +
+                               std::to_wstring(thumbs) + L" 0 " + rows + L" " + std::to_wstring(assocAllUsers);
+        return RunAndWait(command, m_start.Path());
+    }
+
+    TempFolder m_start;
+};
+
+void ExpectShortcut(const std::wstring& path, const std::wstring& target, const std::wstring& arguments,
+                    const std::wstring& icon, int iconIndex, const std::wstring& description)
+{
+    SCOPED_TRACE(ToUtf8(path));
+    ShortcutInfo link = ReadShortcut(path);
+    ASSERT_TRUE(link.loaded);
+    EXPECT_EQ(link.target, target);
+    EXPECT_EQ(link.arguments, arguments);
+    EXPECT_EQ(link.iconPath, icon);
+    if (!icon.empty()) {
+        EXPECT_EQ(link.iconIndex, iconIndex);
+    }
+    EXPECT_EQ(link.description, description);
+}
+
+void ExpectStoreAppsBlocked(bool blocked)
+{
+    for (const wchar_t* app : kStoreApps) {
+        SCOPED_TRACE(ToUtf8(app));
+        const std::wstring key = kClasses + app;
+        if (blocked) {
+            RegistrySnapshot all = SnapshotShellState();
+            EXPECT_EQ(all[L"HKCU\\" + key + L"|NoOpenWith"], Sz(L""));
+        } else {
+            EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, key));
+        }
+    }
+}
+
+}  // namespace
+
+TEST_F(ShellRegistration, EverySwitchWritesEveryRowMemberAndShortcut)
+{
+    ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /assoc=2"), 0);
+    RegistrySnapshot state = SnapshotShellState();
+
+    // The uninstall entry, value by value, with types and stored lengths.
+    const std::wstring un = L"HKLM\\" + std::wstring(variant::kUninstallKey);
+    RegistrySnapshot uninstall;
+    for (const auto& [name, value] : state)
+        if (name.rfind(un, 0) == 0)
+            uninstall[name] = value;
+    const std::wstring displayName = std::wstring(L"Pictarn 4.58") + variant::kDisplayNameSuffix;
+    RegistrySnapshot expected = {
+        {un, L"<key>"},
+        {un + L"|", Sz(L"")},
+        {un + L"|DisplayName", Sz(displayName)},
+        {un + L"|UninstallString", Sz(L"\"" + kFolder + L"pt_uninstall.exe\"")},
+        {un + L"|Publisher", Sz(L"Zorvan Kettu")},
+        {un + L"|InstallLocation", Sz(kFolder)},
+        {un + L"|DisplayVersion", Sz(L"4.58")},
+        {un + L"|DisplayIcon", Sz(kExecutable + L",0")},
+        {un + L"|VersionMajor", L"dword:4"},
+        {un + L"|VersionMinor", L"dword:58"},
+        {un + L"|EstimatedSize", L"dword:" + std::to_wstring(variant::kEstimatedSizeKb)},
+    };
+    EXPECT_EQ(uninstall, expected);
+
+    // The folder and drive verb, the application ProgID and the "Applications" entry.
+    for (const wchar_t* owner : {L"Directory", L"Drive"}) {
+        const std::wstring verb = kClasses + owner + L"\\shell\\" + kVerb;
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, verb, nullptr), kVerb);
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, verb + L"\\command", nullptr), kOpenCommand + L" /thumbs");
+    }
+    EXPECT_EQ(state[L"HKLM\\" + kClasses + L"Pictarn|"], Sz(L"Pictarn"));
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn\\shell\\open\\command", nullptr), kOpenCommand);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn\\DefaultIcon"));
+    const std::wstring application = std::wstring(L"Applications\\") + variant::kMainProgram;
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, application + L"\\shell\\open\\command", nullptr), kOpenCommand);
+    EXPECT_EQ(state[L"HKLM\\" + kClasses + application + L"|FriendlyAppName"], Sz(variant::kFriendlyAppName));
+
+    // The application's own key and its Default Programs registration.
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn\\shell\\open\\command", nullptr),
+              L"\"" + kExecutable + L"\"");
+    EXPECT_EQ(state[L"HKLM\\" + kCapabilities + L"|ApplicationDescription"],
+              Sz(L"Picture viewer, editor and converter - one of the most popular viewers worldwide"));
+    int capabilityValues = 0;
+    for (const auto& [name, value] : state)
+        capabilityValues += name.rfind(L"HKLM\\" + kCapabilities + L"|", 0) == 0;
+    EXPECT_EQ(capabilityValues, 1) << "Capabilities holds nothing but the description";
+    EXPECT_EQ(state[L"HKLM\\SOFTWARE\\RegisteredApplications|Pictarn"], Sz(kCapabilities));
+
+    // Every member: ProgID, description, command, icon, capability, extension and explorer choice.
+    const std::vector<Member> members = AllMembers();
+    ASSERT_EQ(members.size(), 84u);
+    for (const Member& m : members) {
+        SCOPED_TRACE(ToUtf8(m.extension));
+        const std::wstring progIdKey = L"HKLM\\" + kClasses + m.progId;
+        EXPECT_EQ(state[progIdKey + L"|"], Sz(L"Pictarn " + Upper(m.progId.substr(8)) + L" File"));
+        EXPECT_EQ(state[progIdKey + L"\\shell\\open\\command|"], Sz(kOpenCommand));
+        EXPECT_EQ(state[progIdKey + L"\\DefaultIcon|"], Sz(ExpectedIcon(m.row)));
+        EXPECT_EQ(state[L"HKLM\\" + kCapabilities + L"\\FileAssociations|." + m.extension], Sz(m.progId));
+        EXPECT_EQ(state[L"HKLM\\" + kClasses + L"." + m.extension + L"|"], Sz(m.progId));
+        EXPECT_EQ(state[L"HKCU\\" + kFileExts + m.extension + L"\\UserChoice|Progid"], Sz(m.progId));
+    }
+    ExpectStoreAppsBlocked(false);  // Wine's default is Windows 7
+
+    // The desktop shortcuts and the program group.
+    const std::wstring desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+    ExpectShortcut(desktop + variant::kDesktopShortcut, kExecutable, L"", L"", 0,
+                   variant::kDesktopShortcutDescription);
+    ExpectShortcut(desktop + variant::kThumbsShortcut, kExecutable, L"/thumbs", kExecutable, 7,
+                   L"Pictarn - Thumbnails");
+    const std::wstring group = ProgramGroup(false);
+    const std::wstring mainName = variant::kIs32Bit ? L"Pictarn 4.58.lnk" : L"Pictarn 64 4.58.lnk";
+    ExpectShortcut(group + mainName, kExecutable, L"", L"", 0, L"");
+    ExpectShortcut(group + L"Pictarn - Thumbnails.lnk", kExecutable, L"/thumbs", kExecutable, 7, L"");
+    ExpectShortcut(group + L"Uninstall Pictarn.lnk", kFolder + L"pt_uninstall.exe", L"", L"", 0, L"");
+    const std::pair<const wchar_t*, const wchar_t*> documents[] = {
+        {L"About Pictarn.lnk", L"pt_about.txt"},         {L"What's New.lnk", L"pt_changes.txt"},
+        {L"Command line Options.lnk", L"pt_options.txt"}, {L"Available PlugIns.lnk", L"pt_plugins.txt"},
+        {L"Available Languages.lnk", L"pt_languages.txt"}, {L"Pictarn Help.lnk", L"pt_main32.chm"}};
+    for (const auto& [name, file] : documents)
+        ExpectShortcut(group + name, kFolder + file, L"", L"", 0, L"");
+}
+
+TEST_F(ShellRegistration, NothingSelectedStillRegistersEveryMemberButPointsOnlyJpgPngTif)
+{
+    WineVersion windows10(kSetupName, L"win10");
+    ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /desktop=0 /thumbs=0 /assoc=0"), 0);
+    RegistrySnapshot state = SnapshotShellState();
+    for (const Member& m : AllMembers()) {
+        SCOPED_TRACE(ToUtf8(m.extension));
+        EXPECT_EQ(state[L"HKLM\\" + kClasses + m.progId + L"\\shell\\open\\command|"], Sz(kOpenCommand));
+        EXPECT_EQ(state[L"HKLM\\" + kClasses + m.progId + L"\\DefaultIcon|"], Sz(ExpectedIcon(m.row)));
+        EXPECT_EQ(state[L"HKLM\\" + kCapabilities + L"\\FileAssociations|." + m.extension], Sz(m.progId));
+        EXPECT_EQ(state.count(L"HKLM\\" + kClasses + L"." + m.extension + L"|"), AlwaysPointed(m.extension) ? 1u : 0u);
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kFileExts + m.extension + L"\\UserChoice"));
+    }
+    // No verbs without the thumbnails shortcut, and no store-app step without a selection.
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"Directory\\shell\\" + kVerb));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"Drive\\shell\\" + kVerb));
+    ExpectStoreAppsBlocked(false);
+    // The group keeps its thumbnails shortcut; the desktop gets none.
+    EXPECT_TRUE(FileExists(ProgramGroup(false) + L"Pictarn - Thumbnails.lnk"));
+    EXPECT_FALSE(FileExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + variant::kThumbsShortcut));
+}
+
+TEST_F(ShellRegistration, WindowsVersionDecidesStoreAppStepAndUninstallShortcut)
+{
+    struct Case {
+        const wchar_t* version;
+        bool storeAppStep;
+        bool uninstallShortcut;
+    };
+    // The 32-bit build reads the version GetVersionExW reports; on Windows 10 that is 6.2
+    // for a program that does not declare Windows 10 in its manifest.
+    const std::vector<Case> cases = {
+        {L"win7", false, true}, {L"win8", true, false}, {L"win10", true, false}, {L"vista", false, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.version));
+        ClearShellState();
+        WineVersion windows(kSetupName, c.version);
+        ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /assoc=1"), 0);
+        ExpectStoreAppsBlocked(c.storeAppStep);
+        EXPECT_EQ(FileExists(ProgramGroup(false) + L"Uninstall Pictarn.lnk"), c.uninstallShortcut);
+        // Vista and later take the full path in both builds.
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kFileExts + L"gif\\UserChoice", L"Progid"), L"Pictarn.gif");
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kCapabilities + L"\\FileAssociations", L".avi"), L"Pictarn.avi");
+    }
+}
+
+TEST_F(ShellRegistration, BeforeVistaThe32BitBuildRegistersOnlyTheChosenFormats)
+{
+    if (!variant::kIs32Bit) {
+        // The 64-bit build asks no XP question: everything is written as on later Windows.
+        WineVersion xp(kSetupName, L"winxp64");
+        ASSERT_EQ(Install(L"/folder=" + kFolder + L" /thumbs=1 /assoc=1 /assocallusers"), 0);
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L".gif", nullptr), L"Pictarn.gif");
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kFileExts + L"gif", L"ProgID"), L"<missing>");
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kCapabilities + L"\\FileAssociations", L".avi"), L"Pictarn.avi");
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"Directory\\shell\\" + kVerb));
+        return;
+    }
+    for (bool allUsers : {false, true}) {
+        SCOPED_TRACE(allUsers ? "winxp /assocallusers" : "winxp");
+        ClearShellState();
+        WineVersion xp(kSetupName, L"winxp");
+        ASSERT_EQ(Install(L"/folder=" + kFolder + L" /thumbs=1 /assoc=1" + (allUsers ? L" /assocallusers" : L"")), 0);
+        // The user's FileExts key carries the choice; the machine-wide default only for all users.
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kFileExts + L"jpeg", nullptr), L"");
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kFileExts + L"jpeg", L"ProgID"), L"Pictarn.jpg");
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L".jpeg", nullptr), allUsers ? L"Pictarn.jpg" : L"<missing>");
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L".jpg", nullptr), allUsers ? L"Pictarn.jpg" : L"<missing>");
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn.jpg\\shell\\open\\command", nullptr), kOpenCommand);
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kFileExts + L"jpeg\\UserChoice"));
+        // Rows not chosen are not touched at all, and nothing of Vista's is written.
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn.avi"));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn"));
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", L"Pictarn"), L"<missing>");
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"Directory\\shell\\" + kVerb));
+        EXPECT_TRUE(FileExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + variant::kThumbsShortcut));
+        // What every version gets.
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"DisplayVersion"), L"4.58");
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn\\shell\\open\\command", nullptr), kOpenCommand);
+    }
+
+    // Windows 2000 is neither XP class nor Vista: the machine-wide default, chosen rows only.
+    ClearShellState();
+    WineVersion w2k(kSetupName, L"win2k");
+    ASSERT_EQ(Install(L"/folder=" + kFolder + L" /assoc=1"), 0);
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L".jpeg", nullptr), L"Pictarn.jpg");
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kFileExts + L"jpeg", L"ProgID"), L"<missing>");
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn.avi"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kCapabilities));
+}
+
+TEST_F(ShellRegistration, TheAnswerNoStopsThe32BitBuildBeforeVistaOnly)
+{
+    struct Case {
+        const wchar_t* version;
+        bool associationsWritten;
+    };
+    const std::vector<Case> cases = variant::kIs32Bit
+        ? std::vector<Case>{{L"winxp", false}, {L"win2k", false}, {L"win7", true}}
+        : std::vector<Case>{{L"win7", true}, {L"win10", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.version));
+        ClearShellState();
+        WineVersion windows(kProbeName, c.version);
+        ASSERT_EQ(Probe(/*confirmed=*/0, /*associate=*/1, L"23"), 0);
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"DisplayVersion"), L"4.58");
+        EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn.jpg"), c.associationsWritten);
+    }
+}
+
+TEST_F(ShellRegistration, OneChosenRowPointsAllItsMembers)
+{
+    ASSERT_EQ(Probe(1, 1, L"23,25"), 0);
+    for (const wchar_t* extension : {L"jpg", L"jpeg", L"jpe"}) {
+        SCOPED_TRACE(ToUtf8(extension));
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L"." + extension, nullptr), L"Pictarn.jpg");
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kFileExts + extension + L"\\UserChoice", L"Progid"), L"Pictarn.jpg");
+    }
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn.jpg", nullptr), L"Pictarn JPG File");
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L".mng", nullptr), L"Pictarn.mng");
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L".jng", nullptr), L"Pictarn.jng");
+    // Always pointed, though not chosen; its row mate only when chosen.
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L".tif", nullptr), L"Pictarn.tif");
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L".tiff", nullptr), L"<missing>");
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kFileExts + L"tif\\UserChoice"));
+}
+
+TEST_F(ShellRegistration, ReinstallLeavesTheSameStateAndRemovesOldVersionShortcuts)
+{
+    const std::wstring switches = L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /assoc=2";
+    ASSERT_EQ(Install(switches), 0);
+    const RegistrySnapshot first = SnapshotShellState();
+
+    // What an older installation may have left: an application icon and old group shortcuts.
+    HKEY icon = nullptr;
+    RegCreateKeyW(HKEY_LOCAL_MACHINE, (kClasses + L"Pictarn\\DefaultIcon").c_str(), &icon);
+    RegCloseKey(icon);
+    const std::wstring group = ProgramGroup(false);
+    const std::wstring prefix = variant::kIs32Bit ? L"Pictarn " : L"Pictarn 64 ";
+    for (const wchar_t* version : {L"4.57", L"4.56", L"4.55"})
+        WriteBytes(group + prefix + version + L".lnk", "old");
+
+    ASSERT_EQ(Install(switches), 0);
+    EXPECT_EQ(SnapshotShellState(), first);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn\\DefaultIcon"));
+    EXPECT_FALSE(FileExists(group + prefix + L"4.57.lnk"));
+    EXPECT_FALSE(FileExists(group + prefix + L"4.56.lnk"));
+    EXPECT_TRUE(FileExists(group + prefix + L"4.55.lnk"));
+}
+
+TEST_F(ShellRegistration, FolderWithBlanksAndNoBackslashGivesTheSameKeys)
+{
+    ASSERT_EQ(Install(L"/group=1 /thumbs=1 /assoc=1 /folder=" + kFolder), 0);
+    const RegistrySnapshot clean = SnapshotShellState();
+    ClearShellState();
+    ASSERT_EQ(Install(L"/group=1 /thumbs=1 /assoc=1 /folder=   " + kFolder.substr(0, kFolder.size() - 1) + L"   "), 0);
+    EXPECT_EQ(SnapshotShellState(), clean);
+    EXPECT_EQ(ReadShortcut(ProgramGroup(false) + L"Pictarn - Thumbnails.lnk").target, kExecutable);
+}
+
+TEST_F(ShellRegistration, AllUsersPutsShortcutsInTheCommonFolders)
+{
+    ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /allusers=1"), 0);
+    const std::wstring commonDesktop = SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+    ASSERT_NE(commonDesktop, SpecialFolder(CSIDL_DESKTOPDIRECTORY));
+    EXPECT_TRUE(FileExists(commonDesktop + variant::kDesktopShortcut));
+    EXPECT_TRUE(FileExists(commonDesktop + variant::kThumbsShortcut));
+    EXPECT_FALSE(FileExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + variant::kDesktopShortcut));
+    EXPECT_TRUE(FileExists(ProgramGroup(true) + L"Pictarn - Thumbnails.lnk"));
+    EXPECT_FALSE(FolderExists(ProgramGroup(false)));
+}

@@ -1,0 +1,221 @@
+#include "support/shell_state.h"
+
+#include "shell/format_table.h"
+#include "support/test_support.h"
+#include "variants/variant.h"
+
+#include <shlobj.h>
+
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.";
+constexpr const wchar_t* kStoreApps[] = {
+    L"AppXvhc4p7vz4b485xfp46hhk3fq3grkdgjg", L"AppXk0g4vb8gvt7b93tg50ybcy892pge6jmt",
+    L"AppX43hnxtbyyps62jhe9sqpdzxn1790zetc", L"AppX9rkaq77s0jzh1tyccadx9ghba15r6t3h",
+    L"AppX6eg8h5sxqq90pv53845wmnbewywdqq5h"};
+
+struct WatchedKey {
+    HKEY root;
+    const wchar_t* rootName;
+    std::wstring key;
+};
+
+std::vector<WatchedKey> WatchedKeys()
+{
+    std::vector<WatchedKey> keys = {
+        {HKEY_LOCAL_MACHINE, L"HKLM", L"SOFTWARE\\Classes\\Directory\\shell\\Browse with &Pictarn"},
+        {HKEY_LOCAL_MACHINE, L"HKLM", L"SOFTWARE\\Classes\\Drive\\shell\\Browse with &Pictarn"},
+        {HKEY_LOCAL_MACHINE, L"HKLM", L"SOFTWARE\\Classes\\Pictarn"},
+        {HKEY_LOCAL_MACHINE, L"HKLM", std::wstring(L"SOFTWARE\\Classes\\") + variant::kApplicationKey},
+        {HKEY_LOCAL_MACHINE, L"HKLM", variant::kUninstallKey},
+        {HKEY_LOCAL_MACHINE, L"HKLM", L"SOFTWARE\\Pictarn"},
+        {HKEY_LOCAL_MACHINE, L"HKLM", L"SOFTWARE\\RegisteredApplications"},
+    };
+    for (const wchar_t* app : kStoreApps)
+        keys.push_back({HKEY_CURRENT_USER, L"HKCU", std::wstring(L"SOFTWARE\\Classes\\") + app});
+    for (const FormatRow& row : kFormatTable)
+        for (int m = 0; m < row.memberCount; ++m) {
+            const std::wstring ext = row.members[m].extension;
+            keys.push_back({HKEY_LOCAL_MACHINE, L"HKLM", L"SOFTWARE\\Classes\\." + ext});
+            keys.push_back({HKEY_LOCAL_MACHINE, L"HKLM",
+                            std::wstring(L"SOFTWARE\\Classes\\Pictarn.") + row.members[m].progIdSuffix});
+            keys.push_back({HKEY_CURRENT_USER, L"HKCU", kFileExts + ext});
+        }
+    return keys;
+}
+
+std::wstring ValueText(DWORD type, const std::vector<BYTE>& data, DWORD size)
+{
+    if (type == REG_DWORD && size == sizeof(DWORD))
+        return L"dword:" + std::to_wstring(*reinterpret_cast<const DWORD*>(data.data()));
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+        // The stored length tells whether the terminator was written with the text.
+        std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
+        if (!text.empty() && text.back() == L'\0')
+            text.pop_back();
+        return L"sz(" + std::to_wstring(size) + L"):" + text;
+    }
+    return L"type" + std::to_wstring(type) + L":" + std::to_wstring(size) + L" bytes";
+}
+
+void SnapshotTree(HKEY root, const std::wstring& rootName, const std::wstring& path, RegistrySnapshot& out)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    out[rootName + L"\\" + path] = L"<key>";
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[512];
+        DWORD nameLength = 512, type = 0, size = 0;
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+            break;
+        std::vector<BYTE> data(size + sizeof(wchar_t));
+        nameLength = 512;
+        RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data.data(), &size);
+        out[rootName + L"\\" + path + L"|" + name] = ValueText(type, data, size);
+    }
+    std::vector<std::wstring> children;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[512];
+        DWORD nameLength = 512;
+        if (RegEnumKeyExW(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        children.push_back(name);
+    }
+    RegCloseKey(key);
+    for (const std::wstring& child : children)
+        SnapshotTree(root, rootName, path + L"\\" + child, out);
+}
+
+void RemoveShortcutsIn(const std::wstring& folder)
+{
+    for (const wchar_t* name : {variant::kDesktopShortcut, variant::kThumbsShortcut})
+        DeleteFileW((folder + name).c_str());
+}
+
+}  // namespace
+
+RegistrySnapshot SnapshotShellState()
+{
+    RegistrySnapshot snapshot;
+    for (const WatchedKey& watched : WatchedKeys())
+        SnapshotTree(watched.root, watched.rootName, watched.key, snapshot);
+    return snapshot;
+}
+
+void ClearShellState()
+{
+    for (const WatchedKey& watched : WatchedKeys()) {
+        // The extension keys belong to Windows too: only the default value is ours.
+        if (watched.key.rfind(L"SOFTWARE\\Classes\\.", 0) == 0) {
+            HKEY key = nullptr;
+            if (RegOpenKeyExW(watched.root, watched.key.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+                RegDeleteValueW(key, nullptr);
+                RegCloseKey(key);
+            }
+            continue;
+        }
+        RegDeleteTreeW(watched.root, watched.key.c_str());
+        RegDeleteKeyW(watched.root, watched.key.c_str());
+    }
+    HKEY registered = nullptr;
+    RegCreateKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", &registered);
+    RegCloseKey(registered);
+
+    RemoveShortcutsIn(SpecialFolder(CSIDL_DESKTOPDIRECTORY));
+    RemoveShortcutsIn(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY));
+    RemoveTree(ProgramGroup(false));
+    RemoveTree(ProgramGroup(true));
+}
+
+bool KeyExists(HKEY root, const std::wstring& key)
+{
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(opened);
+    return true;
+}
+
+std::wstring ReadValue(HKEY root, const std::wstring& key, const wchar_t* name)
+{
+    DWORD type = 0, size = 0;
+    if (RegGetValueW(root, key.c_str(), name, RRF_RT_ANY, &type, nullptr, &size) != ERROR_SUCCESS)
+        return L"<missing>";
+    std::vector<BYTE> data(size + sizeof(wchar_t));
+    RegGetValueW(root, key.c_str(), name, RRF_RT_ANY, &type, data.data(), &size);
+    if (type == REG_DWORD)
+        return std::to_wstring(*reinterpret_cast<const DWORD*>(data.data()));
+    return reinterpret_cast<const wchar_t*>(data.data());
+}
+
+DWORD ReadValueType(HKEY root, const std::wstring& key, const wchar_t* name)
+{
+    DWORD type = REG_NONE;
+    if (RegGetValueW(root, key.c_str(), name, RRF_RT_ANY, &type, nullptr, nullptr) != ERROR_SUCCESS)
+        return REG_NONE;
+    return type;
+}
+
+std::wstring SpecialFolder(int csidl)
+{
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
+    std::wstring folder = path;
+    if (!folder.empty() && folder.back() != L'\\')
+        folder += L'\\';
+    return folder;
+}
+
+std::wstring ProgramGroup(bool allUsers)
+{
+    return SpecialFolder(allUsers ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS) + L"Pictarn\\";
+}
+
+ShortcutInfo ReadShortcut(const std::wstring& path)
+{
+    ShortcutInfo info;
+    CoInitialize(nullptr);
+    IShellLinkW* link = nullptr;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+        wchar_t text[1024];
+        info.loaded = true;
+        if (SUCCEEDED(link->GetPath(text, 1024, nullptr, SLGP_RAWPATH)))
+            info.target = text;
+        if (SUCCEEDED(link->GetArguments(text, 1024)))
+            info.arguments = text;
+        if (SUCCEEDED(link->GetIconLocation(text, 1024, &info.iconIndex)))
+            info.iconPath = text;
+        if (SUCCEEDED(link->GetDescription(text, 1024)))
+            info.description = text;
+    }
+    if (file)
+        file->Release();
+    if (link)
+        link->Release();
+    CoUninitialize();
+    return info;
+}
+
+WineVersion::WineVersion(const std::wstring& program, const wchar_t* version)
+    : m_key(L"Software\\Wine\\AppDefaults\\" + program)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyW(HKEY_CURRENT_USER, m_key.c_str(), &key) == ERROR_SUCCESS) {
+        RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                       static_cast<DWORD>((wcslen(version) + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+}
+
+WineVersion::~WineVersion()
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, m_key.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, m_key.c_str());
+}

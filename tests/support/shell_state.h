@@ -1,0 +1,47 @@
+#pragma once
+// Reading back, comparing and clearing what the shell registration leaves in the registry
+// and in the shortcut folders.
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+// Every key and value below the watched keys, as "ROOT\key|name" -> "type:data".
+using RegistrySnapshot = std::map<std::wstring, std::wstring>;
+
+// The keys a complete install writes, each with its whole subtree.
+RegistrySnapshot SnapshotShellState();
+// Removes everything the registration writes (keys, extension defaults, shortcuts) and gives
+// the machine the RegisteredApplications key that Windows has and a fresh Wine prefix lacks.
+void ClearShellState();
+
+bool KeyExists(HKEY root, const std::wstring& key);
+// The value as text ("<missing>" when absent); REG_DWORD values as decimal numbers.
+std::wstring ReadValue(HKEY root, const std::wstring& key, const wchar_t* name);
+DWORD ReadValueType(HKEY root, const std::wstring& key, const wchar_t* name);
+
+// A special folder's path with a trailing backslash.
+std::wstring SpecialFolder(int csidl);
+std::wstring ProgramGroup(bool allUsers);
+
+struct ShortcutInfo {
+    bool loaded = false;
+    std::wstring target;
+    std::wstring arguments;
+    std::wstring iconPath;
+    int iconIndex = 0;
+    std::wstring description;
+};
+ShortcutInfo ReadShortcut(const std::wstring& path);
+
+// Makes Wine report another Windows version to one program for the length of a test.
+class WineVersion {
+public:
+    WineVersion(const std::wstring& program, const wchar_t* version);
+    ~WineVersion();
+    WineVersion(const WineVersion&) = delete;
+    WineVersion& operator=(const WineVersion&) = delete;
+
+private:
+    std::wstring m_key;
+};
