@@ -1,0 +1,227 @@
+#!/usr/bin/env python3
+"""Times our silent install against the NSIS peer in one Wine prefix and writes the
+results table. Called by tools/bench/run.sh, which sets up WINEPREFIX, DISPLAY and a
+persistent wineserver; everything here runs inside that environment."""
+import argparse
+import glob
+import json
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+import zipfile
+
+WINE64 = "/usr/lib/wine/wine64"
+OUR_ARGS = ["/silent", r"/folder=C:\Pictarn", "/group=1", "/desktop=1", "/thumbs=1", "/assoc=2"]
+RUN_TIMEOUT = 300
+
+
+def wine(*args):
+    return subprocess.run([WINE64, *args], stdin=subprocess.DEVNULL, capture_output=True,
+                          text=True, errors="replace").stdout
+
+
+class Bench:
+    def __init__(self, a):
+        self.a = a
+        self.drive_c = os.path.join(os.environ["WINEPREFIX"], "drive_c")
+        self.install_dir = os.path.join(self.drive_c, "Pictarn")
+        users = [u for u in glob.glob(os.path.join(self.drive_c, "users", "*"))
+                 if os.path.basename(u) != "Public"]
+        self.profile = users[0]
+        with zipfile.ZipFile(a.zip) as z:
+            self.expected = {n for n in z.namelist() if not n.endswith("/")} | {"pt_main64.ini"}
+        self.log = os.path.join(a.workdir, "Pictarn_Install.log")
+
+    def run(self, exe, args, settings_here=True):
+        """One timed install into a removed C:\\Pictarn: (seconds, failure text or None).
+        settings_here: an earlier installation is registered, so the settings file must end
+        up in C:\\Pictarn, converted."""
+        shutil.rmtree(self.install_dir, ignore_errors=True)
+        start = time.perf_counter()
+        try:
+            rc = subprocess.run([WINE64, exe, *args], cwd=self.a.workdir, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                timeout=RUN_TIMEOUT).returncode
+        except subprocess.TimeoutExpired:
+            return RUN_TIMEOUT, "timed out"
+        seconds = time.perf_counter() - start
+        if rc != 0:
+            return seconds, "exit code %d%s" % (rc, self.take_log())
+        missing = self.expected - self.installed_files()
+        if missing:
+            return seconds, "missing %d files, e.g. %s" % (len(missing), sorted(missing)[0])
+        if settings_here and self.settings_place() != "C:\\Pictarn":
+            return seconds, "no UTF-16 settings file in C:\\Pictarn"
+        return seconds, None
+
+    def take_log(self):
+        if not os.path.exists(self.log):
+            return ""
+        with open(self.log, "rb") as f:
+            text = f.read().decode("utf-8", "replace").strip()
+        os.remove(self.log)
+        return " (log: %s)" % " | ".join(text.splitlines()[-3:])
+
+    def installed_files(self):
+        found = set()
+        for dirpath, _, files in os.walk(self.install_dir):
+            rel = os.path.relpath(dirpath, self.install_dir)
+            for f in files:
+                found.add(f if rel == "." else "%s/%s" % (rel.replace(os.sep, "/"), f))
+        return found
+
+    def shell_state(self):
+        """What a run left in the shell: counts to compare the two installers' work."""
+        desktop = glob.glob(os.path.join(self.profile, "Desktop", "Pictarn*.lnk"))
+        group = glob.glob(os.path.join(self.profile, "AppData", "Roaming", "Microsoft", "Windows",
+                                       "Start Menu", "Programs", "Pictarn", "*.lnk"))
+        caps = wine("reg", "query", r"HKLM\SOFTWARE\Pictarn\Capabilities\FileAssociations")
+        choices = wine("reg", "query", r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts", "/s")
+        uninstall = wine("reg", "query", r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Pictarn64")
+        return ("%d files, settings in %s, %d desktop + %d group shortcuts, %d capability values, "
+                "%d UserChoice values, %d uninstall values" % (
+                    len(self.installed_files()), self.settings_place(), len(desktop), len(group),
+                    len(re.findall(r"^\s+\.\w+\s+REG_SZ", caps, re.M)),
+                    len(re.findall(r"^\s+Progid\s+REG_SZ", choices, re.M | re.I)),
+                    len(re.findall(r"^\s+\S*\s+REG_(SZ|DWORD)", uninstall, re.M))))
+
+    def settings_place(self):
+        """Where the settings went and whether they are in their final UTF-16 form."""
+        # The installation folder first: when the settings went to the profile, the file
+        # there is only an ANSI pointer.
+        for place, path in (("C:\\Pictarn", os.path.join(self.install_dir, "pt_main64.ini")),
+                            ("%APPDATA%", self.appdata_ini())):
+            if os.path.exists(path):
+                with open(path, "rb") as f:
+                    if f.read(2) == b"\xff\xfe":
+                        return place
+        return "no UTF-16 settings file"
+
+    def appdata_ini(self):
+        return os.path.join(self.profile, "AppData", "Roaming", "Pictarn", "pt_main64.ini")
+
+    def reset_shell_state(self):
+        """Back to a clean prefix for the next check: no earlier installation to be found."""
+        shutil.rmtree(os.path.dirname(self.appdata_ini()), ignore_errors=True)
+        for lnk in glob.glob(os.path.join(self.profile, "Desktop", "Pictarn*.lnk")):
+            os.remove(lnk)
+        shutil.rmtree(os.path.join(self.profile, "AppData", "Roaming", "Microsoft", "Windows",
+                                   "Start Menu", "Programs", "Pictarn"), ignore_errors=True)
+        for key in (r"HKLM\SOFTWARE\Pictarn", r"HKLM\SOFTWARE\Classes\Pictarn",
+                    r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts",
+                    r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Pictarn64"):
+            wine("reg", "delete", key, "/f")
+
+
+def hyperfine(runs, command, prepare=None):
+    """Median of a floor measurement; hyperfine runs it without a shell."""
+    out = os.path.join(os.environ.get("TMPDIR", "/tmp"), "pt_bench_floor.json")
+    cmd = ["hyperfine", "-N", "--style", "none", "--warmup", "2", "--runs", str(runs),
+           "--export-json", out, command]
+    if prepare:
+        cmd[1:1] = ["--prepare", prepare]
+    subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL)
+    with open(out) as f:
+        result = json.load(f)["results"][0]
+    os.remove(out)
+    return result["median"]
+
+
+def summary(times):
+    if not times:
+        return "n/a"
+    return "%.3f s (min %.3f, max %.3f)" % (statistics.median(times), min(times), max(times))
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    for name in ("ours", "nsis", "nsis_empty", "idle", "zip", "workdir", "out", "nsis_target"):
+        ap.add_argument("--" + name.replace("_", "-"), required=True)
+    ap.add_argument("--pairs", type=int, default=21)
+    ap.add_argument("--floor-runs", type=int, default=20)
+    a = ap.parse_args()
+    b = Bench(a)
+    load_before = os.getloadavg()
+
+    # An untimed first pair on a clean prefix, which also warms the caches: record what
+    # each installer leaves in the shell, so the table shows whether both did the same work.
+    # The NSIS run's registration stays for the timed runs, which therefore all find an
+    # earlier installation.
+    checks = {}
+    for name, exe, args in (("ours", a.ours, OUR_ARGS), ("NSIS", a.nsis, [])):
+        if checks:
+            b.reset_shell_state()
+        seconds, failure = b.run(exe, args, settings_here=False)
+        checks[name] = b.shell_state() + ("; FAILED: %s" % failure if failure else "")
+        print("check %s: %.3f s, %s" % (name, seconds, checks[name]), flush=True)
+
+    # Alternate the two so that slow phases of the busy machine hit both alike. The
+    # registry and shortcuts stay between runs (each run rewrites them); the files do not.
+    times = {"ours": [], "NSIS": []}
+    failures = {"ours": {}, "NSIS": {}}  # failure text: run numbers
+    for i in range(a.pairs):
+        for name, exe, args in (("ours", a.ours, OUR_ARGS), ("NSIS", a.nsis, [])):
+            seconds, failure = b.run(exe, args)
+            (failures[name].setdefault(failure, []).append(str(i + 1)) if failure
+             else times[name].append(seconds))
+            print("pair %2d %-4s %.3f s%s" % (i + 1, name, seconds,
+                                              "  FAILED: " + failure if failure else ""), flush=True)
+    shutil.rmtree(b.install_dir, ignore_errors=True)
+
+    wine_floor = hyperfine(a.floor_runs, "%s %s" % (WINE64, a.idle))
+    unzip_dir = os.path.join(a.workdir, "unzip-floor")
+    unzip_floor = hyperfine(a.floor_runs, "unzip -q %s -d %s" % (a.zip, unzip_dir), "rm -rf " + unzip_dir)
+    shutil.rmtree(unzip_dir, ignore_errors=True)
+    load_after = os.getloadavg()
+
+    size = os.path.getsize
+    ours_size, zip_size = size(a.ours), size(a.zip)
+    nsis_size, nsis_empty = size(a.nsis), size(a.nsis_empty)
+    med = {k: statistics.median(v) if v else None for k, v in times.items()}
+    failed = {k: sum(map(len, v.values())) for k, v in failures.items()}
+    ratio = "%.2f" % (med["ours"] / med["NSIS"]) if med["ours"] and med["NSIS"] else "n/a"
+    rows = [
+        ("Ours, silent install (%d runs, %d failed)" % (a.pairs, failed["ours"]),
+         summary(times["ours"])),
+        ("NSIS peer, silent install (%d runs, %d failed)" % (a.pairs, failed["NSIS"]),
+         summary(times["NSIS"])),
+        ("Ratio ours / NSIS (medians)", ratio),
+        ("Floor: Wine starts a trivial program (median of %d)" % a.floor_runs, "%.3f s" % wine_floor),
+        ("Floor: native unzip of the payload ZIP (median of %d)" % a.floor_runs, "%.3f s" % unzip_floor),
+        ("Ours: pt_setup64.exe", "%d bytes" % ours_size),
+        ("Ours: stub (exe minus payload ZIP of %d bytes)" % zip_size, "%d bytes" % (ours_size - zip_size)),
+        ("NSIS peer installer", "%d bytes" % nsis_size),
+        ("NSIS stub (empty script, same settings)", "%d bytes" % nsis_empty),
+    ]
+    makensis = subprocess.run(["makensis", "-VERSION"], capture_output=True, text=True).stdout.strip()
+    lines = ["# Install benchmark: ours vs NSIS peer", "", "| Measure | Value |", "|---|---|"]
+    lines += ["| %s | %s |" % r for r in rows]
+    lines += [
+        "",
+        "- Ours: `pt_setup64.exe %s`; NSIS %s (`Target %s`, zlib, not solid)."
+        % (" ".join(OUR_ARGS), makensis, a.nsis_target),
+        "- Both run with `%s` in one Windows 10 prefix, alternately, after an untimed check pair; "
+        "C:\\Pictarn is removed before every run, the registry and shortcuts stay, so every timed run "
+        "finds an earlier installation and keeps its settings in C:\\Pictarn." % WINE64,
+        "- After the first run of each on a clean prefix: ours: %s. NSIS: %s." % (checks["ours"], checks["NSIS"]),
+        "- NSIS stub: an installer compiled from an empty script with the same settings (stub, icon, "
+        "headers); the peer's compressed files and script add %d bytes to it." % (nsis_size - nsis_empty),
+        "- Load average (1 min) %.2f before, %.2f after; %d cores. Measured %s."
+        % (load_before[0], load_after[0], os.cpu_count(), time.strftime("%Y-%m-%d %H:%M %Z")),
+    ]
+    for name, items in failures.items():
+        lines += ["- Failures of %s: runs %s: %s" % (name, ", ".join(runs), text)
+                  for text, runs in items.items()]
+    text = "\n".join(lines) + "\n"
+    with open(a.out, "w") as f:
+        f.write(text)
+    print("\n" + text)
+    return 1 if any(failures.values()) else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

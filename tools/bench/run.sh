@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Times our silent 64-bit install against an NSIS installer doing the same work, both under
+# Wine, and writes build/bench/results.md. One command, run as root:
+#     tools/bench/run.sh            (BENCH_PAIRS=21 alternating pairs by default)
+# Everything it makes stays under build/bench; it stops only the Wine and X processes it started.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+here=$root/tools/bench
+bench=$root/build/bench
+pairs=${BENCH_PAIRS:-21}
+
+# Tools: the project's toolchain, plus NSIS and hyperfine.
+"$root/tools/install-deps.sh"
+missing=()
+for p in nsis hyperfine unzip; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# Our deliverable, built apart from the main build folders so as not to disturb them.
+PT_BUILD_TARGET=pt_setup "$root/tools/build.sh" "$bench" "$bench/dist"
+ours=$bench/x64/pt_setup64.exe
+zip=$bench/x64/payload/pt_payload.zip
+
+# The NSIS peer, and an empty script with the same settings to size NSIS's own overhead.
+nsisdir=$(makensis -HDRINFO | sed -n 's/.*NSISDIR=\([^,]*\).*/\1/p')
+target=x86-unicode
+[ -f "$nsisdir/Stubs/zlib-amd64-unicode" ] && target=amd64-unicode
+mkdir -p "$bench/nsis"
+python3 "$here/gen_nsis.py" --zip "$zip" --stage "$bench/nsis/payload" --target "$target" \
+    --out "$bench/nsis/peer.nsi" --exe "$bench/nsis/pictarn_peer.exe"
+python3 "$here/gen_nsis.py" --zip "$zip" --stage "$bench/nsis/payload" --target "$target" --empty \
+    --out "$bench/nsis/empty.nsi" --exe "$bench/nsis/empty.exe"
+makensis -V2 "$bench/nsis/peer.nsi"
+makensis -V2 "$bench/nsis/empty.nsi"
+
+x86_64-w64-mingw32-gcc -O2 -s -mwindows -o "$bench/idle.exe" "$here/idle.c"
+
+# A prefix of our own with its own display. Only this prefix's wineserver and our own
+# Xvfb are stopped at the end: other Wine work may be running on this machine.
+export WINEPREFIX=$bench/prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES=winemenubuilder.exe=d
+wine64=/usr/lib/wine/wine64
+xvfb_pid=
+idle_pid=
+cleanup() {
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
+    [ -n "$idle_pid" ] && wait "$idle_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+# Start above the numbers the test scripts take, and step on if another Xvfb wins the race.
+display=150
+while :; do
+    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+    kill -0 "$xvfb_pid" 2>/dev/null && break
+    display=$((display + 1))
+done
+export DISPLAY=":$display"
+
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+rm -rf "$WINEPREFIX"
+mkdir -p "$WINEPREFIX"
+/usr/lib/wine/wineserver -p
+"$wine64" wineboot -i >/dev/null 2>&1 </dev/null
+# Wine links Desktop, Documents and the like to the Linux home folder; shortcuts must land
+# inside the prefix instead.
+for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then rm -- "$link" && mkdir -- "$link"; fi
+done
+"$wine64" reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null 2>&1 </dev/null
+# Windows has this key; a fresh Wine prefix does not.
+"$wine64" reg add 'HKLM\SOFTWARE\RegisteredApplications' /f >/dev/null 2>&1 </dev/null
+# Keeps Wine's desktop process and services up between the runs.
+"$wine64" "$bench/idle.exe" /wait </dev/null >/dev/null 2>&1 &
+idle_pid=$!
+"$wine64" "$bench/idle.exe" </dev/null >/dev/null 2>&1
+
+status=0
+python3 "$here/measure.py" --ours "$ours" --nsis "$bench/nsis/pictarn_peer.exe" \
+    --nsis-empty "$bench/nsis/empty.exe" --nsis-target "$target" --idle "$bench/idle.exe" \
+    --zip "$zip" --workdir "$bench" --out "$bench/results.md" --pairs "$pairs" || status=$?
+exit $status
