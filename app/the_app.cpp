@@ -7,6 +7,8 @@
 #include "engine/install_run.h"
 #include "framework/text.h"
 #include "variants/variant.h"
+#include "wizard/wizard_page.h"
+#include "wizard/wizard_sheet.h"
 
 #include <commctrl.h>
 
@@ -94,6 +96,29 @@ void TheApp::RunSilent(const wchar_t* commandLine)
 
 void TheApp::RunWizard()
 {
-    // The interactive wizard is not part of this program yet: nothing is installed.
-    SetExitCode(kExitLeftWizard);
+    int dpi = 96;
+    if (HDC screen = GetDC(nullptr)) {
+        dpi = GetDeviceCaps(screen, LOGPIXELSX);
+        ReleaseDC(nullptr, screen);
+    }
+    m_headingFont = LOGFONTW{};
+    m_headingFont.lfHeight = MulDiv(18, dpi, 96);
+    m_headingFont.lfWeight = FW_BOLD;
+    m_headingFont.lfQuality = ANTIALIASED_QUALITY;
+    CopyText(m_headingFont.lfFaceName, L"Arial");
+    m_sheet.m_fontHeading.Reset(CreateFontIndirectW(&m_headingFont));
+    m_sheet.m_hAssocList = nullptr;
+    m_sheet.m_installed = false;
+
+    CWizPropertyPage welcome(IDD_WELCOME), whatsNew(IDD_WHATS_NEW), associations(IDD_ASSOCIATIONS),
+        ready(IDD_READY), finished(IDD_FINISHED);
+    for (CWizPropertyPage* page : {&welcome, &whatsNew, &associations, &ready, &finished}) {
+        m_sheet.AddPage(page);
+        page->m_pSheet = &m_sheet;
+    }
+    if constexpr (variant::kIs32Bit)
+        ApplyVisualStyles();
+    m_sheet.DoModal(nullptr);
+    m_sheet.RemoveAllPages();
+    SetExitCode(m_sheet.m_installed ? kExitInstalled : kExitLeftWizard);
 }

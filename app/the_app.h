@@ -5,8 +5,11 @@
 
 #include <windows.h>
 
+class CWizPropertySheet;
+
 class TheApp : public Application {
 public:
+    explicit TheApp(CWizPropertySheet& sheet) : m_sheet(sheet) {}
     ~TheApp() override;
     // InitInstance: runs the silent install or the wizard; always 0.
     int InitInstance() override;
@@ -16,6 +19,9 @@ private:
     void RunWizard();
     void ApplyVisualStyles();
 
+    CWizPropertySheet& m_sheet;
+    // The description the wizard's heading font is made from.
+    LOGFONTW m_headingFont{};
     // Kept loaded for the whole run once the visual-styles call was made.
     LibraryModule m_uxTheme;
 };

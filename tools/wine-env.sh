@@ -14,6 +14,7 @@ wine_env_start() {
 
     # A wineserver left over from an earlier run of this prefix would serve the new one badly.
     /usr/lib/wine/wineserver -k 2>/dev/null || true
+    /usr/lib/wine/wineserver -w 2>/dev/null || true
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     /usr/lib/wine/wineserver -p

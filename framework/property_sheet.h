@@ -1,0 +1,55 @@
+#pragma once
+// A wizard-mode property sheet run modally. Windows gives the sheet's creation callback no
+// user data, so the first page to be created attaches the sheet object to its window.
+#include "framework/property_page.h"
+
+#include <windows.h>
+
+class ModalPropertySheet {
+public:
+    static constexpr int kMaxPages = 8;
+    // Sheet buttons, by control id on the sheet window.
+    static constexpr int kBackButton = 0x3023;
+    static constexpr int kNextButton = 0x3024;
+    static constexpr int kCancelButton = IDCANCEL;
+
+    explicit ModalPropertySheet(const wchar_t* caption) : m_caption(caption) {}
+    virtual ~ModalPropertySheet() = default;
+    ModalPropertySheet(const ModalPropertySheet&) = delete;
+    ModalPropertySheet& operator=(const ModalPropertySheet&) = delete;
+
+    void AddPage(PropertyPage* page);
+    void RemoveAllPages() { m_pageCount = 0; }
+    // Shows the sheet and returns when it ends.
+    INT_PTR DoModal(HWND owner);
+
+    HWND Window() const { return m_window; }
+    int GetPageCount() const { return m_pageCount; }
+    PropertyPage* GetPage(int index) const { return index >= 0 && index < m_pageCount ? m_pages[index] : nullptr; }
+    int GetActiveIndex() const;
+    void EnableButton(int id, bool enable) { EnableWindow(GetDlgItem(m_window, id), enable ? TRUE : FALSE); }
+
+    // Called by a page when its window is created; attaches the sheet once.
+    void AttachFromPage(HWND pageWindow);
+
+protected:
+    // OnInitDialog: the sheet has finished its own initialisation; runs before any input.
+    virtual void OnInitDialog() {}
+    // OnCommand: true = consumed; false = the sheet's own handling follows.
+    virtual bool OnCommand(WPARAM wParam, LPARAM lParam) { (void)wParam; (void)lParam; return false; }
+    // OnSysCommand: true = consumed; false = the sheet's own handling follows.
+    virtual bool OnSysCommand(WPARAM command) { (void)command; return false; }
+    // Hands a command to the sheet's own handling (Cancel ends the sheet).
+    LRESULT DefaultCommand(WPARAM wParam, LPARAM lParam);
+
+private:
+    static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR self);
+
+    static constexpr UINT kInitDoneMessage = WM_APP + 1;
+
+    const wchar_t* m_caption;
+    PropertyPage* m_pages[kMaxPages] = {};
+    int m_pageCount = 0;
+    HWND m_window = nullptr;
+};

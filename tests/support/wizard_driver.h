@@ -1,0 +1,64 @@
+#pragma once
+// Drives the real setup program's wizard from another process, the way a person would:
+// clicks, typing, reading states and texts, answering message boxes.
+#include <windows.h>
+
+#include <string>
+
+class WizardDriver {
+public:
+    // Starts the setup program (no "/silent") from `startFolder` and waits for its sheet.
+    WizardDriver(const std::wstring& arguments, const std::wstring& startFolder,
+                 const std::wstring& program = L"");
+    ~WizardDriver();
+    WizardDriver(const WizardDriver&) = delete;
+    WizardDriver& operator=(const WizardDriver&) = delete;
+
+    bool Started() const { return m_sheet != nullptr; }
+    HWND Sheet() const { return m_sheet; }
+    // The active page's index (0 Welcome ... 4 Finished), -1 when there is none.
+    int PageIndex() const;
+    HWND Page() const;
+    HWND Item(int id) const { return GetDlgItem(Page(), id); }
+    HWND SheetButton(int id) const { return GetDlgItem(m_sheet, id); }
+
+    // Each action waits until the program has handled it, or at most `timeoutMs`: an action
+    // that opens a message box returns while the box is open.
+    void Next(DWORD timeoutMs = 5000);
+    void Back();
+    // Clicks a control of the active page.
+    void Click(int id, DWORD timeoutMs = 5000);
+    // A sheet button as a click sends it (Exit/Done is IDCANCEL).
+    void PressSheetButton(int id, DWORD timeoutMs = 1000);
+    void CloseBox(DWORD timeoutMs = 1000);
+    void SetText(int id, const std::wstring& text);
+    std::wstring Text(HWND window) const;
+    std::wstring Text(int id) const { return Text(Item(id)); }
+    bool Checked(int id) const;
+
+    // A message box of the program: waits for it, returns its text ("" when none came).
+    std::wstring WaitForMessageBox(DWORD timeoutMs = 10000);
+    // Answers the open message box with IDOK, IDYES or IDNO.
+    void Answer(int button);
+    bool MessageBoxOpen() const;
+    // Waits until the active page is `index`.
+    bool WaitForPage(int index, DWORD timeoutMs = 60000) const;
+    // Waits for the program to end; its exit code, or -1.
+    int WaitForExit(DWORD timeoutMs = 30000);
+
+    // The list view of the active page, read across the process boundary.
+    int ListCount(int id) const;
+    bool ListRowChecked(int id, int row) const;
+    std::wstring ListText(int id, int row, int column) const;
+
+private:
+    HWND FindMessageBox() const;
+    void SendAndWait(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeoutMs) const;
+    void Settle() const;
+
+    PROCESS_INFORMATION m_process{};
+    HWND m_sheet = nullptr;
+};
+
+// The caption the sheet shows in this build.
+std::wstring SheetCaption();

@@ -1,0 +1,395 @@
+// The real setup program's wizard, driven from this process like a person would use it.
+#include "app/install_folder.h"
+#include "res/resource.h"
+#include "support/shell_state.h"
+#include "support/test_support.h"
+#include "support/wizard_driver.h"
+#include "variants/variant.h"
+
+#include <gtest/gtest.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kBack = 0x3023;
+constexpr int kNext = 0x3024;
+const std::wstring kFolder = L"C:\\PictarnWizard\\";
+const std::wstring kSetupName = std::wstring(L"pt_setup") + (variant::kIs32Bit ? L"32" : L"64") + L".exe";
+const std::wstring kQuestion =
+    L"You want to change current associations and to associate one or many file types with Pictarn!\n\nAre you "
+    L"REALLY sure!?";
+const std::wstring kRunning =
+    L"Warning: Pictarn is running!\nPlease close all Pictarn instances before you install this version!";
+
+bool Enabled(HWND window)
+{
+    return IsWindowEnabled(window) != FALSE;
+}
+
+// Names and sizes of everything below a folder.
+void ListTree(const std::wstring& folder, const std::wstring& prefix, std::vector<std::wstring>& out)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out.push_back(prefix + name + L"\\");
+            ListTree(folder + L"\\" + name, prefix + name + L"\\", out);
+        } else {
+            out.push_back(prefix + name + L" " + std::to_wstring(found.nFileSizeLow));
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+void CloseProductWindow()
+{
+    for (int i = 0; i < 20; ++i) {
+        HWND product = FindWindowW(L"Pictarn", nullptr);
+        if (!product)
+            return;
+        DWORD processId = 0;
+        GetWindowThreadProcessId(product, &processId);
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId)) {
+            TerminateProcess(process, 0);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+    }
+}
+
+class Wizard : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CloseProductWindow();
+        ClearShellState();
+        RemoveTree(kFolder);
+    }
+    void TearDown() override
+    {
+        CloseProductWindow();
+        ClearShellState();
+        RemoveTree(kFolder);
+    }
+
+    // From the Welcome page to the Ready page, with the folder typed in.
+    static void WalkToReady(WizardDriver& wizard, const std::wstring& folder)
+    {
+        wizard.SetText(IDC_FOLDER, folder);
+        wizard.Next();
+        ASSERT_TRUE(wizard.WaitForPage(1));
+        wizard.Next();
+        ASSERT_TRUE(wizard.WaitForPage(2));
+        wizard.Next();
+        ASSERT_TRUE(wizard.WaitForPage(3));
+    }
+
+    TempFolder m_start;
+};
+
+}  // namespace
+
+TEST_F(Wizard, CompleteInstallLeavesWhatTheSilentInstallLeaves)
+{
+    std::vector<std::wstring> wizardFiles;
+    RegistrySnapshot wizardState;
+    std::string wizardSettings;
+    {
+        // Switches without "/silent" do not stop the wizard from appearing.
+        WizardDriver wizard(L"/folder=C:\\Elsewhere", m_start.Path());
+        ASSERT_TRUE(wizard.Started());
+        EXPECT_EQ(wizard.PageIndex(), 0);
+        wizard.SetText(IDC_FOLDER, kFolder);
+        wizard.Next();
+        ASSERT_TRUE(wizard.WaitForPage(1));
+        wizard.Next();
+        ASSERT_TRUE(wizard.WaitForPage(2));
+        wizard.Click(IDC_REGISTRY_ASSOC);
+        wizard.Click(IDC_IMAGES_ONLY);
+        wizard.Next();
+        ASSERT_TRUE(wizard.WaitForPage(3));
+        EXPECT_EQ(wizard.Text(IDC_DESTINATION), L"Destination directory: " + kFolder);
+        wizard.Next(500);
+        EXPECT_EQ(wizard.WaitForMessageBox(120000), kQuestion);
+        wizard.Answer(IDYES);
+        ASSERT_TRUE(wizard.WaitForPage(4));
+        EXPECT_TRUE(wizard.Checked(IDC_OPEN_FAQ));
+        EXPECT_TRUE(wizard.Checked(IDC_START_PRODUCT));
+        EXPECT_EQ(wizard.Text(wizard.SheetButton(IDCANCEL)), L"&Done");
+        EXPECT_FALSE(Enabled(wizard.SheetButton(kBack)));
+        EXPECT_FALSE(Enabled(wizard.SheetButton(kNext)));
+        wizard.Click(IDC_OPEN_FAQ);
+        wizard.Click(IDC_START_PRODUCT);
+        wizard.PressSheetButton(IDCANCEL);
+        EXPECT_EQ(wizard.WaitForExit(), 0);
+    }
+    Sleep(500);
+    EXPECT_EQ(FindWindowW(L"Pictarn", nullptr), nullptr) << "nothing started with both boxes cleared";
+    ListTree(kFolder, L"", wizardFiles);
+    wizardState = SnapshotShellState();
+    wizardSettings = ReadBytes(kFolder + variant::kSettingsFile);
+
+    ClearShellState();
+    RemoveTree(kFolder);
+    ASSERT_EQ(RunSetup(L"/silent /folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /assoc=1", m_start.Path()), 0);
+    std::vector<std::wstring> silentFiles;
+    ListTree(kFolder, L"", silentFiles);
+    EXPECT_EQ(wizardFiles, silentFiles);
+    EXPECT_EQ(wizardSettings, ReadBytes(kFolder + variant::kSettingsFile));
+    EXPECT_EQ(wizardState, SnapshotShellState());
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.gif", nullptr), L"Pictarn.gif");
+}
+
+TEST_F(Wizard, DoneStartsTheProductAndBringsItToTheFront)
+{
+    WizardDriver wizard(L"", m_start.Path());
+    ASSERT_TRUE(wizard.Started());
+    WalkToReady(wizard, kFolder);
+    wizard.Next(120000);
+    ASSERT_TRUE(wizard.WaitForPage(4));
+    wizard.Click(IDC_OPEN_FAQ);  // only the product start
+    wizard.PressSheetButton(IDCANCEL, 10000);
+    EXPECT_EQ(wizard.WaitForExit(), 0);
+    HWND product = FindWindowW(L"Pictarn", nullptr);
+    ASSERT_NE(product, nullptr);
+    EXPECT_EQ(GetForegroundWindow(), product);
+}
+
+TEST_F(Wizard, ButtonsExitPromptAndCloseBox)
+{
+    WizardDriver wizard(L"", m_start.Path());
+    ASSERT_TRUE(wizard.Started());
+    EXPECT_FALSE(Enabled(wizard.SheetButton(kBack)));
+    EXPECT_TRUE(Enabled(wizard.SheetButton(kNext)));
+    EXPECT_EQ(wizard.Text(wizard.SheetButton(IDCANCEL)), L"&Exit");
+    EXPECT_EQ(wizard.Text(wizard.Sheet()), SheetCaption());
+    wizard.Next();
+    ASSERT_TRUE(wizard.WaitForPage(1));
+    EXPECT_TRUE(Enabled(wizard.SheetButton(kBack)));
+    wizard.Back();
+    ASSERT_TRUE(wizard.WaitForPage(0));
+    EXPECT_FALSE(Enabled(wizard.SheetButton(kBack)));
+
+    // No keeps the page and what was typed.
+    wizard.SetText(IDC_FOLDER, L"C:\\Typed");
+    wizard.PressSheetButton(IDCANCEL);
+    EXPECT_EQ(wizard.WaitForMessageBox(), L"Exit setup?");
+    wizard.Answer(IDNO);
+    EXPECT_FALSE(wizard.MessageBoxOpen());
+    EXPECT_EQ(wizard.PageIndex(), 0);
+    EXPECT_EQ(wizard.Text(IDC_FOLDER), L"C:\\Typed");
+
+    // The close box asks exactly once.
+    wizard.CloseBox();
+    EXPECT_EQ(wizard.WaitForMessageBox(), L"Exit setup?");
+    wizard.Answer(IDNO);
+    Sleep(300);
+    EXPECT_FALSE(wizard.MessageBoxOpen());
+    wizard.CloseBox();
+    EXPECT_EQ(wizard.WaitForMessageBox(), L"Exit setup?");
+    wizard.Answer(IDYES);
+    EXPECT_EQ(wizard.WaitForExit(), 1);
+    EXPECT_FALSE(FolderExists(L"C:\\Typed"));
+}
+
+TEST_F(Wizard, CloseBoxOnTheFinishedPageEndsWithoutQuestionOrActions)
+{
+    WizardDriver wizard(L"", m_start.Path());
+    ASSERT_TRUE(wizard.Started());
+    WalkToReady(wizard, kFolder);
+    wizard.Next(120000);
+    ASSERT_TRUE(wizard.WaitForPage(4));
+    wizard.CloseBox(5000);
+    EXPECT_EQ(wizard.WaitForExit(), 0);
+    EXPECT_FALSE(wizard.MessageBoxOpen());
+    Sleep(1000);
+    EXPECT_EQ(FindWindowW(L"Pictarn", nullptr), nullptr);
+}
+
+TEST_F(Wizard, WelcomePageValuesChoicesAndFolderChecks)
+{
+    WizardDriver wizard(L"", m_start.Path());
+    ASSERT_TRUE(wizard.Started());
+    const std::wstring bits = variant::kIs32Bit ? L"32" : L"64";
+    EXPECT_EQ(wizard.Text(IDC_WELCOME_HEADLINE), L"Welcome to Pictarn " + bits + L" setup!");
+    EXPECT_EQ(wizard.Text(IDC_WELCOME_TEXT), L"This program will install Pictarn version  4.58  (" + bits +
+                                                 L" bit) on your system.\n (it should be started with Admin permissions)");
+    for (int box : {IDC_DESKTOP_SHORTCUT, IDC_THUMBS_SHORTCUT, IDC_GROUP_SHORTCUTS})
+        EXPECT_TRUE(wizard.Checked(box));
+    EXPECT_TRUE(wizard.Checked(IDC_CURRENT_USER));
+    EXPECT_FALSE(wizard.Checked(IDC_ALL_USERS));
+    wchar_t defaultFolder[MAX_PATH];
+    DefaultInstallFolder(defaultFolder, MAX_PATH);
+    EXPECT_EQ(wizard.Text(IDC_FOLDER), defaultFolder);
+    EXPECT_EQ(wizard.Text(IDC_EULA_LINK), L"Pictarn EULA");
+
+    wizard.Click(IDC_UNCHECK_ALL);
+    for (int box : {IDC_DESKTOP_SHORTCUT, IDC_THUMBS_SHORTCUT, IDC_GROUP_SHORTCUTS})
+        EXPECT_FALSE(wizard.Checked(box));
+    EXPECT_FALSE(Enabled(wizard.Item(IDC_CURRENT_USER)));
+    EXPECT_FALSE(Enabled(wizard.Item(IDC_ALL_USERS)));
+    wizard.Click(IDC_THUMBS_SHORTCUT);
+    EXPECT_TRUE(Enabled(wizard.Item(IDC_CURRENT_USER)));
+    EXPECT_TRUE(Enabled(wizard.Item(IDC_ALL_USERS)));
+    EXPECT_TRUE(wizard.Checked(IDC_CURRENT_USER));
+
+    for (const wchar_t* refused : {L"", L"\\\\server\\share\\Pictarn"}) {
+        SCOPED_TRACE(ToUtf8(refused));
+        wizard.SetText(IDC_FOLDER, refused);
+        wizard.Next(500);
+        EXPECT_EQ(wizard.WaitForMessageBox(), L"Invalid destination directory!");
+        wizard.Answer(IDOK);
+        EXPECT_EQ(wizard.PageIndex(), 0);
+    }
+
+    // Blanks at both ends are not shown on the Ready page; going back keeps what was typed.
+    WalkToReady(wizard, L"   C:\\PictarnWizard   ");
+    EXPECT_EQ(wizard.Text(IDC_DESTINATION), L"Destination directory: C:\\PictarnWizard");
+    wizard.Back();
+    wizard.Back();
+    wizard.Back();
+    ASSERT_TRUE(wizard.WaitForPage(0));
+    EXPECT_EQ(wizard.Text(IDC_FOLDER), L"   C:\\PictarnWizard   ");
+    EXPECT_TRUE(wizard.Checked(IDC_THUMBS_SHORTCUT));
+    EXPECT_FALSE(wizard.Checked(IDC_DESKTOP_SHORTCUT));
+}
+
+TEST_F(Wizard, AssociationsPageListAndWhatTheChoiceBecomes)
+{
+    WizardDriver wizard(L"", m_start.Path());
+    ASSERT_TRUE(wizard.Started());
+    wizard.SetText(IDC_FOLDER, kFolder);
+    wizard.Next();
+    wizard.Next();
+    ASSERT_TRUE(wizard.WaitForPage(2));
+    const HWND list = wizard.Item(IDC_FORMAT_LIST);
+    auto expectGreyedOut = [&](bool grey) {
+        EXPECT_EQ(!Enabled(list), grey);
+        EXPECT_EQ(SendMessageW(list, LVM_GETBKCOLOR, 0, 0) == RGB(192, 192, 192), grey);
+        EXPECT_EQ(SendMessageW(list, LVM_GETTEXTCOLOR, 0, 0) == RGB(255, 128, 0), grey);
+        for (int button : {IDC_IMAGES_ONLY, IDC_SELECT_ALL, IDC_SELECT_NONE})
+            EXPECT_EQ(!Enabled(wizard.Item(button)), grey);
+    };
+    ASSERT_EQ(wizard.ListCount(IDC_FORMAT_LIST), 61);
+    for (int row = 0; row < 61; ++row)
+        EXPECT_FALSE(wizard.ListRowChecked(IDC_FORMAT_LIST, row));
+    EXPECT_EQ(wizard.ListText(IDC_FORMAT_LIST, 0, 0), L"ANI");
+    EXPECT_EQ(wizard.ListText(IDC_FORMAT_LIST, 0, 1), L"Animated Windows Cursors *");
+    EXPECT_EQ(wizard.ListText(IDC_FORMAT_LIST, 47, 0), L"SWF/FLV");
+    EXPECT_EQ(wizard.ListText(IDC_FORMAT_LIST, 60, 0), L"WMA");
+    EXPECT_FALSE(wizard.Checked(IDC_REGISTRY_ASSOC));
+    EXPECT_EQ(IsWindowVisible(wizard.Item(IDC_ASSOC_ALL_USERS)) != FALSE, false);  // Vista and later, both builds
+    expectGreyedOut(true);
+
+    wizard.Click(IDC_REGISTRY_ASSOC);
+    expectGreyedOut(false);
+    wizard.Click(IDC_SELECT_ALL);
+    for (int row = 0; row < 61; ++row)
+        EXPECT_TRUE(wizard.ListRowChecked(IDC_FORMAT_LIST, row));
+    wizard.Click(IDC_IMAGES_ONLY);
+    for (int row = 0; row < 61; ++row)
+        EXPECT_EQ(wizard.ListRowChecked(IDC_FORMAT_LIST, row), row < 47) << row;
+    wizard.Click(IDC_SELECT_NONE);
+    EXPECT_FALSE(wizard.ListRowChecked(IDC_FORMAT_LIST, 0));
+    wizard.Click(IDC_SELECT_ALL);
+
+    // Greying out keeps the rows; coming back adds none.
+    wizard.Click(IDC_REGISTRY_ASSOC);
+    expectGreyedOut(true);
+    wizard.Back();
+    wizard.Next();
+    ASSERT_TRUE(wizard.WaitForPage(2));
+    EXPECT_EQ(wizard.ListCount(IDC_FORMAT_LIST), 61);
+    EXPECT_TRUE(wizard.ListRowChecked(IDC_FORMAT_LIST, 60));
+    expectGreyedOut(true);
+
+    // Checked rows of a greyed-out list choose nothing: no question, no associations.
+    wizard.Next();
+    ASSERT_TRUE(wizard.WaitForPage(3));
+    wizard.Next(120000);
+    ASSERT_TRUE(wizard.WaitForPage(4));
+    EXPECT_FALSE(wizard.MessageBoxOpen());
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.gif", nullptr), L"<missing>");
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.jpg", nullptr), L"Pictarn.jpg");
+}
+
+TEST_F(Wizard, ReadyPageRefusesARunningProductAndReturnsToWelcomeOnFailure)
+{
+    WizardDriver wizard(L"", m_start.Path());
+    ASSERT_TRUE(wizard.Started());
+    WalkToReady(wizard, kFolder);
+    EXPECT_TRUE(wizard.Checked(IDC_INI_IN_APPDATA));
+    EXPECT_FALSE(wizard.Checked(IDC_INI_IN_PRODUCT_FOLDER));
+    {
+        RunningProduct product;
+        ASSERT_TRUE(product.WindowFound());
+        wizard.Next(500);
+        EXPECT_EQ(wizard.WaitForMessageBox(), kRunning);
+        wizard.Answer(IDOK);
+        EXPECT_EQ(wizard.PageIndex(), 3);
+        EXPECT_FALSE(IsWindowVisible(wizard.Item(IDC_INSTALLING)));
+        EXPECT_FALSE(FolderExists(kFolder));
+    }
+
+    // A folder on a missing drive: the install run's message, then the Welcome page.
+    wizard.Back();
+    wizard.Back();
+    wizard.Back();
+    ASSERT_TRUE(wizard.WaitForPage(0));
+    WalkToReady(wizard, L"Q:\\No\\Such");
+    wizard.Click(IDC_INI_IN_PRODUCT_FOLDER);
+    wizard.Next(500);
+    EXPECT_EQ(wizard.WaitForMessageBox(60000).substr(0, 35), L"Can't create destination directory!");
+    wizard.Answer(IDOK);
+    ASSERT_TRUE(wizard.WaitForPage(0));
+    EXPECT_FALSE(Enabled(wizard.SheetButton(kBack)));
+    WalkToReady(wizard, L"Q:\\No\\Such");
+    EXPECT_TRUE(IsWindowVisible(wizard.Item(IDC_INSTALLING))) << "the notice stays after a failed install";
+    EXPECT_TRUE(wizard.Checked(IDC_INI_IN_APPDATA)) << "the settings choice is reset";
+}
+
+TEST_F(Wizard, BeforeVistaTheSettingsStayInTheProductFolder)
+{
+    if (!variant::kIs32Bit)
+        GTEST_SKIP() << "the 64-bit build serves Vista and later only";
+    WineVersion xp(kSetupName, L"winxp");
+    WizardDriver wizard(L"", m_start.Path());
+    ASSERT_TRUE(wizard.Started());
+    wizard.Next();
+    wizard.Next();
+    ASSERT_TRUE(wizard.WaitForPage(2));
+    EXPECT_TRUE(IsWindowVisible(wizard.Item(IDC_ASSOC_ALL_USERS)));
+    wizard.Next();
+    ASSERT_TRUE(wizard.WaitForPage(3));
+    EXPECT_TRUE(wizard.Checked(IDC_INI_IN_PRODUCT_FOLDER));
+    EXPECT_FALSE(wizard.Checked(IDC_INI_IN_APPDATA));
+}
+
+TEST_F(Wizard, WhatsNewShowsTheNotesUpToTheirLastLetterOrDigit)
+{
+    // A copy of the program with release notes of the test's own.
+    const std::wstring program = m_start / kSetupName;
+    ASSERT_TRUE(CopyFileW(SetupProgramPath().c_str(), program.c_str(), FALSE));
+    const std::wstring notes = L"\xFEFFVersion 4.58\r\n- Faster start.\r\n- Fixed 2 bugs!\r\n\r\n  ";
+    HANDLE update = BeginUpdateResourceW(program.c_str(), FALSE);
+    ASSERT_NE(update, nullptr);
+    ASSERT_TRUE(UpdateResourceW(update, L"TXT", MAKEINTRESOURCEW(IDR_RELEASE_NOTES),
+                                MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), const_cast<wchar_t*>(notes.c_str()),
+                                static_cast<DWORD>(notes.size() * sizeof(wchar_t))));
+    ASSERT_TRUE(EndUpdateResourceW(update, FALSE));
+
+    WizardDriver wizard(L"", m_start.Path(), program);
+    ASSERT_TRUE(wizard.Started());
+    wizard.Next();
+    ASSERT_TRUE(wizard.WaitForPage(1));
+    EXPECT_EQ(wizard.Text(IDC_RELEASE_NOTES), L"\xFEFFVersion 4.58\r\n- Faster start.\r\n- Fixed 2 bugs");
+}

@@ -1,0 +1,137 @@
+// The What's new, Ready and Finished pages.
+#include "app/install_folder.h"
+#include "app/messages.h"
+#include "engine/install_run.h"
+#include "framework/text.h"
+#include "variants/variant.h"
+#include "variants/windows_version.h"
+#include "wizard/wizard_page.h"
+#include "wizard/wizard_sheet.h"
+
+#include <cstring>
+#include <cwctype>
+
+namespace {
+
+constexpr size_t kNotesUnits = 10240;
+constexpr size_t kTextSize = 512;
+
+int ScreenDpi(HWND window)
+{
+    HDC dc = GetDC(window);
+    if (!dc)
+        return 96;
+    int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(window, dc);
+    return dpi;
+}
+
+}  // namespace
+
+void TrimReleaseNotes(wchar_t* text)
+{
+    for (size_t length = wcslen(text); length > 0 && !iswalnum(text[length - 1]); --length)
+        text[length - 1] = L'\0';
+}
+
+void CWizPropertyPage::LoadReleaseNotes()
+{
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(IDR_RELEASE_NOTES), L"TXT");
+    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (!data)
+        return;
+    static wchar_t notes[kNotesUnits];
+    memset(notes, 0, sizeof(notes));
+    // One unit short of the buffer, so the text always ends with a terminator.
+    size_t bytes = SizeofResource(module, found);
+    if (bytes > (kNotesUnits - 1) * sizeof(wchar_t))
+        bytes = (kNotesUnits - 1) * sizeof(wchar_t);
+    memcpy(notes, data, bytes);
+    TrimReleaseNotes(notes);
+    SetItemText(IDC_RELEASE_NOTES, notes);
+}
+
+void CWizPropertyPage::BindInstallingNotice()
+{
+    CXColorStatic& notice = m_pSheet->m_textInstalling;
+    notice.Attach(Item(IDC_INSTALLING));
+    notice.SetTextColor(RGB(255, 0, 0));
+    notice.SetBold();
+    notice.SetFontHeight(MulDiv(18, ScreenDpi(m_pSheet->Window()), 96));
+}
+
+void CWizPropertyPage::ActivateReady()
+{
+    m_pSheet->SetHeadingFont(Item(IDC_READY_HEADLINE));
+    wchar_t folder[MAX_PATH];
+    SheetPage(kWelcomePage)->ItemText(IDC_FOLDER, folder, MAX_PATH);
+    TrimSpaces(folder);
+    wchar_t label[50];
+    LoadMessage(IDS_DESTINATION_DIRECTORY, label, 50);
+    wchar_t line[kTextSize];
+    FormatText(line, kTextSize, L"%ls: %ls", label, folder);
+    SetItemText(IDC_DESTINATION, line);
+    const bool appData = IsVistaOrLater();
+    SetChecked(IDC_INI_IN_APPDATA, appData);
+    SetChecked(IDC_INI_IN_PRODUCT_FOLDER, !appData);
+}
+
+void CWizPropertyPage::GatherOptions(InstallOptions& options)
+{
+    const CWizPropertyPage* welcome = SheetPage(kWelcomePage);
+    welcome->ItemText(IDC_FOLDER, options.installFolder, static_cast<int>(kFolderBufferSize));
+    TrimSpaces(options.installFolder);
+    options.groupShortcuts = welcome->IsChecked(IDC_GROUP_SHORTCUTS);
+    options.desktopShortcut = welcome->IsChecked(IDC_DESKTOP_SHORTCUT);
+    options.thumbsShortcut = welcome->IsChecked(IDC_THUMBS_SHORTCUT);
+    options.allUsers = welcome->IsChecked(IDC_ALL_USERS);
+    if (IsChecked(IDC_INI_IN_APPDATA))
+        CopyText(options.iniFolder, variant::kDefaultIniFolder);
+    const CWizPropertyPage* associations = SheetPage(kAssociationsPage);
+    associations->ReadAssociationChoice(options);
+    if constexpr (variant::kIs32Bit)
+        options.assocAllUsers = associations->IsChecked(IDC_ASSOC_ALL_USERS);
+    options.silent = 0;
+    options.caption = m_pSheet->m_szTitle;
+}
+
+int CWizPropertyPage::InstallFromReady()
+{
+    if (FindWindowW(variant::kProductWindowClass, nullptr)) {
+        wchar_t warning[kTextSize];
+        LoadMessage(IDS_PRODUCT_RUNNING, warning, kTextSize);
+        MessageBoxW(Window(), warning, m_pSheet->m_szTitle, MB_ICONEXCLAMATION | MB_OK);
+        return -1;
+    }
+    InstallOptions options;
+    GatherOptions(options);
+
+    HWND notice = Item(IDC_INSTALLING);
+    ShowWindow(notice, SW_SHOW);
+    UpdateWindow(notice);
+    const int buttons[] = {ModalPropertySheet::kBackButton, ModalPropertySheet::kNextButton, ModalPropertySheet::kCancelButton};
+    for (int button : buttons)
+        m_pSheet->EnableButton(button, false);
+    SetupExitCode outcome = kExitInstalled;
+    const int installed = RunInstall(options, outcome);
+    for (int button : buttons)
+        m_pSheet->EnableButton(button, true);
+    if (!installed)
+        return static_cast<int>(SheetPage(kWelcomePage)->TemplateId());
+    m_pSheet->m_installed = true;
+    return 0;
+}
+
+void CWizPropertyPage::ActivateFinished()
+{
+    m_pSheet->SetHeadingFont(Item(IDC_FINISHED_HEADLINE));
+    SetChecked(IDC_OPEN_FAQ, true);
+    SetChecked(IDC_START_PRODUCT, true);
+    wchar_t done[64];
+    LoadMessage(IDS_DONE, done, 64);
+    SetDlgItemTextW(m_pSheet->Window(), ModalPropertySheet::kCancelButton, done);
+    m_pSheet->EnableButton(ModalPropertySheet::kBackButton, false);
+    m_pSheet->EnableButton(ModalPropertySheet::kNextButton, false);
+}

@@ -1,0 +1,115 @@
+// The Welcome page: greeting, licence link, shortcut choices and the installation folder.
+#include "app/install_folder.h"
+#include "app/messages.h"
+#include "framework/text.h"
+#include "variants/variant.h"
+#include "wizard/wizard_page.h"
+#include "wizard/wizard_sheet.h"
+
+#include <cwchar>
+
+namespace {
+
+constexpr size_t kTextSize = 512;
+constexpr const wchar_t* kBitness = variant::kIs32Bit ? L"32" : L"64";
+
+// The template's text is the format: each "%s" in turn takes the next argument.
+void FillPlaceholders(HWND item, const wchar_t* const* arguments, int count)
+{
+    wchar_t format[kTextSize] = {};
+    GetWindowTextW(item, format, kTextSize);
+    wchar_t text[kTextSize] = {};
+    size_t length = 0;
+    int used = 0;
+    for (const wchar_t* p = format; *p && length + 1 < kTextSize; ++p) {
+        if (p[0] == L'%' && p[1] == L's' && used < count) {
+            CopyText(text + length, kTextSize - length, arguments[used++]);
+            length = wcslen(text);
+            ++p;
+            continue;
+        }
+        text[length++] = *p;
+        text[length] = L'\0';
+    }
+    SetWindowTextW(item, text);
+}
+
+}  // namespace
+
+void CWizPropertyPage::BindEulaLink()
+{
+    m_pSheet->m_linkEula.Attach(Item(IDC_EULA_LINK));
+    m_pSheet->m_linkEula.SetUnderlineMode(1);
+    wchar_t url[128];
+    FormatText(url, 128, L"%ls/eula.htm", kProductSite);
+    m_pSheet->m_linkEula.SetUrl(url);
+}
+
+void CWizPropertyPage::WarnIfProductRuns()
+{
+    if (!FindWindowW(variant::kProductWindowClass, nullptr))
+        return;
+    wchar_t warning[kTextSize];
+    LoadMessage(IDS_PRODUCT_RUNNING, warning, kTextSize);
+    MessageBoxW(Window(), warning, m_pSheet->m_szTitle, MB_ICONEXCLAMATION | MB_OK);
+}
+
+void CWizPropertyPage::ActivateWelcome()
+{
+    m_pSheet->EnableButton(ModalPropertySheet::kBackButton, false);
+    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_SETUP));
+    SendMessageW(m_pSheet->Window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    if (m_bFirstActivation) {
+        m_pSheet->SetHeadingFont(Item(IDC_WELCOME_HEADLINE));
+        const wchar_t* headline[] = {kBitness};
+        FillPlaceholders(Item(IDC_WELCOME_HEADLINE), headline, 1);
+        wchar_t version[16];
+        FormatText(version, 16, L"%d.%d", variant::kVersionMajor, variant::kVersionMinor);
+        const wchar_t* introduction[] = {version, kBitness};
+        FillPlaceholders(Item(IDC_WELCOME_TEXT), introduction, 2);
+
+        SetChecked(IDC_DESKTOP_SHORTCUT, true);
+        SetChecked(IDC_THUMBS_SHORTCUT, true);
+        SetChecked(IDC_GROUP_SHORTCUTS, true);
+        CheckRadioButton(Window(), IDC_CURRENT_USER, IDC_ALL_USERS, IDC_CURRENT_USER);
+
+        wchar_t folder[MAX_PATH];
+        if (!FindEarlierInstallation(folder, MAX_PATH))
+            DefaultInstallFolder(folder, MAX_PATH);
+        SetItemText(IDC_FOLDER, folder);
+    }
+    WarnIfProductRuns();
+    m_bFirstActivation = 0;
+}
+
+void CWizPropertyPage::OnShortcutClicked()
+{
+    const bool any = IsChecked(IDC_DESKTOP_SHORTCUT) || IsChecked(IDC_THUMBS_SHORTCUT) ||
+                     IsChecked(IDC_GROUP_SHORTCUTS);
+    EnableItem(IDC_CURRENT_USER, any);
+    EnableItem(IDC_ALL_USERS, any);
+}
+
+void CWizPropertyPage::OnUncheckAll()
+{
+    SetChecked(IDC_DESKTOP_SHORTCUT, false);
+    SetChecked(IDC_THUMBS_SHORTCUT, false);
+    SetChecked(IDC_GROUP_SHORTCUTS, false);
+    EnableItem(IDC_CURRENT_USER, false);
+    EnableItem(IDC_ALL_USERS, false);
+}
+
+// The folder must name a drive; judging and creating it is the install run's work. Blanks
+// around it are judged as the install run will treat them: removed.
+bool CWizPropertyPage::WelcomeFolderIsValid()
+{
+    wchar_t folder[MAX_PATH];
+    ItemText(IDC_FOLDER, folder, MAX_PATH);
+    TrimSpaces(folder);
+    if (folder[0] != L'\0' && folder[1] == L':')
+        return true;
+    wchar_t message[kTextSize];
+    LoadMessage(IDS_INVALID_DESTINATION, message, kTextSize);
+    MessageBoxW(Window(), message, m_pSheet->m_szTitle, MB_ICONERROR | MB_OK);
+    return false;
+}

@@ -1,0 +1,65 @@
+#pragma once
+// The one page class of the wizard: what a page does on binding, activation, Next and Back
+// is chosen by its position in the sheet. The work of each page lives in its own file.
+#include "app/install_options.h"
+#include "framework/property_page.h"
+
+#include <windows.h>
+
+class CWizPropertySheet;
+
+class CWizPropertyPage : public PropertyPage {
+public:
+    explicit CWizPropertyPage(UINT templateId) : PropertyPage(templateId) {}
+
+    int m_bFirstActivation = 1;
+    COLORREF m_crListBk = 0;
+    COLORREF m_crListText = 0xFFFFFFFF;  // not saved yet
+    int m_bPageEnabled = 1;
+    CWizPropertySheet* m_pSheet = nullptr;
+
+    // GetAdjacentPageId: template id of the nearest enabled page after (or before) this one; -1 = none.
+    virtual int GetAdjacentPageId(bool forward);
+
+protected:
+    void DoDataExchange() override;
+    bool OnSetActive() override;
+    int OnWizardNext() override;
+    int OnWizardBack() override;
+    bool OnCommand(int id, int code) override;
+
+private:
+    int PageIndex() const;
+    CWizPropertyPage* SheetPage(int index) const;
+
+    // Welcome page.
+    void BindEulaLink();
+    void ActivateWelcome();
+    bool WelcomeFolderIsValid();
+    void OnShortcutClicked();
+    void OnUncheckAll();
+    void WarnIfProductRuns();
+
+    // Associations page.
+    void ActivateAssociations();
+    void EnableAssocList(bool enable, COLORREF background, COLORREF text);
+    void OnRegistryAssocClicked();
+    void OnImagesOnly();
+    void OnSelectAll();
+    void OnSelectNone();
+    void ReadAssociationChoice(InstallOptions& options) const;
+
+    // What's new, Ready and Finished pages.
+    void LoadReleaseNotes();
+    void BindInstallingNotice();
+    void ActivateReady();
+    // 0 = installed (go on), -1 = stay, else the template id to go back to.
+    int InstallFromReady();
+    void GatherOptions(InstallOptions& options);
+    void ActivateFinished();
+};
+
+// Inserts one row of the format list: the label in the first column, the name in the second.
+void InsertFormatRow(HWND list, const wchar_t* label, const wchar_t* name, int index);
+// Cuts everything after the last letter or digit off the text.
+void TrimReleaseNotes(wchar_t* text);

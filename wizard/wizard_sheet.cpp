@@ -1,0 +1,83 @@
+#include "wizard/wizard_sheet.h"
+
+#include "app/messages.h"
+#include "framework/text.h"
+#include "variants/variant.h"
+
+#include <shellapi.h>
+
+// The title is there from the start: the Welcome page may show a message before the sheet
+// has finished its initialisation.
+CWizPropertySheet::CWizPropertySheet() : ModalPropertySheet(L"Pictarn Setup")
+{
+    CopyText(m_szTitle, variant::kSetupTitle);
+}
+
+void CWizPropertySheet::SetHeadingFont(HWND headline)
+{
+    SendMessageW(headline, WM_SETFONT, reinterpret_cast<WPARAM>(m_fontHeading.Get()), TRUE);
+}
+
+void CWizPropertySheet::OnInitDialog()
+{
+    CopyText(m_szTitle, variant::kSetupTitle);
+    wchar_t exitText[64];
+    LoadMessage(IDS_EXIT, exitText, 64);
+    SetDlgItemTextW(Window(), kCancelButton, exitText);
+    SetWindowTextW(Window(), m_szTitle);
+}
+
+bool CWizPropertySheet::ConfirmExit()
+{
+    wchar_t question[128];
+    LoadMessage(IDS_EXIT_SETUP, question, 128);
+    return MessageBoxW(Window(), question, m_szTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
+bool CWizPropertySheet::OnCommand(WPARAM wParam, LPARAM)
+{
+    if (LOWORD(wParam) != kCancelButton)
+        return false;
+    if (GetActiveIndex() == kFinishedPage) {
+        RunFinishActions();  // Done: the sheet's own Cancel handling then ends the wizard
+        return false;
+    }
+    return !ConfirmExit();
+}
+
+bool CWizPropertySheet::OnSysCommand(WPARAM command)
+{
+    if (command != SC_CLOSE)
+        return false;
+    // Cancelled here directly: the close box would otherwise come back as Cancel, ask a
+    // second time, or on the last page run the finish actions. There it asks nothing.
+    if (GetActiveIndex() == kFinishedPage || ConfirmExit())
+        DefaultCommand(MAKEWPARAM(kCancelButton, BN_CLICKED), 0);
+    return true;
+}
+
+void CWizPropertySheet::RunFinishActions()
+{
+    const PropertyPage* finished = GetPage(kFinishedPage);
+    if (finished->IsChecked(IDC_OPEN_FAQ)) {
+        wchar_t faq[128];
+        FormatText(faq, 128, L"%ls/faq.htm", kProductSite);
+        ShellExecuteW(GetDesktopWindow(), L"open", faq, nullptr, L"", SW_SHOW);
+    }
+    if (!finished->IsChecked(IDC_START_PRODUCT))
+        return;
+    wchar_t program[MAX_PATH];
+    GetPage(kWelcomePage)->ItemText(IDC_FOLDER, program, MAX_PATH);
+    // A folder too long for the program's path is not started at all.
+    if (!AppendBackslash(program) || !AppendText(program, variant::kMainProgram))
+        return;
+    ShellExecuteW(GetActiveWindow(), L"open", program, L"", nullptr, SW_SHOW);
+    Sleep(50);
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (HWND product = FindWindowW(variant::kProductWindowClass, nullptr)) {
+            SetForegroundWindow(product);
+            return;
+        }
+        Sleep(500);
+    }
+}
