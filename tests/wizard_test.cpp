@@ -393,3 +393,37 @@ TEST_F(Wizard, WhatsNewShowsTheNotesUpToTheirLastLetterOrDigit)
     ASSERT_TRUE(wizard.WaitForPage(1));
     EXPECT_EQ(wizard.Text(IDC_RELEASE_NOTES), L"\xFEFFVersion 4.58\r\n- Faster start.\r\n- Fixed 2 bugs");
 }
+
+// Not part of the suite: tools/wizard-screenshots.sh runs it at 96 and 144 DPI.
+TEST_F(Wizard, DISABLED_Screenshots)
+{
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_GT(GetEnvironmentVariableW(L"PT_SCREENSHOT_DIR", folder, MAX_PATH), 0u);
+    const std::wstring out = folder;
+    WizardDriver wizard(L"", m_start.Path());
+    ASSERT_TRUE(wizard.Started());
+    const wchar_t* names[] = {L"1-welcome.bmp", L"2-whats-new.bmp", L"3-associations.bmp", L"4-ready.bmp",
+                              L"5-finished.bmp"};
+    for (int page = 0; page < 5; ++page) {
+        ASSERT_TRUE(wizard.WaitForPage(page));
+        if (page == 0)
+            wizard.SetText(IDC_FOLDER, kFolder);
+        if (page == 2) {
+            wizard.Click(IDC_REGISTRY_ASSOC);
+            wizard.Click(IDC_IMAGES_ONLY);
+        }
+        Sleep(500);
+        EXPECT_TRUE(CaptureWindow(wizard.Sheet(), out + L"\\" + names[page]));
+        if (page == 3) {
+            wizard.Next(500);
+            ASSERT_EQ(wizard.WaitForMessageBox(120000), kQuestion);
+            wizard.Answer(IDNO);
+        } else if (page < 4) {
+            wizard.Next();
+        }
+    }
+    wizard.Click(IDC_OPEN_FAQ);
+    wizard.Click(IDC_START_PRODUCT);
+    wizard.PressSheetButton(IDCANCEL);
+    EXPECT_EQ(wizard.WaitForExit(), 0);
+}

@@ -14,7 +14,7 @@ namespace {
 constexpr DWORD kRegisteredValueBytes = 260;
 constexpr WORD kHandCursorId = 106;
 constexpr UINT kHoverPeriodMs = 100;
-// The hover repaint reaches this far below the control, where the underline of a taller font ends.
+// Leaving repaints this much below the client area too, so no trace of the hover look is left.
 constexpr int kHoverRepaintBelow = 10;
 
 SIZE TextExtent(HWND window, HFONT font)

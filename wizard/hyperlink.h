@@ -13,10 +13,8 @@ inline constexpr size_t kLinkTextSize = 520;
 
 class CHyperLink : public SubclassedControl {
 public:
-    CHyperLink() = default;
-
-    // Stores the address a click opens; a bound link is fitted to its text again.
-    // An address longer than the link can hold is refused (0); the old one stays.
+    // Stores the address a click opens and fits a bound link to its text again; an address
+    // longer than the link holds is refused with 0 and the old one stays.
     int SetUrl(const wchar_t* url);
     const wchar_t* Url() const { return m_url; }
     // -1: underlined while the pointer is over the link; 0: never; 1: always.

@@ -62,3 +62,6 @@ private:
 
 // The caption the sheet shows in this build.
 std::wstring SheetCaption();
+
+// Saves what the screen shows of the sheet as a 24-bit BMP file; false when it could not.
+bool CaptureWindow(HWND window, const std::wstring& path);
