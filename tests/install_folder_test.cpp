@@ -1,4 +1,5 @@
 // Folder defaults against registry contents the test writes, and the blank-trimming rule.
+#include "app/browse_folder.h"
 #include "app/install_folder.h"
 #include "app/install_options.h"
 #include "support/test_support.h"
@@ -119,4 +120,18 @@ TEST(InstallFolder, TrimSpacesRemovesBlanksButNotTabs)
     EXPECT_EQ(Trimmed(longPath), L" " + std::wstring(259, L'x'));  // 260 characters: leading blank kept
     std::wstring shorter = L" " + std::wstring(258, L'x') + L"  ";
     EXPECT_EQ(Trimmed(shorter), std::wstring(258, L'x'));
+}
+
+TEST(InstallFolder, BrowseResultGetsItsOwnProductFolder)
+{
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"D:\\Tools", L"D:\\Tools\\Pictarn\\"},        {L"D:\\", L"D:\\Pictarn\\"},
+        {L"D:\\Tools\\PICTARN", L"D:\\Tools\\PICTARN\\"}, {L"D:\\pictarn\\", L"D:\\pictarn\\"},
+        {L"D:\\Tools\\Pictarn2\\", L"D:\\Tools\\Pictarn2\\Pictarn\\"}};
+    for (const auto& [picked, expected] : cases) {
+        wchar_t path[MAX_PATH];
+        wcscpy_s(path, picked);
+        ApplyProductFolderRule(path, MAX_PATH);
+        EXPECT_STREQ(path, expected) << ToUtf8(picked);
+    }
 }
