@@ -427,3 +427,26 @@ TEST_F(Wizard, DISABLED_Screenshots)
     wizard.PressSheetButton(IDCANCEL);
     EXPECT_EQ(wizard.WaitForExit(), 0);
 }
+
+TEST_F(Wizard, BrowseStartsAtTheFieldsFolderAndAddsTheProductFolder)
+{
+    // Wine's folder browser selects a start folder one level below a drive, not deeper.
+    const std::wstring named = L"C:\\PICTARN";
+    ASSERT_TRUE(CreateDirectoryW(L"C:\\PictarnBrowse", nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(CreateDirectoryW(named.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    WizardDriver wizard(L"", m_start.Path());
+    ASSERT_TRUE(wizard.Started());
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"C:\\", L"C:\\Pictarn\\"}, {named, named + L"\\"}, {L"C:\\PictarnBrowse", L"C:\\PictarnBrowse\\Pictarn\\"}};
+    for (const auto& [start, expected] : cases) {
+        SCOPED_TRACE(ToUtf8(start));
+        wizard.SetText(IDC_FOLDER, start);
+        wizard.Click(IDC_BROWSE, 300);
+        wizard.WaitForMessageBox();  // the folder browser, with the field's folder selected
+        ASSERT_TRUE(wizard.MessageBoxOpen());
+        wizard.Answer(IDOK);
+        EXPECT_EQ(wizard.Text(IDC_FOLDER), expected);
+    }
+    RemoveTree(L"C:\\PictarnBrowse");
+    RemoveTree(named);
+}
