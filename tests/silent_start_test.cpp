@@ -1,5 +1,6 @@
 // The real setup program started the way an admin starts it, checked from outside.
 #include "support/test_support.h"
+#include "support/wizard_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -62,8 +63,15 @@ TEST(SilentStart, SilentSwitchIsCaseSensitiveAndOtherSwitchesNeedIt)
 {
     TempFolder start;
     std::wstring target = start / L"Target";
-    // Without "/silent" the switches are ignored; no wizard exists yet, so the run ends unchanged.
-    EXPECT_EQ(RunSetup(L"/SILENT /folder=\"" + target + L"\" /folder=", start.Path()), kExitLeftWizard);
+    // Without "/silent" the switches are ignored and the wizard appears; leaving it installs nothing.
+    {
+        WizardDriver wizard(L"/SILENT /folder=\"" + target + L"\" /folder=", start.Path());
+        ASSERT_TRUE(wizard.Started());
+        wizard.CloseBox();
+        EXPECT_EQ(wizard.WaitForMessageBox(), L"Exit setup?");
+        wizard.Answer(IDYES);
+        EXPECT_EQ(wizard.WaitForExit(), kExitLeftWizard);
+    }
     EXPECT_FALSE(FileExists(start / L"Pictarn_Install.log"));
     EXPECT_FALSE(FolderExists(target));
     // Any text containing "/silent" selects the silent run.
