@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -153,4 +154,67 @@ TEST_F(PayloadTest, EnsureDirectoryTrimsCreatesLevelsAndKeepsTheCurrentDirectory
     EXPECT_EQ(MakeDirectoryPath(L""), 0);
     EXPECT_EQ(MakeDirectoryPath((base.Path() + L"/m/n/").c_str()), 1);
     EXPECT_TRUE(FolderExists(base / L"m\\n"));
+}
+
+namespace {
+
+// Everything below `folder` except the folder `allowed`, as relative names.
+void Strays(const std::wstring& folder, const std::wstring& allowed, std::vector<std::wstring>& out)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::wstring name = found.cFileName;
+        if (name != L"." && name != L".." && name != allowed)
+            out.push_back(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+}  // namespace
+
+TEST_F(PayloadTest, HostileArchivesWriteNothingOutsideTheTargetAndNeverClaimSuccess)
+{
+    struct Case {
+        const char* label;
+        std::vector<ZipEntry> entries;
+        size_t truncateTo;
+    };
+    const std::string longName(300, 'n');
+    const std::vector<Case> cases = {
+        {"dot-dot backslash", {{"..\\x", "x"}, {"ok.txt", "ok"}}, 0},
+        {"dot-dot inside", {{"a/../../x", "x"}, {"ok.txt", "ok"}}, 0},
+        {"rooted backslash", {{"\\x", "x"}, {"ok.txt", "ok"}}, 0},
+        {"rooted slash", {{"/x", "x"}, {"ok.txt", "ok"}}, 0},
+        {"drive and root", {{"C:\\x", "x"}, {"ok.txt", "ok"}}, 0},
+        {"drive relative", {{"C:x", "x"}, {"ok.txt", "ok"}}, 0},
+        {"stream", {{"x:stream", "x"}, {"ok.txt", "ok"}}, 0},
+        {"NUL in name", {{std::string("a\0b.txt", 7), "x"}, {"ok.txt", "ok"}}, 0},
+        {"300 characters", {{longName, "x"}, {"ok.txt", "ok"}}, 0},
+        {"escaping folder", {{"../evil/", ""}, {"../evil/x", "x"}, {"ok.txt", "ok"}}, 0},
+        {"CRC mismatch", {{"ok.txt", "ok"}, {"bad.txt", "data", true}}, 0},
+        {"declared size too large", {{"ok.txt", "ok"}, {"big.txt", "data", false, 0x58A16000, 1000}}, 0},
+        {"truncated", {{"ok.txt", "ok"}, {"b.txt", std::string(200, 'b')}}, 150},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempFolder outer;
+        const std::wstring target = outer / L"target";
+        CreateDirectoryW(target.c_str(), nullptr);
+        const int result = Unpack(MakeZip(c.entries, c.truncateTo), target);
+        SetCurrentDirectoryW(m_previous);
+        EXPECT_NE(result, kExtractComplete) << "a case with a bad entry never counts as complete";
+        std::vector<std::wstring> strays;
+        Strays(outer.Path(), L"target", strays);
+        EXPECT_TRUE(strays.empty()) << ToUtf8(strays.empty() ? L"" : strays.front());
+        EXPECT_FALSE(FileExists(L"C:\\x"));
+        EXPECT_FALSE(FileExists(L"C:\\evil\\x"));
+    }
+
+    // The same name twice: both are unpacked, the later one wins.
+    TempFolder twice;
+    EXPECT_EQ(Unpack(MakeZip({{"dup.txt", "first"}, {"dup.txt", "second"}}), twice.Path()), kExtractComplete);
+    EXPECT_EQ(ReadBytes(twice / L"dup.txt"), "second");
 }

@@ -37,8 +37,8 @@ std::string MakeZip(const std::vector<ZipEntry>& entries, size_t truncateTo)
             Put16(to, e.dosDateTime & 0xFFFF);
             Put16(to, e.dosDateTime >> 16);
             Put32(to, crc);
-            Put32(to, static_cast<uint32_t>(e.data.size()));
-            Put32(to, static_cast<uint32_t>(e.data.size()));
+            Put32(to, static_cast<uint32_t>(e.data.size()) + e.declaredExtra);
+            Put32(to, static_cast<uint32_t>(e.data.size()) + e.declaredExtra);
             Put16(to, static_cast<uint32_t>(e.name.size()));
             Put16(to, 0);  // extra field
             if (!local) {

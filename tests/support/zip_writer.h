@@ -9,6 +9,7 @@ struct ZipEntry {
     std::string data;           // stored as is (method 0)
     bool badCrc = false;        // store a CRC that does not match the data
     uint32_t dosDateTime = 0x58A16000;  // 2024-05-01 12:00:00
+    uint32_t declaredExtra = 0;         // sizes in the headers claim this many bytes more than stored
 };
 
 // The archive's bytes; `truncateTo` > 0 cuts the result to that many bytes.
