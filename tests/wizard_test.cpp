@@ -129,7 +129,9 @@ TEST_F(Wizard, CompleteInstallLeavesWhatTheSilentInstallLeaves)
         EXPECT_FALSE(Enabled(wizard.SheetButton(kNext)));
         wizard.Click(IDC_OPEN_FAQ);
         wizard.Click(IDC_START_PRODUCT);
-        wizard.PressSheetButton(IDCANCEL);
+        ASSERT_FALSE(wizard.Checked(IDC_OPEN_FAQ));
+        ASSERT_FALSE(wizard.Checked(IDC_START_PRODUCT));
+        wizard.PressSheetButton(IDCANCEL, 10000);
         EXPECT_EQ(wizard.WaitForExit(), 0);
     }
     Sleep(500);

@@ -44,7 +44,7 @@ public:
     // Waits until the active page is `index`.
     bool WaitForPage(int index, DWORD timeoutMs = 60000) const;
     // Waits for the program to end; its exit code, or -1.
-    int WaitForExit(DWORD timeoutMs = 30000);
+    int WaitForExit(DWORD timeoutMs = 90000);
 
     // The list view of the active page, read across the process boundary.
     int ListCount(int id) const;

@@ -1,0 +1,133 @@
+// Generated command lines and paths through the switch reader and the path helpers, checking
+// the invariants they promise. A fixed seed makes every run repeat the same inputs; CI runs a
+// slice, tools/fuzz.sh the long run (PT_FUZZ_ITERATIONS).
+#include "app/install_folder.h"
+#include "app/install_options.h"
+#include "engine/settings_ini.h"
+#include "wizard/hyperlink.h"
+#include "wizard/wizard_page.h"
+
+#include <gtest/gtest.h>
+
+#include <cwctype>
+#include <random>
+#include <string>
+
+namespace {
+
+long Iterations()
+{
+    wchar_t text[32] = {};
+    if (GetEnvironmentVariableW(L"PT_FUZZ_ITERATIONS", text, 32) == 0)
+        return 20000;
+    return wcstol(text, nullptr, 10);
+}
+
+class Generator {
+public:
+    explicit Generator(unsigned seed) : m_random(seed) {}
+
+    std::wstring Text(size_t maxLength)
+    {
+        static const wchar_t* const pieces[] = {
+            L"/folder=", L"/ini=", L"/assoc=", L"/assocallusers", L"/silent", L"/desktop=", L"/group=",
+            L"/thumbs=", L"/allusers=", L"\"", L" ", L"  ", L"/", L"=", L"%", L"%APPDATA%", L"%TEMP%", L"%1",
+            L"\"%1\"", L"C:\\", L"\\", L":", L"..", L"1", L"2", L"-7", L"x", L"Pictarn", L"\x0416\x0443\x043A",
+            L"\x753B\x50CF", L"\xE9", L"\t", L".", L"!", L"\r\n", L"\xFEFF"};
+        std::wstring text;
+        const size_t target = Pick(maxLength + 1);
+        while (text.size() < target) {
+            if (Pick(4) == 0)
+                text += static_cast<wchar_t>(0x20 + Pick(0x60));
+            else
+                text += pieces[Pick(sizeof(pieces) / sizeof(pieces[0]))];
+        }
+        text.resize(target);
+        return text;
+    }
+    size_t Pick(size_t bound) { return bound ? std::uniform_int_distribution<size_t>(0, bound - 1)(m_random) : 0; }
+
+private:
+    std::mt19937 m_random;
+};
+
+bool Contains(const std::wstring& haystack, const wchar_t* needle)
+{
+    return haystack.find(needle) != std::wstring::npos;
+}
+
+}  // namespace
+
+TEST(Fuzz, SwitchReaderAndPathHelpersKeepTheirPromises)
+{
+    const long iterations = Iterations();
+    Generator generate(20261208);
+    long checked = 0;
+    for (long i = 0; i < iterations; ++i) {
+        // The switch reader: bounded values without '/', flags of 0 or 1.
+        const std::wstring command = generate.Text(1100);
+        InstallOptions options;
+        ReadSwitches(command.c_str(), options);
+        const std::wstring folder = options.installFolder, ini = options.iniFolder;
+        ASSERT_LE(folder.size(), 260u - 8u) << i;
+        ASSERT_LE(ini.size(), 260u - 5u) << i;
+        ASSERT_EQ(folder.find(L'/'), std::wstring::npos) << i;
+        ASSERT_EQ(ini.find(L'/'), std::wstring::npos) << i;
+        for (int slot = 0; slot < kAssocSlots; ++slot)
+            ASSERT_TRUE(options.assocSelection[slot] == 0 || options.assocSelection[slot] == 1) << i;
+        ASSERT_TRUE(options.assocAllUsers == 0 || options.assocAllUsers == 1) << i;
+
+        // Unquoting only removes characters, from the ends, and leaves no trailing blank.
+        std::wstring value = generate.Text(300);
+        wchar_t buffer[1200];
+        wcscpy_s(buffer, value.c_str());
+        UnquoteValue(buffer);
+        const std::wstring unquoted = buffer;
+        ASSERT_TRUE(Contains(value, unquoted.c_str())) << i;
+        ASSERT_TRUE(unquoted.empty() || unquoted.back() != L' ') << i;
+
+        // Trimming: no trailing blank; no leading blank for paths under 260 characters.
+        value = generate.Text(600);
+        wcscpy_s(buffer, value.c_str());
+        TrimSpaces(buffer);
+        const std::wstring trimmed = buffer;
+        ASSERT_TRUE(Contains(value, trimmed.c_str())) << i;
+        ASSERT_TRUE(trimmed.empty() || trimmed.back() != L' ') << i;
+        if (trimmed.size() < 260 && !trimmed.empty()) {
+            ASSERT_NE(trimmed.front(), L' ') << i;
+        }
+
+        // Expanding the settings folder stays inside its buffer; text without '%' is kept.
+        value = generate.Text(700);
+        wchar_t expanded[kIniPathSize];
+        ExpandIniFolder(value.c_str(), expanded, kIniPathSize);
+        ASSERT_LT(wcslen(expanded), kIniPathSize) << i;
+        if (value.find(L'%') == std::wstring::npos && value.size() < 260) {
+            ASSERT_EQ(value, expanded) << i;
+        }
+
+        // Release notes end at their last letter or digit and keep everything before it.
+        value = generate.Text(400);
+        wcscpy_s(buffer, value.c_str());
+        TrimReleaseNotes(buffer);
+        const std::wstring notes = buffer;
+        ASSERT_EQ(value.compare(0, notes.size(), notes), 0) << i;
+        ASSERT_TRUE(notes.empty() || iswalnum(notes.back())) << i;
+
+        // The browser command: whole or nothing, and it ends with the address.
+        const std::wstring registered = generate.Text(600), url = generate.Text(300);
+        wchar_t line[kLinkTextSize];
+        if (BuildBrowserCommand(registered.c_str(), url.c_str(), line, kLinkTextSize)) {
+            const std::wstring built = line;
+            ASSERT_LT(built.size(), kLinkTextSize) << i;
+            ASSERT_GE(built.size(), url.size()) << i;
+            ASSERT_EQ(built.compare(built.size() - url.size(), url.size(), url), 0) << i;
+        } else {
+            ASSERT_EQ(line[0], L'\0') << i;
+        }
+        ++checked;
+    }
+    // Seven generated texts a round: command line, two paths, settings folder, notes, command, address.
+    RecordProperty("inputs", static_cast<int>(checked * 7));
+    std::printf("%ld rounds, %ld generated inputs checked\n", checked, checked * 7);
+}
