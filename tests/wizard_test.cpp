@@ -131,7 +131,7 @@ TEST_F(Wizard, CompleteInstallLeavesWhatTheSilentInstallLeaves)
         wizard.Click(IDC_START_PRODUCT);
         ASSERT_FALSE(wizard.Checked(IDC_OPEN_FAQ));
         ASSERT_FALSE(wizard.Checked(IDC_START_PRODUCT));
-        wizard.PressSheetButton(IDCANCEL, 10000);
+        wizard.PressSheetButton(IDCANCEL);
         EXPECT_EQ(wizard.WaitForExit(), 0);
     }
     Sleep(500);
@@ -159,7 +159,7 @@ TEST_F(Wizard, DoneStartsTheProductAndBringsItToTheFront)
     wizard.Next(120000);
     ASSERT_TRUE(wizard.WaitForPage(4));
     wizard.Click(IDC_OPEN_FAQ);  // only the product start
-    wizard.PressSheetButton(IDCANCEL, 10000);
+    wizard.PressSheetButton(IDCANCEL);
     EXPECT_EQ(wizard.WaitForExit(), 0);
     HWND product = FindWindowW(L"Pictarn", nullptr);
     ASSERT_NE(product, nullptr);
@@ -210,7 +210,7 @@ TEST_F(Wizard, CloseBoxOnTheFinishedPageEndsWithoutQuestionOrActions)
     WalkToReady(wizard, kFolder);
     wizard.Next(120000);
     ASSERT_TRUE(wizard.WaitForPage(4));
-    wizard.CloseBox(5000);
+    wizard.CloseBox();
     EXPECT_EQ(wizard.WaitForExit(), 0);
     EXPECT_FALSE(wizard.MessageBoxOpen());
     Sleep(1000);

@@ -144,15 +144,16 @@ void WizardDriver::Click(int id, DWORD timeoutMs)
     SendAndWait(Item(id), BM_CLICK, 0, 0, timeoutMs);
 }
 
-void WizardDriver::PressSheetButton(int id, DWORD timeoutMs)
+// Posted like a person's click: the sheet's modal loop notices that it has ended only when a
+// posted message wakes it, so a sent Cancel could leave it waiting.
+void WizardDriver::PressSheetButton(int id)
 {
-    SendAndWait(m_sheet, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(SheetButton(id)),
-                timeoutMs);
+    PostMessageW(m_sheet, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(SheetButton(id)));
 }
 
-void WizardDriver::CloseBox(DWORD timeoutMs)
+void WizardDriver::CloseBox()
 {
-    SendAndWait(m_sheet, WM_SYSCOMMAND, SC_CLOSE, 0, timeoutMs);
+    PostMessageW(m_sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
 void WizardDriver::SetText(int id, const std::wstring& text)

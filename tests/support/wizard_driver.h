@@ -28,9 +28,10 @@ public:
     void Back();
     // Clicks a control of the active page.
     void Click(int id, DWORD timeoutMs = 5000);
-    // A sheet button as a click sends it (Exit/Done is IDCANCEL).
-    void PressSheetButton(int id, DWORD timeoutMs = 1000);
-    void CloseBox(DWORD timeoutMs = 1000);
+    // A sheet button as a click sends it (Exit/Done is IDCANCEL), and the close box; both return
+    // at once, so follow them with WaitForMessageBox or WaitForExit.
+    void PressSheetButton(int id);
+    void CloseBox();
     void SetText(int id, const std::wstring& text);
     std::wstring Text(HWND window) const;
     std::wstring Text(int id) const { return Text(Item(id)); }
