@@ -106,25 +106,6 @@ std::wstring TempArchive()
     return std::wstring(temp) + variant::kPayloadTempFile;
 }
 
-// Sets an environment variable that the setup program inherits, for one test.
-class ScopedVariable {
-public:
-    ScopedVariable(const wchar_t* name, const std::wstring& value) : m_name(name)
-    {
-        wchar_t old[MAX_PATH];
-        DWORD len = GetEnvironmentVariableW(name, old, MAX_PATH);
-        m_had = len > 0 && len < MAX_PATH;
-        m_old = m_had ? old : L"";
-        SetEnvironmentVariableW(name, value.c_str());
-    }
-    ~ScopedVariable() { SetEnvironmentVariableW(m_name, m_had ? m_old.c_str() : nullptr); }
-
-private:
-    const wchar_t* m_name;
-    bool m_had = false;
-    std::wstring m_old;
-};
-
 // Every silent install here starts without an earlier installation registered.
 class SilentInstall : public ::testing::Test {
 protected:

@@ -29,27 +29,6 @@ bool Enabled(HWND window)
     return IsWindowEnabled(window) != FALSE;
 }
 
-// Names and sizes of everything below a folder.
-void ListTree(const std::wstring& folder, const std::wstring& prefix, std::vector<std::wstring>& out)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            out.push_back(prefix + name + L"\\");
-            ListTree(folder + L"\\" + name, prefix + name + L"\\", out);
-        } else {
-            out.push_back(prefix + name + L" " + std::to_wstring(found.nFileSizeLow));
-        }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-}
-
 void CloseProductWindow()
 {
     for (int i = 0; i < 20; ++i) {
@@ -136,16 +115,14 @@ TEST_F(Wizard, CompleteInstallLeavesWhatTheSilentInstallLeaves)
     }
     Sleep(500);
     EXPECT_EQ(FindWindowW(L"Pictarn", nullptr), nullptr) << "nothing started with both boxes cleared";
-    ListTree(kFolder, L"", wizardFiles);
+    wizardFiles = TreeListing(kFolder);
     wizardState = SnapshotShellState();
     wizardSettings = ReadBytes(kFolder + variant::kSettingsFile);
 
     ClearShellState();
     RemoveTree(kFolder);
     ASSERT_EQ(RunSetup(L"/silent /folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /assoc=1", m_start.Path()), 0);
-    std::vector<std::wstring> silentFiles;
-    ListTree(kFolder, L"", silentFiles);
-    EXPECT_EQ(wizardFiles, silentFiles);
+    EXPECT_EQ(wizardFiles, TreeListing(kFolder));
     EXPECT_EQ(wizardSettings, ReadBytes(kFolder + variant::kSettingsFile));
     EXPECT_EQ(wizardState, SnapshotShellState());
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.gif", nullptr), L"Pictarn.gif");

@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 
+#include <algorithm>
+
 #include <cwchar>
 
 std::wstring BuildFolder()
@@ -241,4 +243,50 @@ RunningProduct::~RunningProduct()
         TerminateProcess(m_process.hProcess, 1);
     CloseHandle(m_process.hThread);
     CloseHandle(m_process.hProcess);
+}
+
+ScopedVariable::ScopedVariable(const wchar_t* name, const std::wstring& value) : m_name(name)
+{
+    wchar_t old[MAX_PATH];
+    DWORD len = GetEnvironmentVariableW(name, old, MAX_PATH);
+    m_had = len > 0 && len < MAX_PATH;
+    m_old = m_had ? old : L"";
+    SetEnvironmentVariableW(name, value.c_str());
+}
+
+ScopedVariable::~ScopedVariable()
+{
+    SetEnvironmentVariableW(m_name, m_had ? m_old.c_str() : nullptr);
+}
+
+namespace {
+
+void ListInto(const std::wstring& folder, const std::wstring& prefix, std::vector<std::wstring>& out)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out.push_back(prefix + name + L"\\");
+            ListInto(folder + L"\\" + name, prefix + name + L"\\", out);
+        } else {
+            out.push_back(prefix + name + L" " + std::to_wstring(found.nFileSizeLow));
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+}  // namespace
+
+std::vector<std::wstring> TreeListing(const std::wstring& folder)
+{
+    std::vector<std::wstring> out;
+    ListInto(folder, L"", out);
+    std::sort(out.begin(), out.end());
+    return out;
 }

@@ -71,3 +71,20 @@ private:
     PROCESS_INFORMATION m_process{};
     HWND m_window = nullptr;
 };
+
+// Sets an environment variable that the setup program inherits, for one test.
+class ScopedVariable {
+public:
+    ScopedVariable(const wchar_t* name, const std::wstring& value);
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const wchar_t* m_name;
+    bool m_had = false;
+    std::wstring m_old;
+};
+
+// Names and sizes of everything below a folder, sorted, folders ending in a backslash.
+std::vector<std::wstring> TreeListing(const std::wstring& folder);
