@@ -41,6 +41,22 @@ void ReadNumberSwitch(const wchar_t* workingCopy, const wchar_t* name, int& fiel
         field = ReadNumber(value);
 }
 
+// True when the switch's value in the full command line goes on past what the reader took
+// (the 260-character span or the end of the working copy) with more than blanks.
+bool SwitchValueWasCut(const wchar_t* commandLine, const wchar_t* workingCopy, const wchar_t* name)
+{
+    const wchar_t* found = FindSwitch(workingCopy, name);
+    if (found == nullptr)
+        return false;
+    const size_t nameLength = wcslen(name);
+    wchar_t value[kSwitchSpan + 1];
+    ReadSwitchValue(found, nameLength, value, kSwitchSpan + 1);
+    const wchar_t* original = commandLine + (found - workingCopy) + nameLength + wcslen(value);
+    while (*original == L' ')  // blanks before the next switch are no part of the value
+        ++original;
+    return *original != L'\0' && *original != L'/';
+}
+
 void SelectAssociations(InstallOptions& options, int choice)
 {
     int selected = choice == 1 ? kImageRows : choice == 2 ? kAssocSlots : 0;
@@ -89,6 +105,9 @@ void ReadSwitches(const wchar_t* commandLine, InstallOptions& options)
     CopyTextN(work, kWorkingCopySize, commandLine, kWorkingCopySize - 1);
 
     ReadPathSwitch(work, L"/folder=", options.installFolder);
+    // A folder cut off by the reader is not the folder asked for: it counts as no folder.
+    if (SwitchValueWasCut(commandLine, work, L"/folder="))
+        options.installFolder[0] = L'\0';
     ReadNumberSwitch(work, L"/desktop=", options.desktopShortcut);
     ReadNumberSwitch(work, L"/thumbs=", options.thumbsShortcut);
     ReadNumberSwitch(work, L"/group=", options.groupShortcuts);

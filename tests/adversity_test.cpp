@@ -186,3 +186,49 @@ TEST_F(Adversity, RunsKilledHalfWayAreMendedByTheNextRun)
         EXPECT_FALSE(FileExists(TempArchive()));
     }
 }
+
+TEST_F(Adversity, UnusualFolderNamesInstallCompletelyOrFailAsDocumented)
+{
+    const std::wstring names[] = {L"C:\\\x041F\x0438\x043A\x0442\x0430\x0440\x043D \x0422\x0435\x0441\x0442",
+                                  L"C:\\\x753B\x50CF \x30C6\x30B9\x30C8", L"C:\\Caf\xE9 Pictarn \xC5ngstr\xF6m"};
+    for (const std::wstring& folder : names) {
+        SCOPED_TRACE(ToUtf8(folder));
+        ClearShellState();
+        // Blanks at both ends are no part of the folder.
+        ASSERT_EQ(RunSetup(L"/silent /group=1 /assoc=1 /ini=" + folder + L"\\Settings /folder=  " + folder + L"  ",
+                           m_start.Path()),
+                  kExitInstalled);
+        EXPECT_TRUE(FileExists(folder + L"\\" + variant::kMainProgram));
+        EXPECT_TRUE(FileExists(folder + L"\\Settings\\" + variant::kSettingsFile));
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"InstallLocation"), folder + L"\\");
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn.jpg\\DefaultIcon", nullptr),
+                  folder + L"\\" + variant::kMainProgram + L",0");
+        EXPECT_EQ(ReadShortcut(ProgramGroup(false) + L"Pictarn - Thumbnails.lnk").iconPath,
+                  folder + L"\\" + variant::kMainProgram);
+        RemoveTree(folder);
+    }
+
+    // Long folders: an install, or a reported failure; never a cut path in the registry.
+    for (size_t length : {200u, 259u, 260u, 300u, 519u, 520u}) {
+        SCOPED_TRACE(length);
+        ClearShellState();
+        DeleteFileW((m_start / L"Pictarn_Install.log").c_str());
+        std::wstring folder = L"C:\\Long";
+        while (folder.size() < length)
+            folder += folder.size() % 60 == 59 ? L'\\' : L'x';
+        folder.resize(length);
+        if (folder.back() == L'\\')
+            folder.back() = L'y';
+        const int result = RunSetup(L"/silent /folder=" + folder, m_start.Path());
+        const std::wstring location = ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"InstallLocation");
+        std::printf("folder of %zu characters: exit %d, registered %s\n", length, result,
+                    location == L"<missing>" ? "nothing" : "its folder");
+        if (result == kExitInstalled) {
+            EXPECT_EQ(location, folder + L"\\");
+        } else {
+            EXPECT_EQ(location, L"<missing>");
+            EXPECT_FALSE(Log().empty()) << "a failure is logged";
+        }
+        RemoveTree(L"C:\\Long");
+    }
+}

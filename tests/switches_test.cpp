@@ -121,9 +121,13 @@ TEST(Switches, OnlyTheFirst519CharactersAreSearchedAndValuesEndAt260MinusK)
     EXPECT_EQ(Read(std::wstring(512, L' ') + L"/group=1").groupShortcuts, 0);  // the value starts at 519
     EXPECT_EQ(Read(std::wstring(519, L' ') + L"/group=1").groupShortcuts, 0);  // the switch is not seen
 
+    // A folder that fits is read whole; one the reader would cut off counts as no folder at all,
+    // so the install stops with "invalid destination" instead of using a shortened folder.
     std::wstring longFolder(300, L'F');
-    InstallOptions folder = Read(L"/folder=" + longFolder);
-    EXPECT_EQ(wcslen(folder.installFolder), 252u);
+    EXPECT_EQ(wcslen(Read(L"/folder=" + longFolder.substr(0, 252)).installFolder), 252u);
+    EXPECT_EQ(wcslen(Read(L"/folder=" + longFolder.substr(0, 252) + L" /group=1").installFolder), 252u);
+    EXPECT_STREQ(Read(L"/folder=" + longFolder).installFolder, L"");
+    EXPECT_STREQ(Read(std::wstring(480, L' ') + L"/folder=C:\\" + longFolder).installFolder, L"");
     InstallOptions ini = Read(L"/ini=" + longFolder);
     EXPECT_EQ(wcslen(ini.iniFolder), 255u);
 }
