@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -231,4 +232,21 @@ TEST_F(Adversity, UnusualFolderNamesInstallCompletelyOrFailAsDocumented)
         }
         RemoveTree(L"C:\\Long");
     }
+}
+
+TEST_F(Adversity, AFullDiskStopsTheInstallWithItsReportAndKeepsTheLog)
+{
+    ULARGE_INTEGER freeBytes{};
+    if (!GetDiskFreeSpaceExW(L"T:\\", &freeBytes, nullptr, nullptr))
+        GTEST_SKIP() << "no small drive T: (the test script maps one where it may mount a tmpfs)";
+    ASSERT_LT(freeBytes.QuadPart, static_cast<ULONGLONG>(variant::kPayloadBytes));
+    const std::string earlier = "an earlier entry\r\n";
+    WriteBytes(m_start / L"Pictarn_Install.log", earlier);
+
+    EXPECT_EQ(RunSetup(L"/silent /folder=T:\\Pictarn /ini=", m_start.Path()), kExitFilesNotInstalled);
+    const std::string log = Log();
+    EXPECT_EQ(log.substr(0, earlier.size()), earlier) << "the log is appended to, not rewritten";
+    EXPECT_NE(log.find("T:\\Pictarn\\: Can't install all files!"), std::string::npos) << log;
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"InstallLocation"), L"<missing>");
+    RemoveTree(L"T:\\Pictarn");
 }

@@ -11,6 +11,7 @@
 
 #include <cwctype>
 #include <random>
+#include <cstdio>
 #include <string>
 
 namespace {

@@ -26,9 +26,17 @@ wine_env_start() {
     for link in "$WINEPREFIX"/drive_c/users/*/*; do
         if [ -L "$link" ]; then rm "$link"; mkdir "$link"; fi
     done
+    # Drive T: is a 2 MB disk, for installs that run out of space (where mounting is allowed).
+    WINE_ENV_SMALL_DISK=$WINEPREFIX.small-disk
+    mkdir -p "$WINE_ENV_SMALL_DISK"
+    if mount -t tmpfs -o size=2m tmpfs "$WINE_ENV_SMALL_DISK" 2>/dev/null; then
+        ln -sfn "$WINE_ENV_SMALL_DISK" "$WINEPREFIX/dosdevices/t:"
+    fi
 }
 
 wine_env_stop() {
     /usr/lib/wine/wineserver -k 2>/dev/null || true
+    /usr/lib/wine/wineserver -w 2>/dev/null || true
+    [ -n "${WINE_ENV_SMALL_DISK:-}" ] && umount "$WINE_ENV_SMALL_DISK" 2>/dev/null || true
     [ -n "${WINE_ENV_XVFB:-}" ] && kill "$WINE_ENV_XVFB" 2>/dev/null || true
 }
