@@ -250,3 +250,58 @@ TEST_F(Adversity, AFullDiskStopsTheInstallWithItsReportAndKeepsTheLog)
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"InstallLocation"), L"<missing>");
     RemoveTree(L"T:\\Pictarn");
 }
+
+namespace {
+
+std::wstring ReadViewValue(REGSAM view, const wchar_t* key, const wchar_t* name)
+{
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | view, &opened) != ERROR_SUCCESS)
+        return L"<missing>";
+    wchar_t value[600] = {};
+    DWORD size = sizeof(value) - sizeof(wchar_t);
+    const bool read = RegQueryValueExW(opened, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) ==
+                      ERROR_SUCCESS;
+    RegCloseKey(opened);
+    return read ? value : L"<missing>";
+}
+
+}  // namespace
+
+TEST_F(Adversity, TheOtherBuildIgnoresThisInstallationAndBothEntriesStayInTheirViews)
+{
+    const bool is32 = variant::kIs32Bit;
+    const std::wstring other = BuildFolder() + (is32 ? L"\\..\\x64\\pt_setup64.exe" : L"\\..\\x86\\pt_setup32.exe");
+    ASSERT_TRUE(FileExists(other));
+    const REGSAM ownView = is32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    const REGSAM otherView = is32 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    const wchar_t* ownKey = variant::kUninstallKey;
+    const wchar_t* otherKey = is32 ? L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn64"
+                                   : L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn";
+    const wchar_t* otherProgram = is32 ? L"pt_main64.exe" : L"pt_main32.exe";
+
+    ASSERT_EQ(Install(L" /assoc=0"), kExitInstalled);
+    // Started without a folder, the other build does not take this installation for its own.
+    ASSERT_EQ(RunAndWait(L"\"" + other + L"\" /silent /assoc=0 /ini=", m_start.Path()), kExitInstalled);
+    const std::wstring otherFolder = ReadViewValue(otherView, otherKey, L"InstallLocation");
+    EXPECT_NE(otherFolder, L"<missing>");
+    EXPECT_NE(otherFolder, kFolder + L"\\");
+    EXPECT_FALSE(FileExists(kFolder + L"\\" + otherProgram));
+    EXPECT_EQ(ReadViewValue(ownView, ownKey, L"InstallLocation"), kFolder + L"\\");
+    EXPECT_EQ(ReadViewValue(otherView, ownKey, L"InstallLocation"), L"<missing>");
+    EXPECT_EQ(ReadViewValue(ownView, otherKey, L"InstallLocation"), L"<missing>");
+
+    // And the other way round: this build started without a folder does not go into the other's.
+    RemoveTree(kFolder);
+    ClearShellState();
+    ASSERT_EQ(RunSetup(L"/silent /assoc=0 /ini=", m_start.Path()), kExitInstalled);
+    const std::wstring ownFolder = ReadViewValue(ownView, ownKey, L"InstallLocation");
+    EXPECT_NE(ownFolder, otherFolder);
+    EXPECT_EQ(ReadViewValue(otherView, otherKey, L"InstallLocation"), otherFolder);
+
+    if (otherFolder.size() > 3)
+        RemoveTree(otherFolder.substr(0, otherFolder.size() - 1));
+    if (ownFolder.size() > 3)
+        RemoveTree(ownFolder.substr(0, ownFolder.size() - 1));
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, otherKey, otherView, 0);
+}
