@@ -11,6 +11,9 @@
 #include "wizard/wizard_sheet.h"
 
 #include <commctrl.h>
+#if defined(PT_VARIANT_64)
+#include <delayimp.h>
+#endif
 
 #include <cwchar>
 
@@ -38,6 +41,37 @@ void RestrictDllSearch()
     if (setDirectories != nullptr)
         setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
+
+#if defined(PT_VARIANT_64)
+namespace {
+
+HMODULE LoadSystemLibrary(const wchar_t* fileName)
+{
+    wchar_t path[MAX_PATH];
+    return SystemLibraryPath(fileName, path, MAX_PATH) ? LoadLibraryW(path) : nullptr;
+}
+
+// The libraries bound on first use are loaded by full path from the system folder, never by
+// bare name. shell32 imports ole32 by name, and Wine resolves that import from the program's
+// folder first; ole32 loaded beforehand by full path is then simply found loaded.
+FARPROC WINAPI LoadDelayedFromSystemFolder(unsigned notification, PDelayLoadInfo info)
+{
+    if (notification != dliNotePreLoadLibrary || info == nullptr || info->szDll == nullptr)
+        return nullptr;
+    wchar_t name[64];
+    if (MultiByteToWideChar(CP_ACP, 0, info->szDll, -1, name, 64) == 0)
+        return nullptr;
+    if (_wcsicmp(name, L"shell32.dll") == 0)
+        LoadSystemLibrary(L"ole32.dll");
+    return reinterpret_cast<FARPROC>(LoadSystemLibrary(name));
+}
+
+}  // namespace
+
+extern "C" {
+PfnDliHook __pfnDliNotifyHook2 = LoadDelayedFromSystemFolder;
+}
+#endif
 
 TheApp::~TheApp() = default;
 

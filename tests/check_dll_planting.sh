@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Plants a canary library beside the setup program, in its start-up folder, under each name a
+# Windows program may look up, and checks that the setup program never loads one. Wine prefers
+# its own libraries, so WINEDLLOVERRIDES makes it consider the planted copy first; the variable
+# must be in the environment Wine starts the program with. Per name:
+#   1. a control program that loads nothing itself: if the planted copy is loaded (or the
+#      program breaks), Wine loads that name on its own and the name is left out of the count;
+#   2. the control program loading the name the ordinary way must pick up the planted copy
+#      (so the check can fail);
+#   3. the silent install with every switch must not load it.
+# Then the wizard, driven through to Finished with every counted name planted at once.
+# Usage: check_dll_planting.sh <build folder of one architecture> x64|x86   (WINEPREFIX set)
+set -uo pipefail
+build=$(cd "$1" && pwd)
+arch=$2
+wine=/usr/lib/wine/wine64; bits=64
+[ "$arch" = x86 ] && { wine=/usr/lib/wine/wine; bits=32; }
+names="version uxtheme userenv setupapi apphelp propsys dwmapi cryptbase oleacc clbcatq ntmarta mpr
+       netapi32 textshaping winhttp cryptsp secur32 riched20 shfolder iertutil shell32 shlwapi ole32 oleaut32"
+dir=$build/planting
+rm -rf "$dir"; mkdir -p "$dir"
+for n in $names; do cp "$build/canary/canary.dll" "$dir/$n.dll"; done
+cp "$build/pt_setup$bits.exe" "$dir/setup.exe"
+cp "$build/canary/plain_loader.exe" "$dir/plain_loader.exe"
+cd "$dir"
+# A planted copy Wine loads for itself can break the program; it must not hang the check.
+run() { WINEDLLOVERRIDES="winemenubuilder.exe=d;winedbg.exe=d;$1=n,b" timeout 20 "$wine" "${@:2}" >/dev/null 2>&1; }
+
+counted=(); by_wine=(); failures=0
+for n in $names; do
+    rm -f ./*.loaded
+    if ! run "$n" plain_loader.exe || [ -e "$n.dll.loaded" ]; then by_wine+=("$n"); continue; fi
+    rm -f ./*.loaded
+    run "$n" plain_loader.exe "$n.dll"
+    if [ ! -e "$n.dll.loaded" ]; then echo "control: $n.dll was not picked up, left out"; by_wine+=("$n"); continue; fi
+    rm -f ./*.loaded
+    run "$n" setup.exe /silent '/folder=C:\PictarnPlanted' /group=1 /desktop=1 /thumbs=1 /assoc=2
+    status=$?
+    if [ -e "$n.dll.loaded" ] || [ $status -ne 0 ]; then
+        echo "FAIL: silent install with a planted $n.dll (exit $status, loaded: $([ -e "$n.dll.loaded" ] && echo yes || echo no))"
+        failures=$((failures + 1))
+    fi
+    counted+=("$n")
+done
+rm -f ./*.loaded
+
+overrides="winemenubuilder.exe=d;winedbg.exe=d"
+for n in "${counted[@]}"; do overrides="$overrides;$n=n,b"; done
+PT_PLANT_DIR="Z:${dir//\//\\}" WINEDLLOVERRIDES=$overrides timeout 300 "$wine" "$build/pt_tests$bits.exe" \
+    --gtest_also_run_disabled_tests --gtest_filter='DllPlanting.DISABLED_WizardLoadsNoPlantedLibrary' >wizard.log 2>&1 \
+    || { echo "FAIL: the wizard run (see $dir/wizard.log)"; failures=$((failures + 1)); }
+
+echo "planted names counted: ${#counted[@]} (${counted[*]})"
+echo "left out, loaded by Wine itself before the program's code runs: ${#by_wine[@]} (${by_wine[*]})"
+echo "silent installs that loaded a planted library: $failures"
+[ $failures -eq 0 ]
