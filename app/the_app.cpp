@@ -5,6 +5,7 @@
 #include "app/messages.h"
 #include "engine/install_log.h"
 #include "engine/install_run.h"
+#include "framework/gdi_handles.h"
 #include "framework/text.h"
 #include "variants/variant.h"
 #include "wizard/wizard_page.h"
@@ -130,13 +131,8 @@ void TheApp::RunSilent(const wchar_t* commandLine)
 
 void TheApp::RunWizard()
 {
-    int dpi = 96;
-    if (HDC screen = GetDC(nullptr)) {
-        dpi = GetDeviceCaps(screen, LOGPIXELSX);
-        ReleaseDC(nullptr, screen);
-    }
     m_headingFont = LOGFONTW{};
-    m_headingFont.lfHeight = MulDiv(18, dpi, 96);
+    m_headingFont.lfHeight = MulDiv(18, PixelsPerInch(nullptr), 96);
     m_headingFont.lfWeight = FW_BOLD;
     m_headingFont.lfQuality = ANTIALIASED_QUALITY;
     CopyText(m_headingFont.lfFaceName, L"Arial");

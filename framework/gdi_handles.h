@@ -48,3 +48,11 @@ private:
     PAINTSTRUCT m_paint{};
     HDC m_dc = nullptr;
 };
+
+// Horizontal pixels per logical inch of a window's screen (null: the whole screen); 96 when
+// no device context can be had.
+inline int PixelsPerInch(HWND window)
+{
+    ClientDc dc(window);
+    return dc.Get() ? GetDeviceCaps(dc.Get(), LOGPIXELSX) : 96;
+}

@@ -1,5 +1,6 @@
 // The Associations page: the format list with a check box per row, greyed out until the
 // user asks to change associations.
+#include "framework/gdi_handles.h"
 #include "shell/format_table.h"
 #include "variants/variant.h"
 #include "variants/windows_version.h"
@@ -14,16 +15,6 @@ constexpr COLORREF kGreyBackground = RGB(192, 192, 192);
 constexpr COLORREF kGreyText = RGB(255, 128, 0);
 constexpr UINT kUnchecked = INDEXTOSTATEIMAGEMASK(1);
 constexpr UINT kChecked = INDEXTOSTATEIMAGEMASK(2);
-
-int ListDpi(HWND list)
-{
-    HDC dc = GetDC(list);
-    if (!dc)
-        return 96;
-    int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-    ReleaseDC(list, dc);
-    return dpi;
-}
 
 void AddColumn(HWND list, int index, int width)
 {
@@ -70,7 +61,7 @@ void CWizPropertyPage::ActivateAssociations()
         GetWindowRect(list, &bounds);
         const int width = bounds.right - bounds.left;
         AddColumn(list, 0, width / 3);
-        AddColumn(list, 1, 2 * width / 3 - MulDiv(25, ListDpi(list), 96));
+        AddColumn(list, 1, 2 * width / 3 - MulDiv(25, PixelsPerInch(list), 96));
         for (int row = 0; row < kFormatRowCount; ++row)
             InsertFormatRow(list, kFormatTable[row].label, kFormatTable[row].displayName, row);
     }

@@ -2,6 +2,7 @@
 #include "app/install_folder.h"
 #include "app/messages.h"
 #include "engine/install_run.h"
+#include "framework/gdi_handles.h"
 #include "framework/text.h"
 #include "variants/variant.h"
 #include "variants/windows_version.h"
@@ -15,16 +16,6 @@ namespace {
 
 constexpr size_t kNotesUnits = 10240;
 constexpr size_t kTextSize = 512;
-
-int ScreenDpi(HWND window)
-{
-    HDC dc = GetDC(window);
-    if (!dc)
-        return 96;
-    int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-    ReleaseDC(window, dc);
-    return dpi;
-}
 
 }  // namespace
 
@@ -59,7 +50,7 @@ void CWizPropertyPage::BindInstallingNotice()
     notice.Attach(Item(IDC_INSTALLING));
     notice.SetTextColor(RGB(255, 0, 0));
     notice.SetBold();
-    notice.SetFontHeight(MulDiv(18, ScreenDpi(m_pSheet->Window()), 96));
+    notice.SetFontHeight(MulDiv(18, PixelsPerInch(m_pSheet->Window()), 96));
 }
 
 void CWizPropertyPage::ActivateReady()
