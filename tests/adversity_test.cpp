@@ -20,16 +20,7 @@ const std::wstring kAllSwitches = L" /group=1 /desktop=1 /thumbs=1 /assoc=2";
 
 class Adversity : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ClearShellState();
-        RemoveTree(kFolder);
-    }
-    void TearDown() override
-    {
-        ClearShellState();
-        RemoveTree(kFolder);
-    }
+    CleanInstallState m_clean{kFolder};
     int Install(const std::wstring& switches = kAllSwitches)
     {
         return RunSetup(L"/silent /folder=" + kFolder + switches, m_start.Path());

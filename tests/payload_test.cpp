@@ -156,25 +156,6 @@ TEST_F(PayloadTest, EnsureDirectoryTrimsCreatesLevelsAndKeepsTheCurrentDirectory
     EXPECT_TRUE(FolderExists(base / L"m\\n"));
 }
 
-namespace {
-
-// Everything below `folder` except the folder `allowed`, as relative names.
-void Strays(const std::wstring& folder, const std::wstring& allowed, std::vector<std::wstring>& out)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::wstring name = found.cFileName;
-        if (name != L"." && name != L".." && name != allowed)
-            out.push_back(name);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-}
-
-}  // namespace
-
 TEST_F(PayloadTest, HostileArchivesWriteNothingOutsideTheTargetAndNeverClaimSuccess)
 {
     struct Case {
@@ -206,9 +187,8 @@ TEST_F(PayloadTest, HostileArchivesWriteNothingOutsideTheTargetAndNeverClaimSucc
         const int result = Unpack(MakeZip(c.entries, c.truncateTo), target);
         SetCurrentDirectoryW(m_previous);
         EXPECT_NE(result, kExtractComplete) << "a case with a bad entry never counts as complete";
-        std::vector<std::wstring> strays;
-        Strays(outer.Path(), L"target", strays);
-        EXPECT_TRUE(strays.empty()) << ToUtf8(strays.empty() ? L"" : strays.front());
+        for (const std::wstring& entry : TreeListing(outer.Path()))
+            EXPECT_EQ(entry.rfind(L"target\\", 0), 0u) << ToUtf8(entry);
         EXPECT_FALSE(FileExists(L"C:\\x"));
         EXPECT_FALSE(FileExists(L"C:\\evil\\x"));
     }

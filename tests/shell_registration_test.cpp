@@ -75,16 +75,7 @@ bool AlwaysPointed(const std::wstring& extension)
 
 class ShellRegistration : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ClearShellState();
-        RemoveTree(kFolder);
-    }
-    void TearDown() override
-    {
-        ClearShellState();
-        RemoveTree(kFolder);
-    }
+    CleanInstallState m_clean{kFolder};
 
     int Install(const std::wstring& switches) { return RunSetup(L"/silent " + switches, m_start.Path()); }
 

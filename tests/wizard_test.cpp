@@ -47,18 +47,10 @@ void CloseProductWindow()
 
 class Wizard : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        CloseProductWindow();
-        ClearShellState();
-        RemoveTree(kFolder);
-    }
-    void TearDown() override
-    {
-        CloseProductWindow();
-        ClearShellState();
-        RemoveTree(kFolder);
-    }
+    void SetUp() override { CloseProductWindow(); }
+    void TearDown() override { CloseProductWindow(); }
+
+    CleanInstallState m_clean{kFolder};
 
     // From the Welcome page to the Ready page, with the folder typed in.
     static void WalkToReady(WizardDriver& wizard, const std::wstring& folder)

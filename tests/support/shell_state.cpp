@@ -6,6 +6,7 @@
 
 #include <shlobj.h>
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -128,6 +129,18 @@ void ClearShellState()
     RemoveShortcutsIn(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY));
     RemoveTree(ProgramGroup(false));
     RemoveTree(ProgramGroup(true));
+}
+
+CleanInstallState::CleanInstallState(std::wstring folder) : m_folder(std::move(folder))
+{
+    ClearShellState();
+    RemoveTree(m_folder);
+}
+
+CleanInstallState::~CleanInstallState()
+{
+    ClearShellState();
+    RemoveTree(m_folder);
 }
 
 bool KeyExists(HKEY root, const std::wstring& key)

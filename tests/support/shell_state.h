@@ -15,6 +15,18 @@ RegistrySnapshot SnapshotShellState();
 // the machine the RegisteredApplications key that Windows has and a fresh Wine prefix lacks.
 void ClearShellState();
 
+// Leaves the machine without any installation in `folder`, at the start and at the end of a test.
+class CleanInstallState {
+public:
+    explicit CleanInstallState(std::wstring folder);
+    ~CleanInstallState();
+    CleanInstallState(const CleanInstallState&) = delete;
+    CleanInstallState& operator=(const CleanInstallState&) = delete;
+
+private:
+    std::wstring m_folder;
+};
+
 bool KeyExists(HKEY root, const std::wstring& key);
 // The value as text ("<missing>" when absent); REG_DWORD values as decimal numbers.
 std::wstring ReadValue(HKEY root, const std::wstring& key, const wchar_t* name);
