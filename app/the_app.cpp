@@ -12,11 +12,10 @@
 #include "wizard/wizard_sheet.h"
 
 #include <commctrl.h>
-#if defined(PT_VARIANT_64)
 #include <delayimp.h>
-#endif
 
 #include <cwchar>
+#include <iterator>
 
 
 int SystemLibraryPath(const wchar_t* fileName, wchar_t* out, size_t outSize)
@@ -43,7 +42,6 @@ void RestrictDllSearch()
         setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
-#if defined(PT_VARIANT_64)
 namespace {
 
 HMODULE LoadSystemLibrary(const wchar_t* fileName)
@@ -72,7 +70,6 @@ FARPROC WINAPI LoadDelayedFromSystemFolder(unsigned notification, PDelayLoadInfo
 extern "C" {
 PfnDliHook __pfnDliNotifyHook2 = LoadDelayedFromSystemFolder;
 }
-#endif
 
 TheApp::~TheApp() = default;
 
@@ -129,8 +126,22 @@ void TheApp::RunSilent(const wchar_t* commandLine)
     SetExitCode(outcome);
 }
 
+// Windows' own window code loads these by bare name once the program has windows (the input
+// method support loads ole32, for one), from the program's folder first under Wine. Loaded
+// from the system folder beforehand, a bare-name lookup simply finds them loaded.
+constexpr const wchar_t* kWindowingLibraries[] = {L"ole32.dll"};
+
+void TheApp::PreloadWindowingLibraries()
+{
+    static_assert(sizeof(m_windowingLibraries) / sizeof(m_windowingLibraries[0]) == std::size(kWindowingLibraries));
+    for (size_t i = 0; i < std::size(kWindowingLibraries); ++i)
+        if (!m_windowingLibraries[i])
+            m_windowingLibraries[i].Reset(LoadSystemLibrary(kWindowingLibraries[i]));
+}
+
 void TheApp::RunWizard()
 {
+    PreloadWindowingLibraries();
     m_headingFont = LOGFONTW{};
     m_headingFont.lfHeight = MulDiv(18, PixelsPerInch(nullptr), 96);
     m_headingFont.lfWeight = FW_BOLD;

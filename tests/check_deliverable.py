@@ -75,10 +75,7 @@ class Deliverable(unittest.TestCase):
 
     def test_only_allowed_load_time_imports(self):
         loaded = {e.dll.decode().lower() for e in getattr(self.pe, "DIRECTORY_ENTRY_IMPORT", [])}
-        # The 32-bit build binds the shell libraries at load time (Windows' known DLLs, never
-        # looked up beside the program); the 64-bit build loads them on first use.
-        allowed = LOAD_TIME_ALLOWED | (DELAY_ALLOWED if BITS == 32 else set())
-        self.assertTrue(loaded <= allowed, sorted(loaded - allowed))
+        self.assertTrue(loaded <= LOAD_TIME_ALLOWED, sorted(loaded - LOAD_TIME_ALLOWED))
         self.assertIn("kernel32.dll", loaded)
         delayed = {e.dll.decode().lower() for e in getattr(self.pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])}
         self.assertTrue(delayed <= DELAY_ALLOWED, sorted(delayed - DELAY_ALLOWED))
