@@ -123,6 +123,9 @@ void ReadSwitches(const wchar_t* commandLine, InstallOptions& options)
         options.assocAllUsers = assocAllUsers ? 1 : 0;
 
     ReadPathSwitch(work, L"/ini=", options.iniFolder);
+    // Likewise a cut settings folder: the settings would go where nobody asked for them.
+    if (SwitchValueWasCut(commandLine, work, L"/ini="))
+        options.iniFolder[0] = L'\0';
 }
 
 void BuildSilentOptions(const wchar_t* commandLine, InstallOptions& options)

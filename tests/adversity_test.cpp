@@ -223,6 +223,20 @@ TEST_F(Adversity, UnusualFolderNamesInstallCompletelyOrFailAsDocumented)
         }
         RemoveTree(L"C:\\Long");
     }
+
+    // Long settings folders: the folder as given, or none when the switch reader would cut it.
+    for (size_t length : {200u, 255u, 256u, 300u}) {
+        SCOPED_TRACE(length);
+        std::wstring ini = L"C:\\LongIni\\";
+        ini += std::wstring(length - ini.size(), L'i');
+        ASSERT_EQ(Install(L" /ini=" + ini), kExitInstalled);
+        const std::wstring pointer = IniKey(kFolder + L"\\" + variant::kSettingsFile, L"Others", L"INI_Folder");
+        EXPECT_EQ(pointer, length <= 255 ? ini : L"<none>");
+        if (length == 200) {
+            EXPECT_TRUE(FileExists(ini + L"\\" + variant::kSettingsFile));
+        }
+        RemoveTree(L"C:\\LongIni");
+    }
 }
 
 TEST_F(Adversity, AFullDiskStopsTheInstallWithItsReportAndKeepsTheLog)

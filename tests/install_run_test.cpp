@@ -92,13 +92,6 @@ std::vector<std::wstring> Listing(const std::wstring& folder)
     return names;
 }
 
-std::wstring IniKey(const std::wstring& file, const wchar_t* section, const wchar_t* key)
-{
-    wchar_t value[260];
-    GetPrivateProfileStringW(section, key, L"<none>", value, 260, file.c_str());
-    return value;
-}
-
 std::wstring TempArchive()
 {
     wchar_t temp[MAX_PATH];

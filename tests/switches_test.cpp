@@ -128,6 +128,9 @@ TEST(Switches, OnlyTheFirst519CharactersAreSearchedAndValuesEndAt260MinusK)
     EXPECT_EQ(wcslen(Read(L"/folder=" + longFolder.substr(0, 252) + L" /group=1").installFolder), 252u);
     EXPECT_STREQ(Read(L"/folder=" + longFolder).installFolder, L"");
     EXPECT_STREQ(Read(std::wstring(480, L' ') + L"/folder=C:\\" + longFolder).installFolder, L"");
-    InstallOptions ini = Read(L"/ini=" + longFolder);
-    EXPECT_EQ(wcslen(ini.iniFolder), 255u);
+    // The same for the settings folder: whole when it fits, else no settings folder.
+    EXPECT_EQ(wcslen(Read(L"/ini=" + longFolder.substr(0, 255)).iniFolder), 255u);
+    EXPECT_EQ(wcslen(Read(L"/ini=" + longFolder.substr(0, 255) + L"  /group=1").iniFolder), 255u);
+    EXPECT_STREQ(Read(L"/ini=" + longFolder.substr(0, 256)).iniFolder, L"");
+    EXPECT_STREQ(Read(L"/ini=" + longFolder).iniFolder, L"");
 }

@@ -103,6 +103,13 @@ bool FolderExists(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::wstring IniKey(const std::wstring& file, const wchar_t* section, const wchar_t* key)
+{
+    wchar_t value[1024];
+    GetPrivateProfileStringW(section, key, L"<none>", value, 1024, file.c_str());
+    return value;
+}
+
 std::string ReadBytes(const std::wstring& path)
 {
     std::string bytes;

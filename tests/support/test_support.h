@@ -35,6 +35,8 @@ bool FolderExists(const std::wstring& path);
 std::string ReadBytes(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ToUtf8(const std::wstring& text);
+// A settings-file key as the profile functions read it; "<none>" when it is missing.
+std::wstring IniKey(const std::wstring& file, const wchar_t* section, const wchar_t* key);
 
 // Sets or removes an HKEY_LOCAL_MACHINE string value for one test and puts the old state back.
 class MachineValueOverride {
