@@ -34,7 +34,8 @@ for n in $names; do
     run "$n" plain_loader.exe "$n.dll"
     if [ ! -e "$n.dll.loaded" ]; then echo "control: $n.dll was not picked up, left out"; by_wine+=("$n"); continue; fi
     rm -f ./*.loaded
-    run "$n" setup.exe /silent '/folder=C:\PictarnPlanted' /group=1 /desktop=1 /thumbs=1 /assoc=2
+    run "$n" setup.exe /silent '/folder=C:\PictarnPlanted' /group=1 /desktop=1 /thumbs=1 /allusers=1 /assoc=2 \
+        /assocallusers '/ini=C:\PictarnPlanted\Settings'
     status=$?
     if [ -e "$n.dll.loaded" ] || [ $status -ne 0 ]; then
         echo "FAIL: silent install with a planted $n.dll (exit $status, loaded by: $(cat "$n.dll.loaded" 2>/dev/null | sort -u | tr '\n' ' '))"
