@@ -15,7 +15,6 @@
 #include <delayimp.h>
 
 #include <cwchar>
-#include <iterator>
 
 
 int SystemLibraryPath(const wchar_t* fileName, wchar_t* out, size_t outSize)
@@ -126,22 +125,13 @@ void TheApp::RunSilent(const wchar_t* commandLine)
     SetExitCode(outcome);
 }
 
-// Windows' own window code loads these by bare name once the program has windows (the input
-// method support loads ole32, for one), from the program's folder first under Wine. Loaded
-// from the system folder beforehand, a bare-name lookup simply finds them loaded.
-constexpr const wchar_t* kWindowingLibraries[] = {L"ole32.dll"};
-
-void TheApp::PreloadWindowingLibraries()
-{
-    static_assert(sizeof(m_windowingLibraries) / sizeof(m_windowingLibraries[0]) == std::size(kWindowingLibraries));
-    for (size_t i = 0; i < std::size(kWindowingLibraries); ++i)
-        if (!m_windowingLibraries[i])
-            m_windowingLibraries[i].Reset(LoadSystemLibrary(kWindowingLibraries[i]));
-}
-
 void TheApp::RunWizard()
 {
-    PreloadWindowingLibraries();
+    // Windows' own window code (the input-method support) loads ole32 by bare name once the
+    // program has windows, under Wine from the program's folder first. Loaded from the system
+    // folder beforehand, that lookup simply finds it loaded.
+    if (!m_ole32)
+        m_ole32.Reset(LoadSystemLibrary(L"ole32.dll"));
     m_headingFont = LOGFONTW{};
     m_headingFont.lfHeight = MulDiv(18, PixelsPerInch(nullptr), 96);
     m_headingFont.lfWeight = FW_BOLD;

@@ -18,15 +18,14 @@ private:
     void RunSilent(const wchar_t* commandLine);
     void RunWizard();
     void ApplyVisualStyles();
-    void PreloadWindowingLibraries();
 
     CWizPropertySheet& m_sheet;
     // The description the wizard's heading font is made from.
     LOGFONTW m_headingFont{};
     // Kept loaded for the whole run once the visual-styles call was made.
     LibraryModule m_uxTheme;
-    // Loaded from the system folder before the wizard's first window; see the_app.cpp.
-    LibraryModule m_windowingLibraries[1];
+    // Loaded from the system folder before the wizard's first window (see RunWizard).
+    LibraryModule m_ole32;
 };
 
 // Restricts the DLL search path to the system folder where Windows offers that.
