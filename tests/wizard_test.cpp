@@ -29,22 +29,6 @@ bool Enabled(HWND window)
     return IsWindowEnabled(window) != FALSE;
 }
 
-void CloseProductWindow()
-{
-    for (int i = 0; i < 20; ++i) {
-        HWND product = FindWindowW(L"Pictarn", nullptr);
-        if (!product)
-            return;
-        DWORD processId = 0;
-        GetWindowThreadProcessId(product, &processId);
-        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId)) {
-            TerminateProcess(process, 0);
-            WaitForSingleObject(process, 5000);
-            CloseHandle(process);
-        }
-    }
-}
-
 class Wizard : public ::testing::Test {
 protected:
     void SetUp() override { CloseProductWindow(); }

@@ -226,6 +226,22 @@ void MachineValueOverride::Remove()
     RegCloseKey(handle);
 }
 
+void CloseProductWindow()
+{
+    for (int i = 0; i < 20; ++i) {
+        HWND product = FindWindowW(L"Pictarn", nullptr);
+        if (!product)
+            return;
+        DWORD processId = 0;
+        GetWindowThreadProcessId(product, &processId);
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId)) {
+            TerminateProcess(process, 0);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+    }
+}
+
 RunningProduct::RunningProduct()
 {
     STARTUPINFOW startup{};

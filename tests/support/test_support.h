@@ -60,6 +60,9 @@ private:
 // The key of the product's own open command, which tells where an earlier installation is.
 inline constexpr wchar_t kOpenCommandKey[] = L"SOFTWARE\\Classes\\Pictarn\\shell\\open\\command";
 
+// Ends every process that shows the product's window (the stand-in a wizard run started).
+void CloseProductWindow();
+
 // The stand-in product running for the length of a test (its window has the class "Pictarn").
 class RunningProduct {
 public:
