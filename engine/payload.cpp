@@ -56,36 +56,54 @@ EntryResult CopyEntryData(unzFile archive, FILE* out, char* buffer)
     }
 }
 
+// Opens a file for writing, making its folders when the archive had no folder entry for it.
+StdioFile CreateEntryFile(const wchar_t* path)
+{
+    StdioFile out(_wfopen(path, L"wb"));
+    long lastSeparator = LastSeparator(path);
+    if (!out && lastSeparator > 0) {
+        wchar_t folder[kWideNameSize];
+        CopyTextN(folder, kWideNameSize, path, static_cast<size_t>(lastSeparator));
+        MakeDirectoryPath(folder);
+        out.Reset(_wfopen(path, L"wb"));
+    }
+    return out;
+}
+
+// The entry is written beside its place under a temporary name, checked, and only then moved
+// there: a run cut short or a damaged entry never leaves a half-written file under a product
+// name (a broken Icons.dll of ours would be kept by every later run).
 EntryResult ExtractFileEntry(unzFile archive, const wchar_t* wideName, uint32_t dosDate, char* buffer)
 {
+    wchar_t partialName[kWideNameSize];
+    if (!CopyText(partialName, wideName) || !AppendText(partialName, L".partial"))
+        return EntryResult::kSkipped;
     if (unzOpenCurrentFilePassword(archive, nullptr) != UNZ_OK)
         return EntryResult::kStopWalk;
 
-    StdioFile out(_wfopen(wideName, L"wb"));
-    long lastSeparator = LastSeparator(wideName);
-    if (!out && lastSeparator > 0) {
-        // The archive had no folder entry for it: make the folders and try once more.
-        wchar_t folder[kWideNameSize];
-        CopyTextN(folder, kWideNameSize, wideName, static_cast<size_t>(lastSeparator));
-        MakeDirectoryPath(folder);
-        out.Reset(_wfopen(wideName, L"wb"));
-    }
+    StdioFile out = CreateEntryFile(partialName);
     if (!out) {
-        // In use or write-protected: the rest of the product is still updated.
         unzCloseCurrentFile(archive);
         return EntryResult::kSkipped;
     }
-
     EntryResult result = CopyEntryData(archive, out.Get(), buffer);
     // A full disk may only show when the buffered data is flushed.
     if (fclose(out.Release()) != 0)
         result = EntryResult::kStopWalk;
+    // Closing the entry checks its CRC.
+    if (unzCloseCurrentFile(archive) != UNZ_OK && result == EntryResult::kDone)
+        result = EntryResult::kStopWalk;
     if (result != EntryResult::kDone) {
-        unzCloseCurrentFile(archive);
+        DeleteFileW(partialName);
         return result;
     }
-    SetFileDate(wideName, dosDate);
-    return unzCloseCurrentFile(archive) == UNZ_OK ? EntryResult::kDone : EntryResult::kStopWalk;
+    SetFileDate(partialName, dosDate);
+    if (!MoveFileExW(partialName, wideName, MOVEFILE_REPLACE_EXISTING)) {
+        // In use or write-protected: the rest of the product is still updated.
+        DeleteFileW(partialName);
+        return EntryResult::kSkipped;
+    }
+    return EntryResult::kDone;
 }
 
 // Unpacks the current entry; the Icons.dll left alone on purpose counts as done.

@@ -87,6 +87,7 @@ TEST_F(PayloadTest, LockedFileIsSkippedLaterEntriesStillUnpackAndTheResultSaysSo
     EXPECT_EQ(ReadBytes(target / L"locked.txt"), "old");
     EXPECT_EQ(ReadBytes(target / L"first.txt"), "1");
     EXPECT_EQ(ReadBytes(target / L"last.txt"), "2");
+    EXPECT_FALSE(FileExists(target / L"locked.txt.partial"));
 }
 
 TEST_F(PayloadTest, DamagedArchivesStopOrFailAndNeverReportSuccess)
@@ -100,6 +101,17 @@ TEST_F(PayloadTest, DamagedArchivesStopOrFailAndNeverReportSuccess)
     TempFolder crc;
     EXPECT_EQ(Unpack(MakeZip({{"a.txt", "aaaa", true}, {"b.txt", "bbbb"}}), crc.Path()), kExtractStopped);
     EXPECT_FALSE(FileExists(crc / L"b.txt"));  // the walk stopped at the bad entry
+
+    // A damaged entry never replaces the file already there, nor leaves a half-written one.
+    TempFolder kept;
+    WriteBytes(kept / L"bad.txt", "good");
+    WriteBytes(kept / L"big.txt", "good");
+    EXPECT_EQ(Unpack(MakeZip({{"bad.txt", "data", true}}), kept.Path()), kExtractStopped);
+    EXPECT_NE(Unpack(MakeZip({{"big.txt", "data", false, 0x58A16000, 1000}}), kept.Path()), kExtractComplete);
+    EXPECT_EQ(ReadBytes(kept / L"bad.txt"), "good");
+    EXPECT_EQ(ReadBytes(kept / L"big.txt"), "good");
+    EXPECT_FALSE(FileExists(kept / L"bad.txt.partial"));
+    EXPECT_FALSE(FileExists(kept / L"big.txt.partial"));
 
     EXPECT_EQ(UnpackArchive(nullptr, target.Path().c_str(), 0), kExtractFailed);
     EXPECT_EQ(UnpackArchive((m_work / L"missing.zip").c_str(), target.Path().c_str(), 0), kExtractFailed);
