@@ -41,17 +41,16 @@ void RestrictDllSearch()
         setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
-namespace {
-
 HMODULE LoadSystemLibrary(const wchar_t* fileName)
 {
     wchar_t path[MAX_PATH];
     return SystemLibraryPath(fileName, path, MAX_PATH) ? LoadLibraryW(path) : nullptr;
 }
 
+namespace {
+
 // The libraries bound on first use are loaded by full path from the system folder, never by
-// bare name. shell32 imports ole32 by name, and Wine resolves that import from the program's
-// folder first; ole32 loaded beforehand by full path is then simply found loaded.
+// bare name.
 FARPROC WINAPI LoadDelayedFromSystemFolder(unsigned notification, PDelayLoadInfo info)
 {
     if (notification != dliNotePreLoadLibrary || info == nullptr || info->szDll == nullptr)
@@ -59,8 +58,6 @@ FARPROC WINAPI LoadDelayedFromSystemFolder(unsigned notification, PDelayLoadInfo
     wchar_t name[64];
     if (MultiByteToWideChar(CP_ACP, 0, info->szDll, -1, name, 64) == 0)
         return nullptr;
-    if (_wcsicmp(name, L"shell32.dll") == 0)
-        LoadSystemLibrary(L"ole32.dll");
     return reinterpret_cast<FARPROC>(LoadSystemLibrary(name));
 }
 
@@ -75,10 +72,7 @@ TheApp::~TheApp() = default;
 void TheApp::ApplyVisualStyles()
 {
     if (!m_uxTheme) {
-        wchar_t path[MAX_PATH];
-        if (!SystemLibraryPath(L"UxTheme.dll", path, MAX_PATH))
-            return;
-        m_uxTheme.Reset(LoadLibraryW(path));
+        m_uxTheme.Reset(LoadSystemLibrary(L"UxTheme.dll"));
         if (!m_uxTheme)
             return;
     }
@@ -95,6 +89,10 @@ int TheApp::InitInstance()
 {
     InstallLog::FixLocation();
     RestrictDllSearch();
+    // Windows loads ole32 by bare name on its own (shell32's import of it, the input-method
+    // support once there are windows), under Wine from the program's folder first. Loaded from
+    // the system folder now, those lookups simply find it loaded.
+    m_ole32.Reset(LoadSystemLibrary(L"ole32.dll"));
     if constexpr (variant::kIs32Bit)
         ApplyVisualStyles();
 
@@ -127,11 +125,6 @@ void TheApp::RunSilent(const wchar_t* commandLine)
 
 void TheApp::RunWizard()
 {
-    // Windows' own window code (the input-method support) loads ole32 by bare name once the
-    // program has windows, under Wine from the program's folder first. Loaded from the system
-    // folder beforehand, that lookup simply finds it loaded.
-    if (!m_ole32)
-        m_ole32.Reset(LoadSystemLibrary(L"ole32.dll"));
     m_headingFont = LOGFONTW{};
     m_headingFont.lfHeight = MulDiv(18, PixelsPerInch(nullptr), 96);
     m_headingFont.lfWeight = FW_BOLD;

@@ -24,7 +24,7 @@ private:
     LOGFONTW m_headingFont{};
     // Kept loaded for the whole run once the visual-styles call was made.
     LibraryModule m_uxTheme;
-    // Loaded from the system folder before the wizard's first window (see RunWizard).
+    // Loaded from the system folder at start-up, before anything asks for it by name.
     LibraryModule m_ole32;
 };
 
@@ -32,3 +32,5 @@ private:
 void RestrictDllSearch();
 // Full path of a library in the system folder; 0 when it does not fit.
 int SystemLibraryPath(const wchar_t* fileName, wchar_t* out, size_t outSize);
+// Loads a library from the system folder by full path, never by bare name; null on failure.
+HMODULE LoadSystemLibrary(const wchar_t* fileName);

@@ -45,10 +45,7 @@ bool FromExpectedCompany(const wchar_t* company)
 int ReadFileVersion(const wchar_t* path, wchar_t* versionText, wchar_t* company)
 {
     // The system's own version.dll, never one planted beside the setup program.
-    wchar_t libraryPath[MAX_PATH];
-    if (!SystemLibraryPath(L"version.dll", libraryPath, MAX_PATH))
-        return 0;
-    LibraryModule library(LoadLibraryW(libraryPath));
+    LibraryModule library(LoadSystemLibrary(L"version.dll"));
     if (!library)
         return 0;
     auto getSize = Lookup<GetFileVersionInfoSizeWFn>(library.Get(), "GetFileVersionInfoSizeW");
