@@ -33,6 +33,148 @@ MESSAGES = {
 }
 
 
+# Style bits as the Windows headers define them.
+WS_CHILD, WS_VISIBLE, WS_BORDER, WS_VSCROLL = 0x40000000, 0x10000000, 0x00800000, 0x00200000
+WS_GROUP, WS_TABSTOP, DS_SETFONT = 0x00020000, 0x00010000, 0x40
+BUTTON, EDIT, STATIC, LISTVIEW = 0x80, 0x81, 0x82, "SysListView32"
+# A control's kind names its class and base style; each further word adds its style ("initially not
+# visible" takes WS_VISIBLE away), and a control carries nothing else.
+KINDS = {"push button": (BUTTON, 0x0), "auto check box": (BUTTON, 0x3), "auto radio button": (BUTTON, 0x9),
+         "group box": (BUTTON, 0x7), "static": (STATIC, 0x0), "static bitmap": (STATIC, 0xE),
+         "edit": (EDIT, 0x0), "list view": (LISTVIEW, 0x0)}
+WORDS = {"group start": WS_GROUP, "tab stop": WS_TABSTOP, "border": WS_BORDER, "vertical scroll bar": WS_VSCROLL,
+         "single line": 0, "multi-line": 0x4, "read-only": 0x800, "horizontal auto-scroll": 0x80,
+         "automatic vertical and horizontal scrolling": 0x40 | 0x80, "centred": 0x1,
+         "vertically centred single line": 0x200, "report view": 0x1, "single selection": 0x4,
+         "auto-arrange": 0x100, "no sorting header": 0x8000}
+LOGO = 113  # a static bitmap's text is the ordinal of its bitmap resource
+# Windows takes a predefined class by atom or by name, and class names in any case (windres writes names).
+ATOMS = {"BUTTON": BUTTON, "EDIT": EDIT, "STATIC": STATIC, "LISTBOX": 0x83, "SCROLLBAR": 0x84, "COMBOBOX": 0x85}
+
+
+def class_key(cls):
+    return cls if isinstance(cls, int) else ATOMS.get(cls.upper(), cls.upper())
+
+
+# The wizard pages' controls in template (tab) order: id (-1: none), kind, text, x, y, width, height.
+PAGES = {
+    101: [(1000, "edit, single line, border, horizontal auto-scroll, tab stop", "", 17, 177, 212, 12),
+          (1009, "push button, tab stop", "&Browse", 234, 176, 50, 15),
+          (1011, "auto check box, tab stop", "Create Pictarn shortcut on the &Desktop", 17, 86, 166, 9),
+          (1021, "auto check box, tab stop", "Create Pictarn Thu&mbnails shortcut on the Desktop", 17, 98, 202, 9),
+          (1012, "auto check box, tab stop", "Create Pictarn shortcut in &Start Menu Programs", 17, 110, 199, 9),
+          (1016, "auto radio button, group start, tab stop", "For &current user only", 17, 125, 114, 9),
+          (1017, "auto radio button", "For &all users", 17, 136, 68, 9),
+          (1019, "push button, tab stop", "&Uncheck all", 234, 95, 50, 15),
+          (-1, "static bitmap", LOGO, 9, 7, 59, 19),
+          (1013, "static, group start", "Welcome to Pictarn %s setup!", 101, 10, 187, 22),
+          (1056, "static, group start", "This program will install Pictarn version  %s  (%s bit) on your system.\n"
+                 " (it should be started with Admin permissions)", 9, 48, 273, 20),
+          (-1, "group box", "Create shortcuts:", 9, 72, 281, 79),
+          (-1, "group box", "Installation folder:", 9, 165, 281, 33),
+          (1045, "static, group start", "Pictarn EULA", 30, 206, 54, 10),
+          (-1, "static, group start", "Read", 9, 206, 18, 10),
+          (-1, "static, group start", "(End User License Agreement).", 84, 206, 150, 10)],
+    108: [(-1, "static, group start", "What's new in this version?", 0, 0, 113, 9),
+          (1000, "edit, multi-line, read-only, vertical scroll bar, automatic vertical and horizontal scrolling, "
+                 "border", "", 0, 11, 299, 211)],
+    104: [(-1, "static, group start", "* - PlugIns", 0, 209, 40, 10),
+          (1091, "push button, tab stop", "Images only", 60, 207, 52, 15),
+          (1080, "push button, tab stop", "Select all", 116, 207, 52, 15),
+          (1081, "push button, tab stop", "None", 172, 207, 52, 15),
+          (-1, "group box, group start", "Do you want to associate extensions with Pictarn? (OPTIONAL !)",
+           0, 0, 299, 204),
+          # the list view's look (report view ... no sorting header) is part of its style
+          (1579, "list view, border, tab stop, report view, single selection, auto-arrange, no sorting header",
+           "List1", 7, 39, 285, 143),
+          (1037, "auto check box, tab stop", "For all users (XP)", 233, 209, 69, 10),
+          (-1, "static", "INFO: If you are just updating an older version, you can leave all boxes unchecked",
+           7, 188, 285, 8),
+          (-1, "static", "INFO: on Win10, you must use: System Settings, Apps, Set default apps ! (after installation)",
+           7, 14, 289, 8),
+          (3311, "auto check box, tab stop",
+           "Try to change associations in System-&Registry (for XP, Vista, Win7, Win8)", 7, 28, 276, 8)],
+    109: [(1014, "static, group start", "Ready to install!", 9, 11, 179, 19),
+          (1010, "static, group start", "Destination directory:", 9, 53, 260, 10),
+          (1038, "auto radio button, group start, tab stop",
+           "&Pictarn folder (for advanced users: needs full Admin write permissions in folder !)", 17, 96, 272, 10),
+          (1039, "auto radio button", "User's &Application Data folder (recommended)", 17, 110, 268, 10),
+          (-1, "static bitmap", LOGO, 227, 8, 59, 19),
+          (-1, "static, group start", 'Press the "Next" button to start the installation ...', 9, 189, 235, 12),
+          (-1, "group box", "Set INI file folder (optional):", 9, 83, 281, 40),
+          (1044, "static, centred, vertically centred single line, group start, initially not visible",
+           "Installing ... please wait ...", 19, 150, 260, 22)],
+    110: [(1022, "auto check box, tab stop", "Open Pictarn &FAQs homepage", 5, 159, 265, 10),
+          (1020, "auto check box, tab stop", "&Start Pictarn", 5, 173, 265, 10),
+          (1015, "static, group start", "Installation successful!", 5, 11, 193, 16),
+          (-1, "static bitmap", LOGO, 235, 8, 59, 19),
+          (-1, "static, group start", 'How to uninstall Pictarn?\nGo to "Start->Programs->Pictarn" and click the '
+           '"Uninstall Pictarn" item.\n(or, see in System Control Panel, Apps)', 5, 196, 265, 25),
+          (-1, "static, group start", "What to do next?", 5, 144, 265, 9),
+          (-1, "static, group start", "Setup has finished installing this program on your computer.", 5, 35, 229, 13),
+          (-1, "static, group start", "_" * 72, 5, 184, 288, 8)],
+}
+
+
+def expected_control(row):
+    """(id, class, text, x, y, cx, cy, style, exStyle) of a table row."""
+    cid, kind, text, *rect = row
+    words = kind.split(", ")
+    cls, style = KINDS[words[0]]
+    style |= WS_CHILD | (0 if "initially not visible" in words else WS_VISIBLE)
+    for word in words[1:]:
+        style |= 0 if word == "initially not visible" else WORDS[word]
+    return (cid, class_key(cls), text, *rect, style, 0)
+
+
+def sz_or_ord(data, pos):
+    """A name or ordinal field of a dialog template: (int or str, position after it)."""
+    if struct.unpack_from("<H", data, pos)[0] == 0xFFFF:
+        return struct.unpack_from("<H", data, pos + 2)[0], pos + 4
+    end = pos
+    while data[end:end + 2] != b"\0\0":
+        end += 2
+    return data[pos:end].decode("utf-16-le"), end + 2
+
+
+def dialog_ex(data):
+    """A DIALOGEX template: (style, exStyle, (cx, cy), title, font, controls as expected_control gives them)."""
+    ver, sig, _help, ex_style, style, count, _x, _y, cx, cy = struct.unpack_from("<HHIIIHhhhh", data)
+    assert (ver, sig) == (1, 0xFFFF), "not a DIALOGEX template"
+    _menu, pos = sz_or_ord(data, 26)
+    _cls, pos = sz_or_ord(data, pos)
+    title, pos = sz_or_ord(data, pos)
+    font = None
+    if style & DS_SETFONT:
+        points, weight, italic, _charset = struct.unpack_from("<HHBB", data, pos)
+        face, pos = sz_or_ord(data, pos + 6)
+        font = (points, weight, italic, face)
+    controls = []
+    for _ in range(count):
+        pos = (pos + 3) & ~3
+        _help, item_ex, item_style, x, y, w, h, cid = struct.unpack_from("<IIIhhhhi", data, pos)
+        cls, pos = sz_or_ord(data, pos + 24)
+        text, pos = sz_or_ord(data, pos)
+        pos += 2 + struct.unpack_from("<H", data, pos)[0]
+        controls.append((cid, class_key(cls), text, x, y, w, h, item_style, item_ex))
+    return style, ex_style, (cx, cy), title, font, controls
+
+
+def style_bits(bits):
+    names = {WS_VISIBLE: "WS_VISIBLE", WS_BORDER: "WS_BORDER", WS_VSCROLL: "WS_VSCROLL", WS_GROUP: "WS_GROUP",
+             WS_TABSTOP: "WS_TABSTOP"}
+    return " | ".join([n for b, n in names.items() if bits & b] + ([f"{bits & 0xFFFF:#x}"] if bits & 0xFFFF else []))
+
+
+def differences(got, want):
+    fields = ("id", "class", "text", "x", "y", "cx", "cy", "style", "exStyle")
+    parts = [f"{name} {g!r}, expected {w!r}" for name, g, w in zip(fields, got, want) if g != w and name != "style"]
+    if got[7] != want[7]:
+        parts.append(f"style {got[7]:#010x}, expected {want[7]:#010x}: extra {style_bits(got[7] & ~want[7]) or '-'}, "
+                     f"missing {style_bits(want[7] & ~got[7]) or '-'}")
+    return "; ".join(parts)
+
+
 def resource(pe, type_key, res_id):
     """Bytes of the first language of resource (type, id); type_key is an int or a name."""
     for entry in pe.DIRECTORY_ENTRY_RESOURCE.entries:
@@ -146,6 +288,23 @@ class Deliverable(unittest.TestCase):
         self.assertEqual("Plugins/pt_plugin64.exe" in names, BITS == 64)
         self.assertIsNone(archive.testzip())
 
+
+    def test_wizard_page_templates(self):
+        page_style = WS_CHILD | WS_BORDER | DS_SETFONT
+        for template, rows in PAGES.items():
+            with self.subTest(template=template):
+                style, _ex, size, title, font, controls = dialog_ex(
+                    resource(self.pe, pefile.RESOURCE_TYPE["RT_DIALOG"], template))
+                self.assertEqual((hex(style), size, title, font),
+                                 (hex(page_style), (300, 222), "", (8, 400, 0, "Microsoft Sans Serif")))
+                expected = [expected_control(row) for row in rows]
+                # every differing control is named, with the style bits it has too many or too few
+                problems = [f"control {i} id {want[0]} {want[2]!r}: {differences(got, want)}"
+                            for i, (got, want) in enumerate(zip(controls, expected)) if got != want]
+                if len(controls) != len(expected):
+                    problems.append(f"{len(controls)} controls, expected {len(expected)}")
+                if problems:
+                    self.fail("\n".join([f"template {template}:"] + problems))
 
 if __name__ == "__main__":
     unittest.main(argv=[sys.argv[0]], verbosity=2)
