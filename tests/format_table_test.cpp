@@ -1,43 +1,61 @@
-// The format table against the facts the associations page, "/assoc=" and the writer share.
+// The program's format table, row by row, against the list of format groups written down apart
+// from it: label, display name, image flag, members with their ProgIDs, icon.
 #include "app/install_options.h"
 #include "shell/format_table.h"
+#include "support/format_rows.h"
 
 #include <gtest/gtest.h>
 
-#include <cwctype>
 #include <set>
 #include <string>
 
-TEST(FormatTable, RowsMembersAndFlagsHoldTogether)
+namespace {
+
+// One row as a line of text, so that a difference shows the whole row on both sides.
+std::wstring Describe(const std::wstring& label, const std::wstring& name, bool image, const std::wstring& icon)
 {
+    return label + L" | " + name + L" | " + (image ? L"image" : L"other") + L" | icon " + icon + L" |";
+}
+
+std::wstring IconRule(FormatIcon icon)
+{
+    switch (icon) {
+    case FormatIcon::kFileItself: return L"%1";
+    case FormatIcon::kImage: return L"0";
+    case FormatIcon::kVideo: return L"9";
+    case FormatIcon::kAudio: return L"8";
+    }
+    return L"?";
+}
+
+}  // namespace
+
+TEST(FormatTable, EveryRowIsTheListedFormatGroup)
+{
+    const std::vector<ExpectedFormatRow>& expected = ExpectedFormatRows();
+    ASSERT_EQ(expected.size(), 61u);
+    ASSERT_EQ(kFormatRowCount, 61);
     int members = 0;
-    std::set<std::wstring> extensions;
     std::set<std::wstring> ownSecondaries;
     for (int r = 0; r < kFormatRowCount; ++r) {
         const FormatRow& row = kFormatTable[r];
-        SCOPED_TRACE(r);
-        // The image rows are exactly the ones "Images only" and "/assoc=1" select.
-        EXPECT_EQ(row.isImage, r < kImageRows);
-        ASSERT_GE(row.memberCount, 1);
-        ASSERT_LE(row.memberCount, kMaxRowMembers);
-        // The first member names the row's ProgID; the label starts with it in upper case.
-        EXPECT_STREQ(row.members[0].extension, row.members[0].progIdSuffix);
-        std::wstring first = row.members[0].extension;
-        for (wchar_t& c : first)
-            c = static_cast<wchar_t>(towupper(c));
-        EXPECT_EQ(std::wstring(row.label).substr(0, first.size()), first);
-        for (int m = 0; m < row.memberCount; ++m) {
-            EXPECT_TRUE(extensions.insert(row.members[m].extension).second) << "each extension once";
-            if (m > 0 && std::wstring(row.members[m].extension) == row.members[m].progIdSuffix)
-                ownSecondaries.insert(row.members[m].extension);
+        const ExpectedFormatRow& want = expected[r];
+        SCOPED_TRACE("row " + std::to_string(r));
+        std::wstring actual = Describe(row.label, row.displayName, row.isImage, IconRule(row.icon));
+        std::wstring wanted = Describe(want.label, want.displayName, want.image, want.icon);
+        for (int m = 0; m < row.memberCount && m < kMaxRowMembers; ++m)
+            actual += std::wstring(L" .") + row.members[m].extension + L"=Pictarn." + row.members[m].progIdSuffix;
+        for (const ExpectedMember& m : want.members) {
+            wanted += L" ." + m.extension + L"=" + m.progId;
+            if (&m != &want.members[0] && m.extension == m.suffix)
+                ownSecondaries.insert(m.extension);
         }
-        members += row.memberCount;
+        EXPECT_EQ(actual, wanted);
+        // "Images only" and "/assoc=1" choose the first kImageRows rows.
+        EXPECT_EQ(r < kImageRows, want.image);
+        members += static_cast<int>(want.members.size());
     }
-    EXPECT_EQ(members, kFormatMemberCount);
+    EXPECT_EQ(members, 84);
+    EXPECT_EQ(kFormatMemberCount, 84);
     EXPECT_EQ(ownSecondaries, (std::set<std::wstring>{L"cr2", L"cr3", L"jng", L"flv", L"mpe", L"rmi"}));
-    EXPECT_STREQ(kFormatTable[47].label, L"SWF/FLV");
-    EXPECT_STREQ(kFormatTable[60].label, L"WMA");
-    EXPECT_EQ(kFormatTable[48].icon, FormatIcon::kImage);  // a non-image row with the image icon
-    for (int r : {0, 5, 19})
-        EXPECT_EQ(kFormatTable[r].icon, FormatIcon::kFileItself);
 }

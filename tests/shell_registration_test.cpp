@@ -1,6 +1,6 @@
 // Complete silent installs by the real setup program: every registry row of the shell
 // registration, the 84 format members and the shortcuts, on the Windows versions Wine emulates.
-#include "shell/format_table.h"
+#include "support/format_rows.h"
 #include "support/shell_state.h"
 #include "support/test_support.h"
 #include "variants/variant.h"
@@ -13,15 +13,23 @@
 
 namespace {
 
+// Each build's own names, as the product documents them.
+const bool k32 = variant::kIs32Bit;
+const std::wstring kMainProgram = k32 ? L"pt_main32.exe" : L"pt_main64.exe";
+const std::wstring kUninstallKey = k32 ? L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn"
+                                       : L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn64";
+const std::wstring kDesktopShortcut = k32 ? L"Pictarn.lnk" : L"Pictarn 64.lnk";
+const std::wstring kThumbsShortcut = k32 ? L"Pictarn Thumbnails.lnk" : L"Pictarn 64 Thumbnails.lnk";
+
 const std::wstring kFolder = L"C:\\PictarnShell\\";
-const std::wstring kExecutable = kFolder + variant::kMainProgram;
+const std::wstring kExecutable = kFolder + kMainProgram;
 const std::wstring kOpenCommand = L"\"" + kExecutable + L"\" \"%1\"";
 const std::wstring kClasses = L"SOFTWARE\\Classes\\";
 const std::wstring kFileExts = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.";
 const std::wstring kCapabilities = L"SOFTWARE\\Pictarn\\Capabilities";
 const std::wstring kVerb = L"Browse with &Pictarn";
-const std::wstring kSetupName = std::wstring(L"pt_setup") + (variant::kIs32Bit ? L"32" : L"64") + L".exe";
-const std::wstring kProbeName = std::wstring(L"pt_register_probe") + (variant::kIs32Bit ? L"32" : L"64") + L".exe";
+const std::wstring kSetupName = k32 ? L"pt_setup32.exe" : L"pt_setup64.exe";
+const std::wstring kProbeName = k32 ? L"pt_register_probe32.exe" : L"pt_register_probe64.exe";
 constexpr const wchar_t* kStoreApps[] = {
     L"AppXvhc4p7vz4b485xfp46hhk3fq3grkdgjg", L"AppXk0g4vb8gvt7b93tg50ybcy892pge6jmt",
     L"AppX43hnxtbyyps62jhe9sqpdzxn1790zetc", L"AppX9rkaq77s0jzh1tyccadx9ghba15r6t3h",
@@ -33,38 +41,18 @@ std::wstring Sz(const std::wstring& text)
     return L"sz(" + std::to_wstring((text.size() + 1) * 2) + L"):" + text;
 }
 
-// The icon each row should get, from the row number alone.
-std::wstring ExpectedIcon(int row)
-{
-    if (row == 0 || row == 5 || row == 19)
-        return L"%1";
-    if (row >= 49 && row <= 53)
-        return kExecutable + L",9";
-    if (row >= 54)
-        return kExecutable + L",8";
-    return kExecutable + L",0";
-}
-
-std::wstring Upper(std::wstring text)
-{
-    for (wchar_t& c : text)
-        c = static_cast<wchar_t>(towupper(c));
-    return text;
-}
-
-struct Member {
-    int row;
-    std::wstring extension;
-    std::wstring progId;
+// Every member of the list of format groups, with its row's icon and image flag.
+struct Member : ExpectedMember {
+    std::wstring icon;
+    bool image;
 };
 
 std::vector<Member> AllMembers()
 {
     std::vector<Member> members;
-    for (int r = 0; r < kFormatRowCount; ++r)
-        for (int m = 0; m < kFormatTable[r].memberCount; ++m)
-            members.push_back({r, kFormatTable[r].members[m].extension,
-                               std::wstring(L"Pictarn.") + kFormatTable[r].members[m].progIdSuffix});
+    for (const ExpectedFormatRow& row : ExpectedFormatRows())
+        for (const ExpectedMember& m : row.members)
+            members.push_back({m, row.icon == L"%1" ? row.icon : kExecutable + L"," + row.icon, row.image});
     return members;
 }
 
@@ -128,12 +116,12 @@ TEST_F(ShellRegistration, EverySwitchWritesEveryRowMemberAndShortcut)
     RegistrySnapshot state = SnapshotShellState();
 
     // The uninstall entry, value by value, with types and stored lengths.
-    const std::wstring un = L"HKLM\\" + std::wstring(variant::kUninstallKey);
+    const std::wstring un = L"HKLM\\" + kUninstallKey;
     RegistrySnapshot uninstall;
     for (const auto& [name, value] : state)
         if (name.rfind(un, 0) == 0)
             uninstall[name] = value;
-    const std::wstring displayName = std::wstring(L"Pictarn 4.58") + variant::kDisplayNameSuffix;
+    const std::wstring displayName = k32 ? L"Pictarn 4.58 (32-bit)" : L"Pictarn 4.58 (64-bit)";
     RegistrySnapshot expected = {
         {un, L"<key>"},
         {un + L"|", Sz(L"")},
@@ -145,7 +133,7 @@ TEST_F(ShellRegistration, EverySwitchWritesEveryRowMemberAndShortcut)
         {un + L"|DisplayIcon", Sz(kExecutable + L",0")},
         {un + L"|VersionMajor", L"dword:4"},
         {un + L"|VersionMinor", L"dword:58"},
-        {un + L"|EstimatedSize", L"dword:" + std::to_wstring(variant::kEstimatedSizeKb)},
+        {un + L"|EstimatedSize", k32 ? L"dword:5500" : L"dword:7168"},
     };
     EXPECT_EQ(uninstall, expected);
 
@@ -158,9 +146,10 @@ TEST_F(ShellRegistration, EverySwitchWritesEveryRowMemberAndShortcut)
     EXPECT_EQ(state[L"HKLM\\" + kClasses + L"Pictarn|"], Sz(L"Pictarn"));
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn\\shell\\open\\command", nullptr), kOpenCommand);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn\\DefaultIcon"));
-    const std::wstring application = std::wstring(L"Applications\\") + variant::kMainProgram;
+    const std::wstring application = L"Applications\\" + kMainProgram;
     EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, application + L"\\shell\\open\\command", nullptr), kOpenCommand);
-    EXPECT_EQ(state[L"HKLM\\" + kClasses + application + L"|FriendlyAppName"], Sz(variant::kFriendlyAppName));
+    EXPECT_EQ(state[L"HKLM\\" + kClasses + application + L"|FriendlyAppName"],
+              Sz(k32 ? L"Pictarn 32-bit" : L"Pictarn 64-bit"));
 
     // The application's own key and its Default Programs registration.
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn\\shell\\open\\command", nullptr),
@@ -179,9 +168,9 @@ TEST_F(ShellRegistration, EverySwitchWritesEveryRowMemberAndShortcut)
     for (const Member& m : members) {
         SCOPED_TRACE(ToUtf8(m.extension));
         const std::wstring progIdKey = L"HKLM\\" + kClasses + m.progId;
-        EXPECT_EQ(state[progIdKey + L"|"], Sz(L"Pictarn " + Upper(m.progId.substr(8)) + L" File"));
+        EXPECT_EQ(state[progIdKey + L"|"], Sz(m.description));
         EXPECT_EQ(state[progIdKey + L"\\shell\\open\\command|"], Sz(kOpenCommand));
-        EXPECT_EQ(state[progIdKey + L"\\DefaultIcon|"], Sz(ExpectedIcon(m.row)));
+        EXPECT_EQ(state[progIdKey + L"\\DefaultIcon|"], Sz(m.icon));
         EXPECT_EQ(state[L"HKLM\\" + kCapabilities + L"\\FileAssociations|." + m.extension], Sz(m.progId));
         EXPECT_EQ(state[L"HKLM\\" + kClasses + L"." + m.extension + L"|"], Sz(m.progId));
         EXPECT_EQ(state[L"HKCU\\" + kFileExts + m.extension + L"\\UserChoice|Progid"], Sz(m.progId));
@@ -190,12 +179,12 @@ TEST_F(ShellRegistration, EverySwitchWritesEveryRowMemberAndShortcut)
 
     // The desktop shortcuts and the program group.
     const std::wstring desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
-    ExpectShortcut(desktop + variant::kDesktopShortcut, kExecutable, L"", L"", 0,
-                   variant::kDesktopShortcutDescription);
-    ExpectShortcut(desktop + variant::kThumbsShortcut, kExecutable, L"/thumbs", kExecutable, 7,
+    ExpectShortcut(desktop + kDesktopShortcut, kExecutable, L"", L"", 0,
+                   k32 ? L"Pictarn - Image Viewer" : L"Pictarn 64 - Image Viewer");
+    ExpectShortcut(desktop + kThumbsShortcut, kExecutable, L"/thumbs", kExecutable, 7,
                    L"Pictarn - Thumbnails");
     const std::wstring group = ProgramGroup(false);
-    const std::wstring mainName = variant::kIs32Bit ? L"Pictarn 4.58.lnk" : L"Pictarn 64 4.58.lnk";
+    const std::wstring mainName = k32 ? L"Pictarn 4.58.lnk" : L"Pictarn 64 4.58.lnk";
     ExpectShortcut(group + mainName, kExecutable, L"", L"", 0, L"");
     ExpectShortcut(group + L"Pictarn - Thumbnails.lnk", kExecutable, L"/thumbs", kExecutable, 7, L"");
     ExpectShortcut(group + L"Uninstall Pictarn.lnk", kFolder + L"pt_uninstall.exe", L"", L"", 0, L"");
@@ -215,7 +204,7 @@ TEST_F(ShellRegistration, NothingSelectedStillRegistersEveryMemberButPointsOnlyJ
     for (const Member& m : AllMembers()) {
         SCOPED_TRACE(ToUtf8(m.extension));
         EXPECT_EQ(state[L"HKLM\\" + kClasses + m.progId + L"\\shell\\open\\command|"], Sz(kOpenCommand));
-        EXPECT_EQ(state[L"HKLM\\" + kClasses + m.progId + L"\\DefaultIcon|"], Sz(ExpectedIcon(m.row)));
+        EXPECT_EQ(state[L"HKLM\\" + kClasses + m.progId + L"\\DefaultIcon|"], Sz(m.icon));
         EXPECT_EQ(state[L"HKLM\\" + kCapabilities + L"\\FileAssociations|." + m.extension], Sz(m.progId));
         EXPECT_EQ(state.count(L"HKLM\\" + kClasses + L"." + m.extension + L"|"), AlwaysPointed(m.extension) ? 1u : 0u);
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kFileExts + m.extension + L"\\UserChoice"));
@@ -226,7 +215,7 @@ TEST_F(ShellRegistration, NothingSelectedStillRegistersEveryMemberButPointsOnlyJ
     ExpectStoreAppsBlocked(false);
     // The group keeps its thumbnails shortcut; the desktop gets none.
     EXPECT_TRUE(FileExists(ProgramGroup(false) + L"Pictarn - Thumbnails.lnk"));
-    EXPECT_FALSE(FileExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + variant::kThumbsShortcut));
+    EXPECT_FALSE(FileExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + kThumbsShortcut));
 }
 
 TEST_F(ShellRegistration, WindowsVersionDecidesStoreAppStepAndUninstallShortcut)
@@ -247,8 +236,10 @@ TEST_F(ShellRegistration, WindowsVersionDecidesStoreAppStepAndUninstallShortcut)
         ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /assoc=1"), 0);
         ExpectStoreAppsBlocked(c.storeAppStep);
         EXPECT_EQ(FileExists(ProgramGroup(false) + L"Uninstall Pictarn.lnk"), c.uninstallShortcut);
-        // Vista and later take the full path in both builds.
-        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kFileExts + L"gif\\UserChoice", L"Progid"), L"Pictarn.gif");
+        // Vista and later take the full path in both builds; "/assoc=1" chooses the image rows alone.
+        for (const Member& m : AllMembers())
+            EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kFileExts + m.extension + L"\\UserChoice", L"Progid"),
+                      m.image ? m.progId : L"<missing>") << ToUtf8(m.extension);
         EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kCapabilities + L"\\FileAssociations", L".avi"), L"Pictarn.avi");
     }
 }
@@ -282,9 +273,9 @@ TEST_F(ShellRegistration, BeforeVistaThe32BitBuildRegistersOnlyTheChosenFormats)
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn"));
         EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", L"Pictarn"), L"<missing>");
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"Directory\\shell\\" + kVerb));
-        EXPECT_TRUE(FileExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + variant::kThumbsShortcut));
+        EXPECT_TRUE(FileExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + kThumbsShortcut));
         // What every version gets.
-        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"DisplayVersion"), L"4.58");
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"4.58");
         EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn\\shell\\open\\command", nullptr), kOpenCommand);
     }
 
@@ -312,7 +303,7 @@ TEST_F(ShellRegistration, TheAnswerNoStopsThe32BitBuildBeforeVistaOnly)
         ClearShellState();
         WineVersion windows(kProbeName, c.version);
         ASSERT_EQ(Probe(/*confirmed=*/0, /*associate=*/1, L"23"), 0);
-        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"DisplayVersion"), L"4.58");
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"4.58");
         EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn.jpg"), c.associationsWritten);
     }
 }
@@ -345,7 +336,7 @@ TEST_F(ShellRegistration, ReinstallLeavesTheSameStateAndRemovesOldVersionShortcu
     RegCreateKeyW(HKEY_LOCAL_MACHINE, (kClasses + L"Pictarn\\DefaultIcon").c_str(), &icon);
     RegCloseKey(icon);
     const std::wstring group = ProgramGroup(false);
-    const std::wstring prefix = variant::kIs32Bit ? L"Pictarn " : L"Pictarn 64 ";
+    const std::wstring prefix = k32 ? L"Pictarn " : L"Pictarn 64 ";
     for (const wchar_t* version : {L"4.57", L"4.56", L"4.55"})
         WriteBytes(group + prefix + version + L".lnk", "old");
 
@@ -372,9 +363,9 @@ TEST_F(ShellRegistration, AllUsersPutsShortcutsInTheCommonFolders)
     ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /allusers=1"), 0);
     const std::wstring commonDesktop = SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
     ASSERT_NE(commonDesktop, SpecialFolder(CSIDL_DESKTOPDIRECTORY));
-    EXPECT_TRUE(FileExists(commonDesktop + variant::kDesktopShortcut));
-    EXPECT_TRUE(FileExists(commonDesktop + variant::kThumbsShortcut));
-    EXPECT_FALSE(FileExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + variant::kDesktopShortcut));
+    EXPECT_TRUE(FileExists(commonDesktop + kDesktopShortcut));
+    EXPECT_TRUE(FileExists(commonDesktop + kThumbsShortcut));
+    EXPECT_FALSE(FileExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + kDesktopShortcut));
     EXPECT_TRUE(FileExists(ProgramGroup(true) + L"Pictarn - Thumbnails.lnk"));
     EXPECT_FALSE(FolderExists(ProgramGroup(false)));
 }
