@@ -15,3 +15,16 @@ void FolderOfPath(const wchar_t* path, wchar_t* out, size_t outSize);
 
 // Removes trailing blanks, and leading blanks when the path is shorter than 260 characters.
 void TrimSpaces(wchar_t* path);
+
+// Takes the current directory as the folder the program was started in (start-up does it first).
+void RememberStartDirectory();
+// That folder; taken now when it was never remembered. Empty when it does not fit MAX_PATH.
+const wchar_t* StartDirectory();
+
+// True for "X:\..." and "\\server\share..." alike; false for Apps, \Apps and C:Apps.
+bool IsAbsoluteFolder(const wchar_t* folder);
+
+// Makes a relative folder (Apps\Pictarn, ..\Up, \Apps, C:Apps) absolute against the start
+// directory, with "." and ".." folded; an absolute or empty folder stays as it is. 0 when the
+// result does not fit `size`.
+int MakeFolderAbsolute(wchar_t* folder, size_t size);

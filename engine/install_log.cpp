@@ -1,5 +1,6 @@
 #include "engine/install_log.h"
 
+#include "app/install_folder.h"
 #include "framework/handles.h"
 #include "framework/text.h"
 #include "variants/variant.h"
@@ -32,9 +33,9 @@ void WriteUtf8(FILE* file, const wchar_t* text)
 
 void InstallLog::FixLocation()
 {
+    RememberStartDirectory();
     wchar_t folder[kLogPathSize];
-    DWORD len = GetCurrentDirectoryW(kLogPathSize, folder);
-    if (len == 0 || len >= kLogPathSize)
+    if (!CopyText(folder, StartDirectory()) || folder[0] == L'\0')
         return;  // keeps the plain file name, relative to the current directory
     AppendBackslash(folder);
     if (AppendText(folder, variant::kLogFileName))

@@ -3,8 +3,9 @@
 
 class InstallLog {
 public:
-    // Fixes the log's place as the current directory at start-up, so that every entry lands
-    // there even after the install run has made the installation folder current.
+    // Remembers the current directory as the start directory and fixes the log's place there,
+    // so that every entry lands there even after the install run has made the installation
+    // folder current.
     static void FixLocation();
     // Appends "<date> - <time>: <text>" and a separator line; opens and closes the file each time.
     static void Append(const wchar_t* text);

@@ -1,5 +1,6 @@
 #include "engine/install_run.h"
 
+#include "app/install_folder.h"
 #include "app/messages.h"
 #include "engine/ensure_directory.h"
 #include "engine/icons_plugin.h"
@@ -67,11 +68,14 @@ bool CanOpenForReading(const wchar_t* path)
 
 int RunInstall(InstallOptions& options, SetupExitCode& outcome)
 {
+    // A relative folder is meant from where the program was started. It is made absolute in
+    // the record itself, so the settings, the registration and the caller all see one folder.
+    TrimSpaces(options.installFolder);
+    if (options.installFolder[0] == L'\0' || !MakeFolderAbsolute(options.installFolder, kFolderBufferSize))
+        return Fail(options, IDS_INVALID_DESTINATION, options.installFolder, FolderPlace::kAfterMessage,
+                    kExitInvalidFolder, outcome);
     wchar_t folder[kFolderBufferSize];
     CopyText(folder, options.installFolder);
-    if (folder[0] == L'\0')
-        return Fail(options, IDS_INVALID_DESTINATION, folder, FolderPlace::kAfterMessage, kExitInvalidFolder,
-                    outcome);
     if (!EnsureDirectory(folder))
         return Fail(options, IDS_CANT_CREATE_DESTINATION, folder, FolderPlace::kAfterMessage,
                     kExitFolderNotCreated, outcome);

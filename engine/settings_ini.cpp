@@ -1,7 +1,9 @@
 #include "engine/settings_ini.h"
 
 #include "app/install_folder.h"
+#include "app/messages.h"
 #include "engine/ensure_directory.h"
+#include "engine/install_log.h"
 #include "framework/handles.h"
 #include "framework/text.h"
 #include "variants/variant.h"
@@ -23,16 +25,36 @@ constexpr ToolbarSkin kMediumSkin{L"gnome-colors-wise_32.png", L"32"};
 constexpr ToolbarSkin kSmallSkin{L"Tindra_16.png", L"16"};
 constexpr ToolbarSkin kDefaultSkin{L"Mossvik_24.png", L"24"};
 
-// Appends the value of the variable `name`; 0 when it does not fit.
+// Appends the value of the variable `name`: 1 done, -1 undefined (nothing appended), 0 when
+// it does not fit.
 int AppendVariable(const wchar_t* name, wchar_t* out, size_t outSize)
 {
     wchar_t value[kValueSize];
     DWORD len = GetEnvironmentVariableW(name, value, kValueSize);
     if (len == 0)
-        return 1;  // undefined: the reference is dropped
+        return -1;  // undefined: the reference is dropped
     if (len >= kValueSize)
         return 0;  // the buffer holds no usable value
     return AppendText(out, outSize, value);
+}
+
+// 1 when the settings folder can take the settings: `expanded` (520) then holds it, created.
+// Otherwise a silent run logs what happened to the value.
+int PrepareIniFolder(const wchar_t* iniFolder, wchar_t* expanded, int silent)
+{
+    // Only a folder somebody named is used: every variable defined, absolute, and created.
+    const int allDefined = ExpandIniFolder(iniFolder, expanded, kIniPathSize);
+    TrimSpaces(expanded);
+    if (allDefined && IsAbsoluteFolder(expanded) && EnsureDirectory(expanded))
+        return 1;
+    if (silent) {
+        wchar_t message[kValueSize];
+        LoadMessage(IDS_SETTINGS_FOLDER_UNUSABLE, message, kValueSize);
+        wchar_t entry[kValueSize + kIniPathSize];
+        FormatText(entry, kValueSize + kIniPathSize, L"%ls: %ls", message, iniFolder);
+        InstallLog::Append(entry);
+    }
+    return 0;
 }
 
 }  // namespace
@@ -58,15 +80,16 @@ ToolbarSkin ChooseToolbarSkin()
     return ChooseToolbarSkin(GetSystemMetrics(SM_CYFULLSCREEN), pixelsPerInch);
 }
 
-void ExpandIniFolder(const wchar_t* iniFolder, wchar_t* out, size_t outSize)
+int ExpandIniFolder(const wchar_t* iniFolder, wchar_t* out, size_t outSize)
 {
+    int allDefined = 1;
     out[0] = L'\0';
     for (const wchar_t* p = iniFolder; *p != L'\0';) {
         if (*p != L'%') {
             wchar_t single[2] = {*p++, L'\0'};
             if (!AppendText(out, outSize, single)) {
                 out[0] = L'\0';
-                return;
+                return 0;
             }
             continue;
         }
@@ -77,12 +100,18 @@ void ExpandIniFolder(const wchar_t* iniFolder, wchar_t* out, size_t outSize)
         if (*p == L'%')
             ++p;
         wchar_t name[kVariableNameMax + 1];
-        if (nameLength > kVariableNameMax || !CopyTextN(name, kVariableNameMax + 1, nameStart, nameLength)
-            || !AppendVariable(name, out, outSize)) {
+        if (nameLength > kVariableNameMax || !CopyTextN(name, kVariableNameMax + 1, nameStart, nameLength)) {
             out[0] = L'\0';
-            return;
+            return 0;
         }
+        const int appended = AppendVariable(name, out, outSize);
+        if (appended == 0) {
+            out[0] = L'\0';
+            return 0;
+        }
+        allDefined &= appended > 0;
     }
+    return allDefined;
 }
 
 void WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int silent, wchar_t* effectiveIni)
@@ -103,12 +132,11 @@ void WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int 
             CopyText(iniFolder, kIniPathSize, variant::kDefaultIniFolder);
     }
 
+    wchar_t expanded[kIniPathSize];
+    if (iniFolder[0] != L'\0' && !PrepareIniFolder(iniFolder, expanded, silent))
+        iniFolder[0] = L'\0';  // the settings stay where the product looks without a pointer
     bool redirected = iniFolder[0] != L'\0';
     if (redirected) {
-        wchar_t expanded[kIniPathSize];
-        ExpandIniFolder(iniFolder, expanded, kIniPathSize);
-        if (expanded[0] != L'\0')
-            EnsureDirectory(expanded);
         WritePrivateProfileStringW(L"Others", L"INI_Folder", iniFolder, installIni);
         CopyText(effectiveIni, kIniPathSize, expanded);
         AppendText(effectiveIni, kIniPathSize, variant::kSettingsFile);

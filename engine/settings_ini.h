@@ -18,10 +18,13 @@ ToolbarSkin ChooseToolbarSkin();
 
 // Replaces every %NAME% by the variable's value; an undefined variable is dropped.
 // An expansion that does not fit `outSize` (or a value over 259 characters) gives an empty text.
-void ExpandIniFolder(const wchar_t* iniFolder, wchar_t* out, size_t outSize);
+// 1 when every variable was defined and the expansion fits, else 0.
+int ExpandIniFolder(const wchar_t* iniFolder, wchar_t* out, size_t outSize);
 
 // Writes the first settings; returns the effective settings path in `effectiveIni` (520).
 // In a silent run into the default folder an empty `iniFolder` (520) becomes "%APPDATA%\Pictarn".
+// A settings folder that names no absolute folder once expanded, or cannot be created, is
+// emptied: the settings then stay in the installation folder (a silent run logs it).
 void WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int silent, wchar_t* effectiveIni);
 
 // 1 when the file needed no conversion, could not be opened, or was converted; 0 when the

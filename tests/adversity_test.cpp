@@ -6,6 +6,7 @@
 #include "variants/variant.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <string>
@@ -249,6 +250,46 @@ TEST_F(Adversity, UnusualFolderNamesInstallCompletelyOrFailAsDocumented)
             EXPECT_TRUE(FileExists(ini + L"\\" + variant::kSettingsFile));
         }
         RemoveTree(L"C:\\LongIni");
+    }
+
+    // Relative folders are meant from the start directory: installed there and registered in full.
+    const std::wstring start = m_start.Path();
+    const std::wstring parent = start.substr(0, start.rfind(L'\\'));
+    const std::pair<std::wstring, std::wstring> relative[] = {{L"Apps\\Pictarn", start + L"\\Apps\\Pictarn"},
+                                                              {L"..\\Up\\Pictarn", parent + L"\\Up\\Pictarn"},
+                                                              {L"C:Apps", start + L"\\Apps"},
+                                                              {L"\\PictarnRooted", L"C:\\PictarnRooted"}};
+    for (const auto& [given, folder] : relative) {
+        SCOPED_TRACE(ToUtf8(given));
+        ClearShellState();
+        ASSERT_EQ(RunSetup(L"/silent /group=1 /folder=" + given, start), kExitInstalled);
+        const std::wstring program = folder + L"\\" + variant::kMainProgram;
+        EXPECT_TRUE(FileExists(program));
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"InstallLocation"), folder + L"\\");
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"UninstallString"),
+                  L"\"" + folder + L"\\pt_uninstall.exe\"");
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"DisplayIcon"), program + L",0");
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn\\shell\\open\\command", nullptr),
+                  L"\"" + program + L"\" \"%1\"");
+        EXPECT_EQ(ReadShortcut(ProgramGroup(false) + L"Pictarn - Thumbnails.lnk").target, program);
+        EXPECT_EQ(IniKey(folder + L"\\" + variant::kSettingsFile, L"Others", L"INI_Folder"), L"%APPDATA%\\Pictarn");
+        RemoveTree(folder);
+    }
+
+    // Settings folders that name no usable folder: the settings stay in the installation folder,
+    // with no pointer, and the log says what became of the value.
+    for (const wchar_t* ini : {L"%PT_UNDEFINED%\\Cfg", L"rel\\cfg", L"%PT_UNDEFINED%", L"Q:\\NoSuchDrive"}) {
+        SCOPED_TRACE(ToUtf8(ini));
+        DeleteFileW((m_start / L"Pictarn_Install.log").c_str());
+        ASSERT_EQ(Install(std::wstring(L" /ini=") + ini), kExitInstalled);
+        const std::wstring settings = kFolder + L"\\" + variant::kSettingsFile;
+        EXPECT_EQ(IniKey(settings, L"Others", L"INI_Folder"), L"<none>");
+        EXPECT_EQ(IniKey(settings, L"Language", L"Lang"), L"English");
+        EXPECT_EQ(ReadBytes(settings).substr(0, 2), "\xFF\xFE");
+        EXPECT_FALSE(FolderExists(L"C:\\Cfg"));
+        EXPECT_FALSE(FolderExists(m_start / L"rel"));
+        EXPECT_FALSE(FileExists(SpecialFolder(CSIDL_WINDOWS) + variant::kSettingsFile));
+        EXPECT_NE(Log().find(": " + ToUtf8(ini) + "\r\n"), std::string::npos) << Log();
     }
 }
 

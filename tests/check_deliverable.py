@@ -30,6 +30,7 @@ MESSAGES = {
     10: "Warning: Pictarn is running!\nPlease close all Pictarn instances before you install this version!",
     11: "Can't create destination directory!\n\nPlease check your write permissions and system policies!"
         "\n\nTry to create the destination folder manually and restart.",
+    12: "Can't use the INI file folder! The settings are kept in the installation folder",
 }
 
 
@@ -248,7 +249,7 @@ class Deliverable(unittest.TestCase):
 
     def test_string_table(self):
         strings = string_table(self.pe)
-        self.assertEqual({k: v for k, v in strings.items() if k <= 11}, MESSAGES)
+        self.assertEqual({k: v for k, v in strings.items() if k <= 12}, MESSAGES)
 
     def test_icon_bitmap_and_release_notes(self):
         group = resource(self.pe, pefile.RESOURCE_TYPE["RT_GROUP_ICON"], 111)

@@ -15,11 +15,12 @@ std::wstring Skin(int height, int pixelsPerInch)
     return std::wstring(chosen.skin) + L"/" + chosen.size;
 }
 
+// The expansion, marked with a leading "!" when a variable was undefined or it did not fit.
 std::wstring Expand(const wchar_t* text)
 {
     wchar_t out[kIniPathSize];
-    ExpandIniFolder(text, out, kIniPathSize);
-    return out;
+    const int complete = ExpandIniFolder(text, out, kIniPathSize);
+    return (complete ? L"" : L"!") + std::wstring(out);
 }
 
 std::wstring Effective(const std::wstring& installFolder, std::wstring iniFolder, int silent = 0)
@@ -52,12 +53,12 @@ TEST(SettingsIni, ExpansionReplacesVariablesAndDropsUndefinedOnes)
 {
     SetEnvironmentVariableW(L"PT_TEST_HOME", L"D:\\Home");
     EXPECT_EQ(Expand(L"%PT_TEST_HOME%\\Pictarn"), L"D:\\Home\\Pictarn");
-    EXPECT_EQ(Expand(L"x%PT_TEST_UNDEFINED%y"), L"xy");
-    EXPECT_EQ(Expand(L"%PT_TEST_UNDEFINED%"), L"");
+    EXPECT_EQ(Expand(L"x%PT_TEST_UNDEFINED%y"), L"!xy");
+    EXPECT_EQ(Expand(L"%PT_TEST_UNDEFINED%"), L"!");
     EXPECT_EQ(Expand(L"plain"), L"plain");
     EXPECT_EQ(Expand(L"a%PT_TEST_HOME"), L"aD:\\Home");  // an unclosed name runs to the end
     SetEnvironmentVariableW(L"PT_TEST_LONG", std::wstring(300, L'v').c_str());
-    EXPECT_EQ(Expand(L"%PT_TEST_LONG%\\x"), L"");  // never a value cut short
+    EXPECT_EQ(Expand(L"%PT_TEST_LONG%\\x"), L"!");  // never a value cut short
     SetEnvironmentVariableW(L"PT_TEST_HOME", nullptr);
     SetEnvironmentVariableW(L"PT_TEST_LONG", nullptr);
 }
