@@ -60,6 +60,9 @@ LRESULT CALLBACK ModalPropertySheet::SubclassProc(HWND window, UINT message, WPA
     case kInitDoneMessage:
         sheet->OnInitDialog();
         return 0;
+    case kDestroyMessage:
+        DestroyWindow(window);
+        return 0;
     case WM_COMMAND:
         if (sheet->OnCommand(wParam, lParam))
             return 0;

@@ -28,6 +28,9 @@ public:
     PropertyPage* GetPage(int index) const { return index >= 0 && index < m_pageCount ? m_pages[index] : nullptr; }
     int GetActiveIndex() const;
     void EnableButton(int id, bool enable) { EnableWindow(GetDlgItem(m_window, id), enable ? TRUE : FALSE); }
+    // Destroys the sheet window, which ends the modal run, once the message being handled has
+    // returned: the sheet still uses its page after a page's notification.
+    void DestroyAfterNotification() { PostMessageW(m_window, kDestroyMessage, 0, 0); }
 
     // Called by a page when its window is created; attaches the sheet once.
     void AttachFromPage(HWND pageWindow);
@@ -47,6 +50,7 @@ private:
                                          DWORD_PTR self);
 
     static constexpr UINT kInitDoneMessage = WM_APP + 1;
+    static constexpr UINT kDestroyMessage = WM_APP + 2;
 
     const wchar_t* m_caption;
     PropertyPage* m_pages[kMaxPages] = {};

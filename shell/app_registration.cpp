@@ -217,8 +217,9 @@ int RegisterWithShell(int confirmed, int associate, const wchar_t* installFolder
         WriteRows(22, 23, t);
         WriteRows(24, 24, t);
     }
-    // Before Vista, a "No" to the association question ends the registration here.
+    // Before Vista, a "No" to the association question ends the registration here; later it
+    // leaves every extension's default as it was.
     if (confirmed || vistaClass)
-        WriteAssociations(t.openCommand, t.executable, assocSelection, associate, assocAllUsers);
+        WriteAssociations(t.openCommand, t.executable, assocSelection, associate, assocAllUsers, confirmed ? 0 : 1);
     return 1;
 }

@@ -4,8 +4,9 @@
 // capabilities, and last the per-extension associations.
 
 // Always 1. `installFolder` may lack its trailing backslash or carry blanks at its ends.
-// `confirmed` (the answer to the association question) and `assocAllUsers` change what the
-// 32-bit build does before Vista; the 64-bit build does not depend on them.
+// `confirmed` is 0 after a "No" to the association question: before Vista (32-bit build) the
+// associations are then not written at all, later no extension is pointed at the product.
+// `assocAllUsers` matters only to the 32-bit build before Vista.
 int RegisterWithShell(int confirmed, int associate, const wchar_t* installFolder, int groupShortcuts,
                       int desktopShortcut, int thumbsShortcut, int allUsers, const int* assocSelection,
                       int assocAllUsers);

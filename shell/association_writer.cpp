@@ -101,14 +101,15 @@ void AddCapabilityAssociation(const wchar_t* extension, const wchar_t* progIdSuf
 }
 
 void AssociateExtension(const wchar_t* extension, const wchar_t* progIdSuffix, const wchar_t* openCommand,
-                        const wchar_t* icon, int selected, const AssociationPlatform& platform, int assocAllUsers)
+                        const wchar_t* icon, int selected, const AssociationPlatform& platform, int assocAllUsers,
+                        int declined)
 {
     wchar_t progId[kNameSize];
     FormatProgId(progId, kNameSize, progIdSuffix);
 
     if (platform.xpClass)
         WriteXpExplorerChoice(extension, progId, assocAllUsers);
-    else if (selected || IsAlwaysAssociated(extension))
+    else if (selected || (IsAlwaysAssociated(extension) && !declined))
         PointExtensionAtProgId(extension, progId);
 
     wchar_t upperSuffix[kNameSize];
@@ -144,8 +145,13 @@ void BlockAppxOpenWith()
 }
 
 int WriteAssociations(const wchar_t* openCommand, const wchar_t* executable, const int* assocSelection,
-                      int associate, int assocAllUsers)
+                      int associate, int assocAllUsers, int declined)
 {
+    static const int kNothingSelected[kFormatRowCount] = {};
+    if (declined) {
+        assocSelection = kNothingSelected;
+        associate = 0;
+    }
     const AssociationPlatform platform = ClassifyAssociationPlatform();
     wchar_t image[kIconSize], video[kIconSize], audio[kIconSize];
     FormatText(image, kIconSize, L"%ls,0", executable);
@@ -161,7 +167,7 @@ int WriteAssociations(const wchar_t* openCommand, const wchar_t* executable, con
         const wchar_t* icon = IconForRow(row, image, video, audio);
         for (int m = 0; m < row.memberCount; ++m)
             AssociateExtension(row.members[m].extension, row.members[m].progIdSuffix, openCommand, icon, selected,
-                               platform, assocAllUsers);
+                               platform, assocAllUsers, declined);
     }
 
     if (associate) {

@@ -369,7 +369,20 @@ TEST_F(ColorStatic, PaintsItsTextInItsColoursOnItsOwnBackground)
         EXPECT_LT(ink.bottom, height - 1);
         if (style & SS_CENTER) {
             EXPECT_NEAR(ink.left, width - 1 - ink.right, 3);
-            EXPECT_NEAR(ink.top, height - 1 - ink.bottom, 3);
+            // Centred is the text's cell, not its ink: the ink stays inside the centred cell.
+            LOGFONTW boldArial{};
+            boldArial.lfHeight = 24;
+            boldArial.lfWeight = FW_BOLD;
+            wcscpy(boldArial.lfFaceName, L"Arial");
+            GdiFont font(CreateFontIndirectW(&boldArial));
+            ClientDc dc(control);
+            HGDIOBJ previous = SelectObject(dc.Get(), font.Get());
+            TEXTMETRICW metrics{};
+            GetTextMetricsW(dc.Get(), &metrics);
+            SelectObject(dc.Get(), previous);
+            const LONG cellTop = (height - metrics.tmHeight) / 2;
+            EXPECT_GE(ink.top, cellTop - 1);
+            EXPECT_LE(ink.bottom, cellTop + metrics.tmHeight + 1);
         } else {
             EXPECT_LE(ink.left, 3);
         }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>
@@ -64,6 +65,8 @@ TEST_F(Wizard, CompleteInstallLeavesWhatTheSilentInstallLeaves)
         ASSERT_TRUE(wizard.Started());
         EXPECT_EQ(wizard.PageIndex(), 0);
         wizard.SetText(IDC_FOLDER, kFolder);
+        wizard.Click(IDC_DESKTOP_SHORTCUT);
+        wizard.Click(IDC_ALL_USERS);
         wizard.Next();
         ASSERT_TRUE(wizard.WaitForPage(1));
         wizard.Next();
@@ -94,29 +97,49 @@ TEST_F(Wizard, CompleteInstallLeavesWhatTheSilentInstallLeaves)
     wizardFiles = TreeListing(kFolder);
     wizardState = SnapshotShellState();
     wizardSettings = ReadBytes(kFolder + variant::kSettingsFile);
+    // Each shortcut choice reached the install: thumbnails and group for all users, no desktop link.
+    const std::wstring commonDesktop = SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+    EXPECT_TRUE(FileExists(commonDesktop + (variant::kIs32Bit ? L"Pictarn Thumbnails.lnk" : L"Pictarn 64 Thumbnails.lnk")));
+    for (const std::wstring& desktop : {commonDesktop, SpecialFolder(CSIDL_DESKTOPDIRECTORY)})
+        EXPECT_FALSE(FileExists(desktop + (variant::kIs32Bit ? L"Pictarn.lnk" : L"Pictarn 64.lnk")));
+    EXPECT_TRUE(FolderExists(ProgramGroup(true)));
+    EXPECT_FALSE(FolderExists(ProgramGroup(false)));
 
     ClearShellState();
     RemoveTree(kFolder);
-    ASSERT_EQ(RunSetup(L"/silent /folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /assoc=1", m_start.Path()), 0);
+    ASSERT_EQ(RunSetup(L"/silent /folder=" + kFolder + L" /group=1 /thumbs=1 /allusers=1 /assoc=1", m_start.Path()), 0);
     EXPECT_EQ(wizardFiles, TreeListing(kFolder));
     EXPECT_EQ(wizardSettings, ReadBytes(kFolder + variant::kSettingsFile));
     EXPECT_EQ(wizardState, SnapshotShellState());
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.gif", nullptr), L"Pictarn.gif");
 }
 
-TEST_F(Wizard, DoneStartsTheProductAndBringsItToTheFront)
+TEST_F(Wizard, DoneStartsTheProductFromTheFolderTheInstallUsed)
 {
     WizardDriver wizard(L"", m_start.Path());
     ASSERT_TRUE(wizard.Started());
-    WalkToReady(wizard, kFolder);
+    wizard.SetText(IDC_FOLDER, L"   " + kFolder + L"   ");
+    wizard.Next();
+    wizard.Next();
+    ASSERT_TRUE(wizard.WaitForPage(2));
+    // Associations switched on but no row checked: installed without the question.
+    wizard.Click(IDC_REGISTRY_ASSOC);
+    wizard.Next();
+    ASSERT_TRUE(wizard.WaitForPage(3));
+    wizard.Click(IDC_INI_IN_PRODUCT_FOLDER);
     wizard.Next(120000);
     ASSERT_TRUE(wizard.WaitForPage(4));
+    EXPECT_FALSE(wizard.MessageBoxOpen());
     wizard.Click(IDC_OPEN_FAQ);  // only the product start
     wizard.PressSheetButton(IDCANCEL);
     EXPECT_EQ(wizard.WaitForExit(), 0);
     HWND product = FindWindowW(L"Pictarn", nullptr);
     ASSERT_NE(product, nullptr);
     EXPECT_EQ(GetForegroundWindow(), product);
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.gif", nullptr), L"<missing>");
+    const std::wstring settings = kFolder + variant::kSettingsFile;
+    EXPECT_EQ(IniKey(settings, L"Others", L"INI_Folder"), L"<none>");
+    EXPECT_EQ(IniKey(settings, L"Language", L"Lang"), L"English");
 }
 
 TEST_F(Wizard, ButtonsExitPromptAndCloseBox)
@@ -156,13 +179,32 @@ TEST_F(Wizard, ButtonsExitPromptAndCloseBox)
     EXPECT_FALSE(FolderExists(L"C:\\Typed"));
 }
 
-TEST_F(Wizard, CloseBoxOnTheFinishedPageEndsWithoutQuestionOrActions)
+TEST_F(Wizard, NoToTheQuestionPointsNothingAndTheCloseBoxOnFinishedAsksNothing)
 {
     WizardDriver wizard(L"", m_start.Path());
     ASSERT_TRUE(wizard.Started());
-    WalkToReady(wizard, kFolder);
-    wizard.Next(120000);
+    wizard.SetText(IDC_FOLDER, kFolder);
+    wizard.Next();
+    wizard.Next();
+    ASSERT_TRUE(wizard.WaitForPage(2));
+    wizard.Click(IDC_REGISTRY_ASSOC);
+    wizard.Click(IDC_SELECT_ALL);
+    wizard.Next();
+    ASSERT_TRUE(wizard.WaitForPage(3));
+    wizard.Next(500);
+    EXPECT_EQ(wizard.WaitForMessageBox(120000), kQuestion);
+    wizard.Answer(IDNO);
     ASSERT_TRUE(wizard.WaitForPage(4));
+    // Every extension's default stays as it was; the product is only offered in "Open with".
+    for (const wchar_t* extension : {L"jpg", L"png", L"tif", L"gif", L"avi"}) {
+        SCOPED_TRACE(ToUtf8(extension));
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, std::wstring(L"SOFTWARE\\Classes\\.") + extension, nullptr), L"<missing>");
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::wstring(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                                                               L"FileExts\\.") + extension + L"\\UserChoice"));
+    }
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn.jpg\\shell\\open\\command", nullptr),
+              L"\"" + kFolder + (variant::kIs32Bit ? L"pt_main32.exe" : L"pt_main64.exe") + L"\" \"%1\"");
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn\\Capabilities\\FileAssociations", L".jpg"), L"Pictarn.jpg");
     wizard.CloseBox();
     EXPECT_EQ(wizard.WaitForExit(), 0);
     EXPECT_FALSE(wizard.MessageBoxOpen());
@@ -204,6 +246,7 @@ TEST_F(Wizard, WelcomePageValuesChoicesAndFolderChecks)
         EXPECT_EQ(wizard.WaitForMessageBox(), L"Invalid destination directory!");
         wizard.Answer(IDOK);
         EXPECT_EQ(wizard.PageIndex(), 0);
+        EXPECT_FALSE(Enabled(wizard.SheetButton(kBack)));
     }
 
     // Blanks at both ends are not shown on the Ready page; going back keeps what was typed.
@@ -310,6 +353,19 @@ TEST_F(Wizard, ReadyPageRefusesARunningProductAndReturnsToWelcomeOnFailure)
     WalkToReady(wizard, L"Q:\\No\\Such");
     EXPECT_TRUE(IsWindowVisible(wizard.Item(IDC_INSTALLING))) << "the notice stays after a failed install";
     EXPECT_TRUE(wizard.Checked(IDC_INI_IN_APPDATA)) << "the settings choice is reset";
+
+    // Corrected, installed; Next pressed on the Finished page by a program ends the wizard.
+    wizard.Back();
+    wizard.Back();
+    wizard.Back();
+    ASSERT_TRUE(wizard.WaitForPage(0));
+    WalkToReady(wizard, kFolder);
+    wizard.Next(120000);
+    ASSERT_TRUE(wizard.WaitForPage(4));
+    PostMessageW(wizard.Sheet(), PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    EXPECT_EQ(wizard.WaitForExit(), 0);
+    Sleep(1000);
+    EXPECT_EQ(FindWindowW(L"Pictarn", nullptr), nullptr) << "no finish action";
 }
 
 TEST_F(Wizard, BeforeVistaTheSettingsStayInTheProductFolder)

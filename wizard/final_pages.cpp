@@ -112,6 +112,7 @@ int CWizPropertyPage::InstallFromReady()
     if (!installed)
         return static_cast<int>(SheetPage(kWelcomePage)->TemplateId());
     m_pSheet->m_installed = true;
+    CopyText(m_pSheet->m_installedFolder, options.installFolder);
     return 0;
 }
 

@@ -56,14 +56,17 @@ int CWizPropertyPage::OnWizardBack()
 
 int CWizPropertyPage::OnWizardNext()
 {
-    m_pSheet->EnableButton(ModalPropertySheet::kBackButton, true);
     const int index = PageIndex();
+    // A refused folder keeps the Welcome page as it was, its Back button disabled.
     if (index == kWelcomePage && !WelcomeFolderIsValid())
         return -1;
+    m_pSheet->EnableButton(ModalPropertySheet::kBackButton, true);
     if (index == kReadyPage) {
         if (int elsewhere = InstallFromReady())
             return elsewhere;
     }
+    if (index == m_pSheet->GetPageCount() - 1)
+        m_pSheet->DestroyAfterNotification();
     return GetAdjacentPageId(true);
 }
 

@@ -67,9 +67,9 @@ void CWizPropertySheet::RunFinishActions()
     if (!finished->IsChecked(IDC_START_PRODUCT))
         return;
     wchar_t program[MAX_PATH];
-    GetPage(kWelcomePage)->ItemText(IDC_FOLDER, program, MAX_PATH);
     // A folder too long for the program's path is not started at all.
-    if (!AppendBackslash(program) || !AppendText(program, variant::kMainProgram))
+    if (!CopyText(program, m_installedFolder) || !AppendBackslash(program)
+        || !AppendText(program, variant::kMainProgram))
         return;
     ShellExecuteW(GetActiveWindow(), L"open", program, L"", nullptr, SW_SHOW);
     Sleep(50);

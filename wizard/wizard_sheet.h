@@ -1,6 +1,7 @@
 #pragma once
 // The setup wizard: one sheet of five pages, the exit prompt, the close box and the
 // actions of the Done button.
+#include "app/install_options.h"
 #include "framework/gdi_handles.h"
 #include "framework/property_sheet.h"
 #include "res/resource.h"
@@ -28,6 +29,8 @@ public:
     wchar_t m_szTitle[260] = {};
     // Set when the Ready page's install succeeded: the run then ends with "installed".
     bool m_installed = false;
+    // The folder the install used (trimmed, absolute): where Done starts the product.
+    wchar_t m_installedFolder[kFolderBufferSize] = {};
 
     // Gives a headline static the heading font.
     void SetHeadingFont(HWND headline);
