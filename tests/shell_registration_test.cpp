@@ -289,7 +289,7 @@ TEST_F(ShellRegistration, BeforeVistaThe32BitBuildRegistersOnlyTheChosenFormats)
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kCapabilities));
 }
 
-TEST_F(ShellRegistration, TheAnswerNoStopsThe32BitBuildBeforeVistaOnly)
+TEST_F(ShellRegistration, TheAnswerNoPointsNothingAndStopsThe32BitBuildBeforeVista)
 {
     struct Case {
         const wchar_t* version;
@@ -305,6 +305,11 @@ TEST_F(ShellRegistration, TheAnswerNoStopsThe32BitBuildBeforeVistaOnly)
         ASSERT_EQ(Probe(/*confirmed=*/0, /*associate=*/1, L"23"), 0);
         EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"4.58");
         EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn.jpg"), c.associationsWritten);
+        // The chosen row and the three otherwise always pointed keep their defaults.
+        for (const wchar_t* extension : {L"jpg", L"jpeg", L"png", L"tif"}) {
+            EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L"." + extension, nullptr), L"<missing>");
+            EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kFileExts + extension + L"\\UserChoice"));
+        }
     }
 }
 
