@@ -15,7 +15,6 @@ public:
     int InitInstance() override;
 
 private:
-    void RunSilent(const wchar_t* commandLine);
     void RunWizard();
     void ApplyVisualStyles();
 
@@ -27,10 +26,3 @@ private:
     // Loaded from the system folder at start-up, before anything asks for it by name.
     LibraryModule m_ole32;
 };
-
-// Restricts the DLL search path to the system folder where Windows offers that.
-void RestrictDllSearch();
-// Full path of a library in the system folder; 0 when it does not fit.
-int SystemLibraryPath(const wchar_t* fileName, wchar_t* out, size_t outSize);
-// Loads a library from the system folder by full path, never by bare name; null on failure.
-HMODULE LoadSystemLibrary(const wchar_t* fileName);

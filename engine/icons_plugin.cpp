@@ -1,7 +1,7 @@
 #include "engine/icons_plugin.h"
 
-#include "app/the_app.h"
 #include "framework/handles.h"
+#include "framework/system_library.h"
 #include "framework/text.h"
 
 #include <windows.h>
@@ -20,12 +20,6 @@ constexpr wchar_t kExpectedCompany[] = L"Zorvan Kettu";
 using GetFileVersionInfoSizeWFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
 using GetFileVersionInfoWFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
 using VerQueryValueWFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
-
-template <typename Fn>
-Fn Lookup(HMODULE module, const char* name)
-{
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
 
 long FileSize(const wchar_t* path)
 {
@@ -48,9 +42,9 @@ int ReadFileVersion(const wchar_t* path, wchar_t* versionText, wchar_t* company)
     LibraryModule library(LoadSystemLibrary(L"version.dll"));
     if (!library)
         return 0;
-    auto getSize = Lookup<GetFileVersionInfoSizeWFn>(library.Get(), "GetFileVersionInfoSizeW");
-    auto getInfo = Lookup<GetFileVersionInfoWFn>(library.Get(), "GetFileVersionInfoW");
-    auto query = Lookup<VerQueryValueWFn>(library.Get(), "VerQueryValueW");
+    auto getSize = ProcAddress<GetFileVersionInfoSizeWFn>(library.Get(), "GetFileVersionInfoSizeW");
+    auto getInfo = ProcAddress<GetFileVersionInfoWFn>(library.Get(), "GetFileVersionInfoW");
+    auto query = ProcAddress<VerQueryValueWFn>(library.Get(), "VerQueryValueW");
     if (getSize == nullptr || getInfo == nullptr || query == nullptr)
         return 0;
 
@@ -58,9 +52,10 @@ int ReadFileVersion(const wchar_t* path, wchar_t* versionText, wchar_t* company)
     DWORD size = getSize(path, &handle);
     if (size == 0)
         return 0;
-    void* block = calloc(2, size);
-    if (block == nullptr)
+    HeapBuffer<void> buffer(calloc(2, size));
+    if (!buffer)
         return 0;
+    void* block = buffer.Get();
     int result = 0;
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT fixedLength = 0;
@@ -80,7 +75,6 @@ int ReadFileVersion(const wchar_t* path, wchar_t* versionText, wchar_t* company)
         }
         result = 1;
     }
-    free(block);
     return result;
 }
 

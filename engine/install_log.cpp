@@ -1,6 +1,6 @@
 #include "engine/install_log.h"
 
-#include "app/install_folder.h"
+#include "framework/path.h"
 #include "framework/handles.h"
 #include "framework/text.h"
 #include "variants/variant.h"
@@ -21,12 +21,11 @@ void WriteUtf8(FILE* file, const wchar_t* text)
     int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
     if (bytes <= 1)
         return;
-    char* buffer = static_cast<char*>(malloc(static_cast<size_t>(bytes)));
-    if (buffer == nullptr)
+    HeapBuffer<char> buffer = AllocateBuffer<char>(static_cast<size_t>(bytes));
+    if (!buffer)
         return;
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, bytes, nullptr, nullptr);
-    fputs(buffer, file);
-    free(buffer);
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer.Get(), bytes, nullptr, nullptr);
+    fputs(buffer.Get(), file);
 }
 
 }  // namespace

@@ -1,17 +1,15 @@
 #include "engine/install_run.h"
 
-#include "app/install_folder.h"
-#include "app/messages.h"
-#include "engine/ensure_directory.h"
+#include "model/messages.h"
+#include "framework/ensure_directory.h"
 #include "engine/icons_plugin.h"
-#include "engine/install_log.h"
 #include "engine/payload.h"
 #include "engine/settings_ini.h"
 #include "framework/handles.h"
+#include "framework/path.h"
 #include "framework/text.h"
 #include "shell/app_registration.h"
 
-#include <windows.h>
 
 #include <cstdio>
 
@@ -21,41 +19,45 @@ constexpr size_t kMessageSize = 1024;
 
 enum class FolderPlace { kAfterMessage, kBeforeMessage };
 
-// A wizard run shows the bare message; a silent run logs it together with the folder.
-void ReportFailure(const InstallOptions& options, unsigned messageId, const wchar_t* folder, FolderPlace place)
+void ReportFailure(InstallReporter& reporter, unsigned messageId, const wchar_t* folder, FolderPlace place)
 {
     wchar_t message[kMessageSize];
     LoadMessage(messageId, message, kMessageSize);
-    if (!options.silent) {
-        MessageBoxW(GetActiveWindow(), message, options.caption, MB_ICONERROR | MB_OK);
-        return;
-    }
     constexpr size_t kEntrySize = kMessageSize + kFolderBufferSize + 4;
     wchar_t entry[kEntrySize];
     if (place == FolderPlace::kAfterMessage)
         FormatText(entry, kEntrySize, L"%ls: %ls", message, folder);
     else
         FormatText(entry, kEntrySize, L"%ls: %ls", folder, message);
-    InstallLog::Append(entry);
+    reporter.ReportFailure(message, entry);
 }
 
-int Fail(const InstallOptions& options, unsigned messageId, const wchar_t* folder, FolderPlace place,
+int Fail(InstallReporter& reporter, unsigned messageId, const wchar_t* folder, FolderPlace place,
          SetupExitCode code, SetupExitCode& outcome)
 {
-    ReportFailure(options, messageId, folder, place);
+    ReportFailure(reporter, messageId, folder, place);
     outcome = code;
     return 0;
 }
 
 // Asked only in the wizard and only when formats were chosen; false only for a "No".
-bool ConfirmAssociations(const InstallOptions& options)
+bool ConfirmAssociations(const InstallOptions& options, InstallReporter& reporter)
 {
     if (!options.associate || options.silent)
         return true;
     wchar_t question[kMessageSize];
     LoadMessage(IDS_ASSOCIATION_QUESTION, question, kMessageSize);
-    return MessageBoxW(GetActiveWindow(), question, options.caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) !=
-           IDNO;
+    return reporter.ConfirmAssociations(question);
+}
+
+void ReportUnusableIniFolder(InstallReporter& reporter, const wchar_t* given)
+{
+    wchar_t message[kMessageSize];
+    LoadMessage(IDS_SETTINGS_FOLDER_UNUSABLE, message, kMessageSize);
+    constexpr size_t kEntrySize = kMessageSize + kFolderBufferSize + 4;
+    wchar_t entry[kEntrySize];
+    FormatText(entry, kEntrySize, L"%ls: %ls", message, given);
+    reporter.ReportNote(entry);
 }
 
 bool CanOpenForReading(const wchar_t* path)
@@ -66,19 +68,19 @@ bool CanOpenForReading(const wchar_t* path)
 
 }  // namespace
 
-int RunInstall(InstallOptions& options, SetupExitCode& outcome)
+int RunInstall(InstallOptions& options, InstallReporter& reporter, SetupExitCode& outcome)
 {
     // A relative folder is meant from where the program was started. It is made absolute in
     // the record itself, so the settings, the registration and the caller all see one folder.
     TrimSpaces(options.installFolder);
     if (options.installFolder[0] == L'\0' || !MakeFolderAbsolute(options.installFolder, kFolderBufferSize))
-        return Fail(options, IDS_INVALID_DESTINATION, options.installFolder, FolderPlace::kAfterMessage,
+        return Fail(reporter, IDS_INVALID_DESTINATION, options.installFolder, FolderPlace::kAfterMessage,
                     kExitInvalidFolder, outcome);
     wchar_t folder[kFolderBufferSize];
     CopyText(folder, options.installFolder);
     if (!EnsureDirectory(folder))
-        return Fail(options, IDS_CANT_CREATE_DESTINATION, folder, FolderPlace::kAfterMessage,
-                    kExitFolderNotCreated, outcome);
+        return Fail(reporter, IDS_CANT_CREATE_DESTINATION, folder, FolderPlace::kAfterMessage, kExitFolderNotCreated,
+                    outcome);
 
     wchar_t pluginFolder[kFolderBufferSize];
     FormatText(pluginFolder, kFolderBufferSize, L"%lsPlugins", folder);
@@ -88,13 +90,16 @@ int RunInstall(InstallOptions& options, SetupExitCode& outcome)
     int replaceIcons = ShouldReplaceIconsDll(pluginPath);
 
     if (ExtractPayload(folder, replaceIcons ? 0 : 1) != kExtractComplete)
-        return Fail(options, IDS_CANT_INSTALL_ALL, folder, FolderPlace::kBeforeMessage, kExitFilesNotInstalled,
+        return Fail(reporter, IDS_CANT_INSTALL_ALL, folder, FolderPlace::kBeforeMessage, kExitFilesNotInstalled,
                     outcome);
 
+    wchar_t givenIniFolder[kFolderBufferSize];
+    CopyText(givenIniFolder, options.iniFolder);
     wchar_t effectiveIni[kIniPathSize];
-    WriteInitialSettings(options.installFolder, options.iniFolder, options.silent, effectiveIni);
+    if (!WriteInitialSettings(options.installFolder, options.iniFolder, options.silent, effectiveIni))
+        ReportUnusableIniFolder(reporter, givenIniFolder);
 
-    const int confirmed = ConfirmAssociations(options) ? 1 : 0;
+    const int confirmed = ConfirmAssociations(options, reporter) ? 1 : 0;
     RegisterWithShell(confirmed, options.associate, options.installFolder, options.groupShortcuts,
                       options.desktopShortcut, options.thumbsShortcut, options.allUsers, options.assocSelection,
                       options.assocAllUsers);

@@ -1,6 +1,7 @@
 #include "engine/payload.h"
 
 #include "framework/handles.h"
+#include "framework/resource_bytes.h"
 #include "framework/text.h"
 #include "res/resource.h"
 #include "variants/variant.h"
@@ -107,17 +108,15 @@ EntryResult ExtractFileEntry(unzFile archive, const wchar_t* wideName, uint32_t 
 }
 
 // Unpacks the current entry; the Icons.dll left alone on purpose counts as done.
-EntryResult ExtractCurrentEntry(unzFile archive, int skipIconsDll, bool& unsafe)
+EntryResult ExtractCurrentEntry(unzFile archive, int skipIconsDll)
 {
     unz_file_info64 info;
     char name[kNarrowNameSize];
     if (unzGetCurrentFileInfo64(archive, &info, name, kNarrowNameSize - 1, nullptr, 0, nullptr, 0) != UNZ_OK)
         return EntryResult::kStopWalk;
     // A name cut by the buffer, or one with a NUL inside, is not the name that was stored.
-    if (info.size_filename >= kNarrowNameSize - 1 || strlen(name) != info.size_filename || !IsSafeEntryName(name)) {
-        unsafe = true;
+    if (info.size_filename >= kNarrowNameSize - 1 || strlen(name) != info.size_filename || !IsSafeEntryName(name))
         return EntryResult::kSkipped;
-    }
 
     char lower[kNarrowNameSize];
     for (size_t i = 0;; ++i) {
@@ -130,22 +129,18 @@ EntryResult ExtractCurrentEntry(unzFile archive, int skipIconsDll, bool& unsafe)
         return EntryResult::kDone;
 
     wchar_t wideName[kWideNameSize];
-    if (MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, kWideNameSize) == 0) {
-        unsafe = true;
+    if (MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, kWideNameSize) == 0)
         return EntryResult::kSkipped;
-    }
 
     if (name[LastSeparator(name) + 1] == '\0') {
         CreateDirectoryW(wideName, nullptr);  // usually exists already
         return EntryResult::kDone;
     }
 
-    char* buffer = static_cast<char*>(malloc(kCopyChunk));
-    if (buffer == nullptr)
+    HeapBuffer<char> buffer = AllocateBuffer<char>(kCopyChunk);
+    if (!buffer)
         return EntryResult::kStopWalk;
-    EntryResult result = ExtractFileEntry(archive, wideName, static_cast<uint32_t>(info.dosDate), buffer);
-    free(buffer);
-    return result;
+    return ExtractFileEntry(archive, wideName, static_cast<uint32_t>(info.dosDate), buffer.Get());
 }
 
 int ExtractEntries(unzFile archive, int skipIconsDll)
@@ -155,8 +150,7 @@ int ExtractEntries(unzFile archive, int skipIconsDll)
         return kExtractStopped;
     int result = kExtractComplete;
     for (ZPOS64_T i = 0; i < global.number_entry; ++i) {
-        bool unsafe = false;
-        EntryResult entry = ExtractCurrentEntry(archive, skipIconsDll, unsafe);
+        EntryResult entry = ExtractCurrentEntry(archive, skipIconsDll);
         if (entry == EntryResult::kStopWalk)
             return kExtractStopped;
         if (entry == EntryResult::kSkipped)
@@ -193,29 +187,26 @@ int MakeDirectoryPath(const wchar_t* path)
     if (path == nullptr || path[0] == L'\0')
         return 0;
     size_t len = wcslen(path);
-    wchar_t* copy = static_cast<wchar_t*>(malloc((len + 1) * sizeof(wchar_t)));
-    if (copy == nullptr)
+    HeapBuffer<wchar_t> buffer = AllocateBuffer<wchar_t>(len + 1);
+    if (!buffer)
         return -104;
+    wchar_t* copy = buffer.Get();
     CopyText(copy, len + 1, path);
     if (copy[len - 1] == L'/')
         copy[--len] = L'\0';
 
-    int result = 1;
-    if (!CreateDirectoryW(copy, nullptr)) {
-        for (size_t i = 1; i <= len; ++i) {
-            if (i < len && copy[i] != L'\\' && copy[i] != L'/')
-                continue;
-            wchar_t saved = copy[i];
-            copy[i] = L'\0';
-            if (!CreateDirectoryW(copy, nullptr) && GetLastError() == ERROR_PATH_NOT_FOUND) {
-                result = 0;
-                break;
-            }
-            copy[i] = saved;
-        }
+    if (CreateDirectoryW(copy, nullptr))
+        return 1;
+    for (size_t i = 1; i <= len; ++i) {
+        if (i < len && copy[i] != L'\\' && copy[i] != L'/')
+            continue;
+        wchar_t saved = copy[i];
+        copy[i] = L'\0';
+        if (!CreateDirectoryW(copy, nullptr) && GetLastError() == ERROR_PATH_NOT_FOUND)
+            return 0;
+        copy[i] = saved;
     }
-    free(copy);
-    return result;
+    return 1;
 }
 
 void SetFileDate(const wchar_t* path, uint32_t dosDateTime)
@@ -257,12 +248,8 @@ int UnpackArchive(const wchar_t* archivePath, const wchar_t* targetFolder, int s
 
 int ExtractPayload(const wchar_t* targetFolder, int skipIconsDll)
 {
-    HMODULE self = GetModuleHandleW(nullptr);
-    HRSRC found = FindResourceW(self, MAKEINTRESOURCEW(IDR_PAYLOAD), L"ZIP");
-    HGLOBAL loaded = found ? LoadResource(self, found) : nullptr;
-    const void* data = loaded ? LockResource(loaded) : nullptr;
-    DWORD size = found ? SizeofResource(self, found) : 0;
-    if (data == nullptr || size == 0)
+    const ResourceBytes payload = FindResourceBytes(L"ZIP", IDR_PAYLOAD);
+    if (payload.data == nullptr || payload.size == 0)
         return kExtractFailed;
 
     wchar_t archivePath[520];
@@ -273,7 +260,7 @@ int ExtractPayload(const wchar_t* targetFolder, int skipIconsDll)
         if (!out)
             return kExtractFailed;
         // A short write shows up as an archive that does not open.
-        fwrite(data, size, 1, out.Get());
+        fwrite(payload.data, payload.size, 1, out.Get());
     }
     int result = UnpackArchive(archivePath, targetFolder, skipIconsDll);
     DeleteFileW(archivePath);

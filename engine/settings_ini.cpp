@@ -1,9 +1,8 @@
 #include "engine/settings_ini.h"
 
-#include "app/install_folder.h"
-#include "app/messages.h"
-#include "engine/ensure_directory.h"
-#include "engine/install_log.h"
+#include "framework/path.h"
+#include "model/install_folder.h"
+#include "framework/ensure_directory.h"
 #include "framework/handles.h"
 #include "framework/text.h"
 #include "variants/variant.h"
@@ -39,22 +38,12 @@ int AppendVariable(const wchar_t* name, wchar_t* out, size_t outSize)
 }
 
 // 1 when the settings folder can take the settings: `expanded` (520) then holds it, created.
-// Otherwise a silent run logs what happened to the value.
-int PrepareIniFolder(const wchar_t* iniFolder, wchar_t* expanded, int silent)
+// Only a folder somebody named is used: every variable defined, absolute, and created.
+int PrepareIniFolder(const wchar_t* iniFolder, wchar_t* expanded)
 {
-    // Only a folder somebody named is used: every variable defined, absolute, and created.
     const int allDefined = ExpandIniFolder(iniFolder, expanded, kIniPathSize);
     TrimSpaces(expanded);
-    if (allDefined && IsAbsoluteFolder(expanded) && EnsureDirectory(expanded))
-        return 1;
-    if (silent) {
-        wchar_t message[kValueSize];
-        LoadMessage(IDS_SETTINGS_FOLDER_UNUSABLE, message, kValueSize);
-        wchar_t entry[kValueSize + kIniPathSize];
-        FormatText(entry, kValueSize + kIniPathSize, L"%ls: %ls", message, iniFolder);
-        InstallLog::Append(entry);
-    }
-    return 0;
+    return allDefined && IsAbsoluteFolder(expanded) && EnsureDirectory(expanded);
 }
 
 }  // namespace
@@ -114,7 +103,7 @@ int ExpandIniFolder(const wchar_t* iniFolder, wchar_t* out, size_t outSize)
     return allDefined;
 }
 
-void WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int silent, wchar_t* effectiveIni)
+int WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int silent, wchar_t* effectiveIni)
 {
     wchar_t installIni[kIniPathSize];
     CopyText(installIni, kIniPathSize, installFolder);
@@ -133,8 +122,11 @@ void WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int 
     }
 
     wchar_t expanded[kIniPathSize];
-    if (iniFolder[0] != L'\0' && !PrepareIniFolder(iniFolder, expanded, silent))
+    int usable = 1;
+    if (iniFolder[0] != L'\0' && !PrepareIniFolder(iniFolder, expanded)) {
         iniFolder[0] = L'\0';  // the settings stay where the product looks without a pointer
+        usable = 0;
+    }
     bool redirected = iniFolder[0] != L'\0';
     if (redirected) {
         WritePrivateProfileStringW(L"Others", L"INI_Folder", iniFolder, installIni);
@@ -152,7 +144,7 @@ void WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int 
     wchar_t skin[kValueSize] = L"";
     GetPrivateProfileStringW(L"Toolbar", L"Skin", L"", skin, kValueSize, effectiveIni);
     if (skin[0] != L'\0')
-        return;  // a reinstall keeps the user's skin
+        return usable;  // a reinstall keeps the user's skin
     ToolbarSkin chosen = ChooseToolbarSkin();
     WritePrivateProfileStringW(L"Toolbar", L"Skin", chosen.skin, effectiveIni);
     WritePrivateProfileStringW(L"Toolbar", L"Size", chosen.size, effectiveIni);
@@ -160,6 +152,7 @@ void WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int 
         WritePrivateProfileStringW(L"Toolbar", L"Skin", kDefaultSkin.skin, installIni);
         WritePrivateProfileStringW(L"Toolbar", L"Size", kDefaultSkin.size, installIni);
     }
+    return usable;
 }
 
 int ConvertIniToUnicode(const wchar_t* iniPath)
@@ -177,19 +170,20 @@ int ConvertIniToUnicode(const wchar_t* iniPath)
     fseek(source.Get(), 0, SEEK_SET);
     if (size <= 0)
         return 1;  // nothing to convert, and no temporary file left behind
-    char* ansi = static_cast<char*>(malloc(static_cast<size_t>(size)));
-    if (ansi == nullptr)
-        return 1;
-    size_t read = fread(ansi, 1, static_cast<size_t>(size), source.Get());
-    source.Reset();
-    int wideLength = MultiByteToWideChar(CP_ACP, 0, ansi, static_cast<int>(read), nullptr, 0);
-    wchar_t* wide = static_cast<wchar_t*>(malloc(static_cast<size_t>(wideLength + 1) * sizeof(wchar_t)));
-    if (wide == nullptr) {
-        free(ansi);
-        return 1;
+    HeapBuffer<wchar_t> wide;
+    int wideLength = 0;
+    {
+        HeapBuffer<char> ansi = AllocateBuffer<char>(static_cast<size_t>(size));
+        if (!ansi)
+            return 1;
+        size_t read = fread(ansi.Get(), 1, static_cast<size_t>(size), source.Get());
+        source.Reset();
+        wideLength = MultiByteToWideChar(CP_ACP, 0, ansi.Get(), static_cast<int>(read), nullptr, 0);
+        wide = AllocateBuffer<wchar_t>(static_cast<size_t>(wideLength) + 1);
+        if (!wide)
+            return 1;
+        MultiByteToWideChar(CP_ACP, 0, ansi.Get(), static_cast<int>(read), wide.Get(), wideLength);
     }
-    MultiByteToWideChar(CP_ACP, 0, ansi, static_cast<int>(read), wide, wideLength);
-    free(ansi);
 
     wchar_t tempPath[kIniPathSize];
     FolderOfPath(iniPath, tempPath, kIniPathSize);
@@ -204,12 +198,11 @@ int ConvertIniToUnicode(const wchar_t* iniPath)
             written = fwrite(bom, 2, 1, target.Get()) == 1
                       && fwrite(header, sizeof(wchar_t), static_cast<size_t>(headerLength), target.Get())
                              == static_cast<size_t>(headerLength)
-                      && fwrite(wide, sizeof(wchar_t), static_cast<size_t>(wideLength), target.Get())
+                      && fwrite(wide.Get(), sizeof(wchar_t), static_cast<size_t>(wideLength), target.Get())
                              == static_cast<size_t>(wideLength);
             written = (fclose(target.Release()) == 0) && written;
         }
     }
-    free(wide);
     if (!written) {
         DeleteFileW(tempPath);  // the settings stay as they were, in the ANSI code page
         return 1;

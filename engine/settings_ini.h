@@ -24,8 +24,8 @@ int ExpandIniFolder(const wchar_t* iniFolder, wchar_t* out, size_t outSize);
 // Writes the first settings; returns the effective settings path in `effectiveIni` (520).
 // In a silent run into the default folder an empty `iniFolder` (520) becomes "%APPDATA%\Pictarn".
 // A settings folder that names no absolute folder once expanded, or cannot be created, is
-// emptied: the settings then stay in the installation folder (a silent run logs it).
-void WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int silent, wchar_t* effectiveIni);
+// emptied: the settings then stay in the installation folder, and the result is 0 (else 1).
+int WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int silent, wchar_t* effectiveIni);
 
 // 1 when the file needed no conversion, could not be opened, or was converted; 0 when the
 // converted file could not be moved into place.

@@ -4,6 +4,7 @@
 #include <objbase.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 template <typename Traits>
@@ -61,6 +62,7 @@ struct FcloseCall { void operator()(FILE* file) const { fclose(file); } };
 struct DeleteDcCall { void operator()(HDC dc) const { DeleteDC(dc); } };
 struct ReleaseCall { void operator()(IUnknown* object) const { object->Release(); } };
 struct CoTaskMemFreeCall { void operator()(void* memory) const { CoTaskMemFree(memory); } };
+struct FreeCall { void operator()(void* memory) const { free(memory); } };
 
 struct CloseHandleTraits {
     using Handle = HANDLE;
@@ -85,6 +87,15 @@ using ComPtr = UniqueResource<NullIsInvalid<Interface*, ReleaseCall>>;
 // Memory the shell hands out (an item id list), freed with CoTaskMemFree.
 template <typename T>
 using CoTaskMemory = UniqueResource<NullIsInvalid<T*, CoTaskMemFreeCall>>;
+// Heap memory of the C runtime, freed with free.
+template <typename T>
+using HeapBuffer = UniqueResource<NullIsInvalid<T*, FreeCall>>;
+// `count` elements on the heap, not initialised; invalid when the heap has no room.
+template <typename T>
+HeapBuffer<T> AllocateBuffer(size_t count)
+{
+    return HeapBuffer<T>(static_cast<T*>(malloc(count * sizeof(T))));
+}
 
 // COM for the current thread for the length of a scope; uninitialised only if it started.
 class ComApartment {

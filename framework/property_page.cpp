@@ -1,6 +1,5 @@
 #include "framework/property_page.h"
 
-#include "framework/property_sheet.h"
 #include "framework/subclassed_control.h"
 
 PROPSHEETPAGEW PropertyPage::Descriptor()
@@ -54,7 +53,7 @@ INT_PTR CALLBACK PropertyPage::DialogProc(HWND window, UINT message, WPARAM wPar
         SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(page));
         page->m_window = window;
         if (page->m_owner)
-            page->m_owner->AttachFromPage(window);
+            page->m_owner->OnPageCreated(window);
         page->OnInitDialog();
         return TRUE;
     }

@@ -4,7 +4,16 @@
 #include <windows.h>
 #include <prsht.h>
 
-class ModalPropertySheet;
+// Whoever holds the pages learns of each page window as it is created (the sheet window is
+// its parent), so the page needs to know nothing of the sheet.
+class PageOwner {
+public:
+    // OnPageCreated: a page's window exists; called before the page's own OnInitDialog.
+    virtual void OnPageCreated(HWND pageWindow) = 0;
+
+protected:
+    ~PageOwner() = default;
+};
 
 class PropertyPage {
 public:
@@ -26,7 +35,7 @@ public:
     // The descriptor the sheet passes to Windows; it points back at this object.
     PROPSHEETPAGEW Descriptor();
     // Set by the sheet when the page is added.
-    void SetOwner(ModalPropertySheet* sheet) { m_owner = sheet; }
+    void SetOwner(PageOwner* owner) { m_owner = owner; }
 
 protected:
     // OnInitDialog: the page's window exists; runs DoDataExchange.
@@ -48,7 +57,7 @@ private:
     INT_PTR OnNotify(HWND window, const NMHDR& header);
 
     UINT m_templateId;
-    ModalPropertySheet* m_owner = nullptr;
+    PageOwner* m_owner = nullptr;
     HWND m_window = nullptr;
     bool m_activatedBefore = false;
 };

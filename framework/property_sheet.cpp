@@ -37,7 +37,7 @@ int ModalPropertySheet::GetActiveIndex() const
     return static_cast<int>(SendMessageW(m_window, PSM_HWNDTOINDEX, reinterpret_cast<WPARAM>(page), 0));
 }
 
-void ModalPropertySheet::AttachFromPage(HWND pageWindow)
+void ModalPropertySheet::OnPageCreated(HWND pageWindow)
 {
     if (m_window)
         return;

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-class ModalPropertySheet {
+class ModalPropertySheet : public PageOwner {
 public:
     static constexpr int kMaxPages = 8;
     // Sheet buttons, by control id on the sheet window.
@@ -32,8 +32,8 @@ public:
     // returned: the sheet still uses its page after a page's notification.
     void DestroyAfterNotification() { PostMessageW(m_window, kDestroyMessage, 0, 0); }
 
-    // Called by a page when its window is created; attaches the sheet once.
-    void AttachFromPage(HWND pageWindow);
+    // A page's window exists: the sheet attaches itself to its parent once.
+    void OnPageCreated(HWND pageWindow) override;
 
 protected:
     // OnInitDialog: the sheet has finished its own initialisation; runs before any input.

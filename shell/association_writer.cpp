@@ -1,8 +1,8 @@
 #include "shell/association_writer.h"
 
 #include "framework/text.h"
-#include "shell/format_table.h"
-#include "shell/registry_values.h"
+#include "model/format_table.h"
+#include "framework/registry.h"
 #include "variants/variant.h"
 #include "variants/windows_version.h"
 

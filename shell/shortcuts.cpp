@@ -1,6 +1,7 @@
 #include "shell/shortcuts.h"
 
-#include "engine/ensure_directory.h"
+#include "framework/ensure_directory.h"
+#include "model/shortcut_list.h"
 #include "framework/handles.h"
 #include "framework/text.h"
 #include "variants/variant.h"
@@ -60,11 +61,6 @@ void SpecialFolderOrWindows(int csidl, wchar_t* out, size_t outSize)
     AppendBackslash(out, outSize);
 }
 
-void InstalledFile(wchar_t* out, size_t outSize, const wchar_t* installFolder, const wchar_t* name)
-{
-    FormatText(out, outSize, L"%ls%ls", installFolder, name);
-}
-
 void DeleteOldGroupShortcut(const wchar_t* group, const wchar_t* version)
 {
     wchar_t path[kPathSize];
@@ -72,71 +68,53 @@ void DeleteOldGroupShortcut(const wchar_t* group, const wchar_t* version)
         DeleteFileW(path);
 }
 
-struct DocumentShortcut {
-    const wchar_t* fileName;
-    const wchar_t* target;
-};
+bool ChoiceMade(ShortcutChoice choice, const ShortcutChoices& made)
+{
+    switch (choice) {
+    case ShortcutChoice::kGroup: return made.group;
+    case ShortcutChoice::kGroupNotWin8: return made.group && !LeavesOutUninstallShortcut();
+    case ShortcutChoice::kDesktop: return made.desktop;
+    case ShortcutChoice::kThumbnails: return made.thumbnails;
+    }
+    return false;
+}
 
-constexpr DocumentShortcut kDocumentShortcuts[] = {
-    {L"About Pictarn.lnk", L"pt_about.txt"},
-    {L"What's New.lnk", L"pt_changes.txt"},
-    {L"Command line Options.lnk", L"pt_options.txt"},
-    {L"Available PlugIns.lnk", L"pt_plugins.txt"},
-    {L"Available Languages.lnk", L"pt_languages.txt"},
-    {L"Pictarn Help.lnk", variant::kHelpFile},
-};
+int CreateShortcutRow(const ShortcutRow& row, const wchar_t* folder, const wchar_t* installFolder)
+{
+    wchar_t fileName[kPathSize], fullPath[kPathSize], target[kPathSize];
+    if (!ShortcutFileName(row, fileName, kPathSize) || !FormatText(fullPath, kPathSize, L"%ls%ls", folder, fileName)
+        || !FormatText(target, kPathSize, L"%ls%ls", installFolder, row.target))
+        return 0;
+    return SaveShortcut(fullPath, {target, row.arguments, row.targetIsIcon ? target : nullptr, row.iconIndex,
+                                   row.description});
+}
 
 }  // namespace
 
-int CreateDesktopShortcut(const wchar_t* target, const wchar_t* fileName, const wchar_t* iconPath,
-                          const wchar_t* description, const wchar_t* arguments, int iconIndex, int allUsers)
+void ShortcutFolder(ShortcutPlace place, int allUsers, wchar_t* out, size_t outSize)
 {
-    wchar_t fullPath[kPathSize];
-    SpecialFolderOrWindows(allUsers ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOP, fullPath, kPathSize);
-    if (!AppendText(fullPath, fileName))
-        return 0;
-    return SaveShortcut(fullPath, {target, arguments, iconPath, iconIndex, description});
+    if (place == ShortcutPlace::kDesktopFolder) {
+        SpecialFolderOrWindows(allUsers ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOP, out, outSize);
+        return;
+    }
+    SpecialFolderOrWindows(allUsers ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS, out, outSize);
+    AppendText(out, outSize, variant::kProductFolderName);
+    AppendBackslash(out, outSize);
 }
 
-int CreateShortcut(const wchar_t* folder, const wchar_t* fileName, const wchar_t* target,
-                   const wchar_t* arguments, const wchar_t* iconPath, int iconIndex)
+int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, int allUsers)
 {
-    wchar_t fullPath[kPathSize];
-    if (!FormatText(fullPath, kPathSize, L"%ls%ls", folder, fileName))
-        return 0;
-    return SaveShortcut(fullPath, {target, arguments, iconPath, iconIndex, nullptr});
-}
-
-int CreateGroupShortcuts(const wchar_t* installFolder, int allUsers)
-{
-    wchar_t group[kPathSize];
-    SpecialFolderOrWindows(allUsers ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS, group, kPathSize);
-    AppendText(group, variant::kProductFolderName);
-    EnsureDirectory(group);  // a group that cannot be made only makes the saves below fail
-
-    wchar_t executable[kPathSize];
-    InstalledFile(executable, kPathSize, installFolder, variant::kMainProgram);
-
-    wchar_t mainName[kPathSize];
-    FormatText(mainName, kPathSize, variant::kGroupMainShortcutFormat, variant::kVersionMajor,
-               variant::kVersionMinor);
-    int result = CreateShortcut(group, mainName, executable, nullptr, nullptr, 0);
-
-    DeleteOldGroupShortcut(group, L"4.57");
-    DeleteOldGroupShortcut(group, L"4.56");
-
-    result = CreateShortcut(group, L"Pictarn - Thumbnails.lnk", executable, L"/thumbs", executable, 7);
-
-    if (!LeavesOutUninstallShortcut()) {
-        wchar_t uninstaller[kPathSize];
-        InstalledFile(uninstaller, kPathSize, installFolder, L"pt_uninstall.exe");
-        result = CreateShortcut(group, L"Uninstall Pictarn.lnk", uninstaller, nullptr, nullptr, 0);
+    wchar_t group[kPathSize], desktop[kPathSize];
+    ShortcutFolder(ShortcutPlace::kProgramGroup, allUsers, group, kPathSize);
+    ShortcutFolder(ShortcutPlace::kDesktopFolder, allUsers, desktop, kPathSize);
+    if (made.group) {
+        EnsureDirectory(group);  // a group that cannot be made only makes the saves below fail
+        DeleteOldGroupShortcut(group, L"4.57");
+        DeleteOldGroupShortcut(group, L"4.56");
     }
-
-    for (const DocumentShortcut& document : kDocumentShortcuts) {
-        wchar_t target[kPathSize];
-        InstalledFile(target, kPathSize, installFolder, document.target);
-        result = CreateShortcut(group, document.fileName, target, nullptr, nullptr, 0);
-    }
+    int result = 1;
+    for (const ShortcutRow& row : kShortcuts)
+        if (ChoiceMade(row.choice, made))
+            result = CreateShortcutRow(row, row.place == ShortcutPlace::kProgramGroup ? group : desktop, installFolder);
     return result;
 }

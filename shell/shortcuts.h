@@ -1,15 +1,22 @@
 #pragma once
-// The product's shortcut files: the desktop shortcuts and the Start-menu program group.
+// The product's shortcut files, made from the shortcut list: the desktop shortcuts and the
+// Start-menu program group.
+#include "model/shortcut_list.h"
 
-// Saves `fileName` in the desktop folder (the common one with `allUsers`). Optional texts may
-// be null. 1 = saved, 0 = not.
-int CreateDesktopShortcut(const wchar_t* target, const wchar_t* fileName, const wchar_t* iconPath,
-                          const wchar_t* description, const wchar_t* arguments, int iconIndex, int allUsers);
+#include <cstddef>
 
-// Saves `fileName` in `folder` (ending in a backslash). 1 = saved, 0 = not.
-int CreateShortcut(const wchar_t* folder, const wchar_t* fileName, const wchar_t* target,
-                   const wchar_t* arguments, const wchar_t* iconPath, int iconIndex);
+// Which of the install's shortcut choices were made.
+struct ShortcutChoices {
+    bool group;
+    bool desktop;
+    bool thumbnails;
+};
 
-// Makes the "Pictarn" program group for `installFolder` (ending in a backslash) and removes
-// the two previous versions' main shortcuts. Returns the last shortcut's result.
-int CreateGroupShortcuts(const wchar_t* installFolder, int allUsers);
+// The folder of `place` (the common one with `allUsers`), ending in a backslash; the Windows
+// folder when the shell cannot name it.
+void ShortcutFolder(ShortcutPlace place, int allUsers, wchar_t* out, size_t outSize);
+
+// Makes every listed shortcut whose choice was made, for `installFolder` (ending in a
+// backslash), and removes the two previous versions' main group shortcuts. Returns the last
+// shortcut's result (1 when none was made).
+int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, int allUsers);

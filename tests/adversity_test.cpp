@@ -1,6 +1,8 @@
 // Silent installs under adversity: read-only files, a stale temporary archive, runs killed
 // half-way, and repeated installs. Each ends in a known state or reports its failure.
+#include "support/expected_exit_codes.h"
 #include "support/shell_state.h"
+#include "support/silent_setup.h"
 #include "support/test_support.h"
 #include "support/zip_writer.h"
 #include "variants/variant.h"
@@ -14,19 +16,17 @@
 
 namespace {
 
-constexpr int kExitInstalled = 0;
-constexpr int kExitFilesNotInstalled = 5;
 const std::wstring kFolder = L"C:\\PictarnTrust";
 const std::wstring kAllSwitches = L" /group=1 /desktop=1 /thumbs=1 /assoc=2";
 
-class Adversity : public ::testing::Test {
+class Adversity : public SilentSetupTest {
 protected:
     CleanInstallState m_clean{kFolder};
+    // Into the fixture's folder, with every switch unless told otherwise.
     int Install(const std::wstring& switches = kAllSwitches)
     {
-        return RunSetup(L"/silent /folder=" + kFolder + switches, m_start.Path());
+        return SilentSetupTest::Install(L"/folder=" + kFolder + switches);
     }
-    std::string Log() { return ReadBytes(m_start / L"Pictarn_Install.log"); }
     std::wstring TempArchive() const { return m_temp.Path() + L"\\" + variant::kPayloadTempFile; }
 
     // What a complete install leaves, to compare a later state against.
@@ -37,7 +37,6 @@ protected:
     };
     State Capture() const { return {TreeListing(kFolder), SnapshotShellState()}; }
 
-    TempFolder m_start;
     TempFolder m_temp;
     // The setup program's temporary folder is one the test controls.
     ScopedVariable m_tmp{L"TMP", m_temp.Path()};
@@ -76,12 +75,12 @@ TEST_F(Adversity, ThreeInstallsInARowLeaveTheSameState)
     // The settings folder is named: without "/ini=" a later run into a folder of the user's
     // choice finds the earlier installation and keeps the settings in that folder instead.
     const std::wstring switches = kAllSwitches + L" /ini=%APPDATA%\\Pictarn";
-    ASSERT_EQ(Install(switches), kExitInstalled);
+    ASSERT_EQ(Install(switches), exit_code::kInstalled);
     const State first = Capture();
     ASSERT_FALSE(first.files.empty());
     for (int run = 2; run <= 3; ++run) {
         SCOPED_TRACE(run);
-        ASSERT_EQ(Install(switches), kExitInstalled);
+        ASSERT_EQ(Install(switches), exit_code::kInstalled);
         EXPECT_TRUE(Capture() == first);
     }
     EXPECT_FALSE(FileExists(TempArchive()));
@@ -89,7 +88,7 @@ TEST_F(Adversity, ThreeInstallsInARowLeaveTheSameState)
 
 TEST_F(Adversity, ReadOnlyProductFileIsReportedTheRestUpdatedAndARerunCompletes)
 {
-    ASSERT_EQ(Install(), kExitInstalled);
+    ASSERT_EQ(Install(), exit_code::kInstalled);
     const std::wstring readOnly = kFolder + L"\\readme.txt", other = kFolder + L"\\pt_about.txt";
     const std::string about = ReadBytes(other);
     WriteBytes(other, "changed");
@@ -100,14 +99,14 @@ TEST_F(Adversity, ReadOnlyProductFileIsReportedTheRestUpdatedAndARerunCompletes)
     if (writable)
         CloseHandle(probe);
 
-    EXPECT_EQ(Install(), writable ? kExitInstalled : kExitFilesNotInstalled);
+    EXPECT_EQ(Install(), writable ? exit_code::kInstalled : exit_code::kFilesNotInstalled);
     EXPECT_EQ(ReadBytes(other), about) << "the files after the read-only one were still unpacked";
     EXPECT_EQ(Log().find("Can't install all files!") != std::string::npos, !writable);
 
     SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW((m_start / L"Pictarn_Install.log").c_str());
-    EXPECT_EQ(Install(), kExitInstalled);
-    EXPECT_FALSE(FileExists(m_start / L"Pictarn_Install.log"));
+    DeleteFileW(LogPath().c_str());
+    EXPECT_EQ(Install(), exit_code::kInstalled);
+    EXPECT_FALSE(FileExists(LogPath()));
 }
 
 TEST_F(Adversity, SomethingAlreadyAtTheTemporaryArchiveNeverGetsUnpacked)
@@ -120,7 +119,7 @@ TEST_F(Adversity, SomethingAlreadyAtTheTemporaryArchiveNeverGetsUnpacked)
     for (const Case& c : {Case{"read-only file"}, Case{"folder"}, Case{"held open"}}) {
         SCOPED_TRACE(c.label);
         RemoveTree(kFolder);
-        DeleteFileW((m_start / L"Pictarn_Install.log").c_str());
+        DeleteFileW(LogPath().c_str());
         SetFileAttributesW(TempArchive().c_str(), FILE_ATTRIBUTE_NORMAL);
         RemoveTree(TempArchive());
         DeleteFileW(TempArchive().c_str());
@@ -139,8 +138,8 @@ TEST_F(Adversity, SomethingAlreadyAtTheTemporaryArchiveNeverGetsUnpacked)
             CloseHandle(held);
         // Either the failure is reported, or our own payload was installed completely.
         EXPECT_FALSE(FileExists(kFolder + L"\\planted.txt"));
-        ASSERT_TRUE(result == kExitInstalled || result == kExitFilesNotInstalled) << result;
-        if (result == kExitFilesNotInstalled) {
+        ASSERT_TRUE(result == exit_code::kInstalled || result == exit_code::kFilesNotInstalled) << result;
+        if (result == exit_code::kFilesNotInstalled) {
             EXPECT_NE(Log().find("Can't install all files!"), std::string::npos);
         } else {
             EXPECT_TRUE(FileExists(kFolder + L"\\" + variant::kMainProgram));
@@ -154,7 +153,7 @@ TEST_F(Adversity, SomethingAlreadyAtTheTemporaryArchiveNeverGetsUnpacked)
 
 TEST_F(Adversity, RunsKilledHalfWayAreMendedByTheNextRun)
 {
-    ASSERT_EQ(Install(), kExitInstalled);
+    ASSERT_EQ(Install(), exit_code::kInstalled);
     const State clean = Capture();
 
     struct Point {
@@ -174,7 +173,7 @@ TEST_F(Adversity, RunsKilledHalfWayAreMendedByTheNextRun)
         const bool killed = KillWhen(L"/silent /folder=" + kFolder + kAllSwitches, m_start.Path(), point.reached);
         if (!killed)
             std::printf("note: the run ended before the kill at %s\n", point.label);
-        ASSERT_EQ(Install(), kExitInstalled);
+        ASSERT_EQ(Install(), exit_code::kInstalled);
         const State mended = Capture();
         EXPECT_EQ(mended.files, clean.files);  // names and sizes, a half-written file among them
         EXPECT_TRUE(mended.registry == clean.registry);
@@ -188,7 +187,7 @@ TEST_F(Adversity, RunsKilledHalfWayAreMendedByTheNextRun)
     ASSERT_GT(whole.size(), 20000u);
     DeleteFileW(plugin.c_str());
     WriteBytes(plugin + L".partial", whole.substr(0, 20000));
-    ASSERT_EQ(Install(), kExitInstalled);
+    ASSERT_EQ(Install(), exit_code::kInstalled);
     EXPECT_EQ(ReadBytes(plugin), whole);
     EXPECT_FALSE(FileExists(plugin + L".partial"));
 }
@@ -203,7 +202,7 @@ TEST_F(Adversity, UnusualFolderNamesInstallCompletelyOrFailAsDocumented)
         // Blanks at both ends are no part of the folder.
         ASSERT_EQ(RunSetup(L"/silent /group=1 /assoc=1 /ini=" + folder + L"\\Settings /folder=  " + folder + L"  ",
                            m_start.Path()),
-                  kExitInstalled);
+                  exit_code::kInstalled);
         EXPECT_TRUE(FileExists(folder + L"\\" + variant::kMainProgram));
         EXPECT_TRUE(FileExists(folder + L"\\Settings\\" + variant::kSettingsFile));
         EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"InstallLocation"), folder + L"\\");
@@ -218,7 +217,7 @@ TEST_F(Adversity, UnusualFolderNamesInstallCompletelyOrFailAsDocumented)
     for (size_t length : {200u, 259u, 260u, 300u, 519u, 520u}) {
         SCOPED_TRACE(length);
         ClearShellState();
-        DeleteFileW((m_start / L"Pictarn_Install.log").c_str());
+        DeleteFileW(LogPath().c_str());
         std::wstring folder = L"C:\\Long";
         while (folder.size() < length)
             folder += folder.size() % 60 == 59 ? L'\\' : L'x';
@@ -229,7 +228,7 @@ TEST_F(Adversity, UnusualFolderNamesInstallCompletelyOrFailAsDocumented)
         const std::wstring location = ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"InstallLocation");
         std::printf("folder of %zu characters: exit %d, registered %s\n", length, result,
                     location == L"<missing>" ? "nothing" : "its folder");
-        if (result == kExitInstalled) {
+        if (result == exit_code::kInstalled) {
             EXPECT_EQ(location, folder + L"\\");
         } else {
             EXPECT_EQ(location, L"<missing>");
@@ -243,7 +242,7 @@ TEST_F(Adversity, UnusualFolderNamesInstallCompletelyOrFailAsDocumented)
         SCOPED_TRACE(length);
         std::wstring ini = L"C:\\LongIni\\";
         ini += std::wstring(length - ini.size(), L'i');
-        ASSERT_EQ(Install(L" /ini=" + ini), kExitInstalled);
+        ASSERT_EQ(Install(L" /ini=" + ini), exit_code::kInstalled);
         const std::wstring pointer = IniKey(kFolder + L"\\" + variant::kSettingsFile, L"Others", L"INI_Folder");
         EXPECT_EQ(pointer, length <= 255 ? ini : L"<none>");
         if (length == 200) {
@@ -262,7 +261,7 @@ TEST_F(Adversity, UnusualFolderNamesInstallCompletelyOrFailAsDocumented)
     for (const auto& [given, folder] : relative) {
         SCOPED_TRACE(ToUtf8(given));
         ClearShellState();
-        ASSERT_EQ(RunSetup(L"/silent /group=1 /folder=" + given, start), kExitInstalled);
+        ASSERT_EQ(RunSetup(L"/silent /group=1 /folder=" + given, start), exit_code::kInstalled);
         const std::wstring program = folder + L"\\" + variant::kMainProgram;
         EXPECT_TRUE(FileExists(program));
         EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"InstallLocation"), folder + L"\\");
@@ -280,8 +279,8 @@ TEST_F(Adversity, UnusualFolderNamesInstallCompletelyOrFailAsDocumented)
     // with no pointer, and the log says what became of the value.
     for (const wchar_t* ini : {L"%PT_UNDEFINED%\\Cfg", L"rel\\cfg", L"%PT_UNDEFINED%", L"Q:\\NoSuchDrive"}) {
         SCOPED_TRACE(ToUtf8(ini));
-        DeleteFileW((m_start / L"Pictarn_Install.log").c_str());
-        ASSERT_EQ(Install(std::wstring(L" /ini=") + ini), kExitInstalled);
+        DeleteFileW(LogPath().c_str());
+        ASSERT_EQ(Install(std::wstring(L" /ini=") + ini), exit_code::kInstalled);
         const std::wstring settings = kFolder + L"\\" + variant::kSettingsFile;
         EXPECT_EQ(IniKey(settings, L"Others", L"INI_Folder"), L"<none>");
         EXPECT_EQ(IniKey(settings, L"Language", L"Lang"), L"English");
@@ -300,9 +299,9 @@ TEST_F(Adversity, AFullDiskStopsTheInstallWithItsReportAndKeepsTheLog)
         GTEST_SKIP() << "no small drive T: (the test script maps one where it may mount a tmpfs)";
     ASSERT_LT(freeBytes.QuadPart, static_cast<ULONGLONG>(variant::kPayloadBytes));
     const std::string earlier = "an earlier entry\r\n";
-    WriteBytes(m_start / L"Pictarn_Install.log", earlier);
+    WriteBytes(LogPath(), earlier);
 
-    EXPECT_EQ(RunSetup(L"/silent /folder=T:\\Pictarn /ini=", m_start.Path()), kExitFilesNotInstalled);
+    EXPECT_EQ(RunSetup(L"/silent /folder=T:\\Pictarn /ini=", m_start.Path()), exit_code::kFilesNotInstalled);
     const std::string log = Log();
     EXPECT_EQ(log.substr(0, earlier.size()), earlier) << "the log is appended to, not rewritten";
     EXPECT_NE(log.find("T:\\Pictarn\\: Can't install all files!"), std::string::npos) << log;
@@ -330,7 +329,7 @@ std::wstring ReadViewValue(REGSAM view, const wchar_t* key, const wchar_t* name)
 TEST_F(Adversity, TheOtherBuildIgnoresThisInstallationAndBothEntriesStayInTheirViews)
 {
     const bool is32 = variant::kIs32Bit;
-    const std::wstring other = BuildFolder() + (is32 ? L"\\..\\x64\\pt_setup64.exe" : L"\\..\\x86\\pt_setup32.exe");
+    const std::wstring other = BuildFolder() + (is32 ? L"\\..\\x64\\" : L"\\..\\x86\\") + SetupProgramName(true);
     ASSERT_TRUE(FileExists(other));
     const REGSAM ownView = is32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
     const REGSAM otherView = is32 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
@@ -339,9 +338,9 @@ TEST_F(Adversity, TheOtherBuildIgnoresThisInstallationAndBothEntriesStayInTheirV
                                    : L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn";
     const wchar_t* otherProgram = is32 ? L"pt_main64.exe" : L"pt_main32.exe";
 
-    ASSERT_EQ(Install(L" /assoc=0"), kExitInstalled);
+    ASSERT_EQ(Install(L" /assoc=0"), exit_code::kInstalled);
     // Started without a folder, the other build does not take this installation for its own.
-    ASSERT_EQ(RunAndWait(L"\"" + other + L"\" /silent /assoc=0 /ini=", m_start.Path()), kExitInstalled);
+    ASSERT_EQ(RunAndWait(L"\"" + other + L"\" /silent /assoc=0 /ini=", m_start.Path()), exit_code::kInstalled);
     const std::wstring otherFolder = ReadViewValue(otherView, otherKey, L"InstallLocation");
     EXPECT_NE(otherFolder, L"<missing>");
     EXPECT_NE(otherFolder, kFolder + L"\\");
@@ -353,7 +352,7 @@ TEST_F(Adversity, TheOtherBuildIgnoresThisInstallationAndBothEntriesStayInTheirV
     // And the other way round: this build started without a folder does not go into the other's.
     RemoveTree(kFolder);
     ClearShellState();
-    ASSERT_EQ(RunSetup(L"/silent /assoc=0 /ini=", m_start.Path()), kExitInstalled);
+    ASSERT_EQ(RunSetup(L"/silent /assoc=0 /ini=", m_start.Path()), exit_code::kInstalled);
     const std::wstring ownFolder = ReadViewValue(ownView, ownKey, L"InstallLocation");
     EXPECT_NE(ownFolder, otherFolder);
     EXPECT_EQ(ReadViewValue(otherView, otherKey, L"InstallLocation"), otherFolder);

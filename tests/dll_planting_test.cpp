@@ -1,6 +1,7 @@
 // Libraries planted beside the setup program, in its start-up folder, under the names a
 // Windows program may look up: none of them may be loaded by the program's own code.
 #include "res/resource.h"
+#include "support/expected_exit_codes.h"
 #include "support/shell_state.h"
 #include "support/test_support.h"
 #include "support/wizard_driver.h"
@@ -53,7 +54,7 @@ TEST(DllPlanting, DISABLED_WizardLoadsNoPlantedLibrary)
         // The product is started through the shell, as a user would have it; no web page.
         driver.Click(IDC_OPEN_FAQ);
         driver.PressSheetButton(IDCANCEL);
-        EXPECT_EQ(driver.WaitForExit(), 0);
+        EXPECT_EQ(driver.WaitForExit(), exit_code::kInstalled);
     }
     EXPECT_NE(FindWindowW(L"Pictarn", nullptr), nullptr) << "the installed product was started";
     CloseProductWindow();

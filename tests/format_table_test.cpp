@@ -1,7 +1,7 @@
 // The program's format table, row by row, against the list of format groups written down apart
 // from it: label, display name, image flag, members with their ProgIDs, icon.
-#include "app/install_options.h"
-#include "shell/format_table.h"
+#include "model/install_options.h"
+#include "model/format_table.h"
 #include "support/format_rows.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,9 @@
 // Generated command lines and paths through the switch reader and the path helpers, checking
 // the invariants they promise. A fixed seed makes every run repeat the same inputs; CI runs a
 // slice, tools/fuzz.sh the long run (PT_FUZZ_ITERATIONS).
-#include "app/install_folder.h"
-#include "app/install_options.h"
+#include "framework/path.h"
+#include "model/install_folder.h"
+#include "model/install_options.h"
 #include "engine/settings_ini.h"
 #include "wizard/hyperlink.h"
 #include "wizard/wizard_page.h"

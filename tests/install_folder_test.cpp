@@ -1,7 +1,8 @@
 // Folder defaults against registry contents the test writes, and the blank-trimming rule.
-#include "app/browse_folder.h"
-#include "app/install_folder.h"
-#include "app/install_options.h"
+#include "framework/path.h"
+#include "wizard/browse_folder.h"
+#include "model/install_folder.h"
+#include "model/install_options.h"
 #include "support/test_support.h"
 #include "variants/variant.h"
 

@@ -1,4 +1,9 @@
 // Silent installs by the real setup program: what lands on disk, and the three reported failures.
+#include "engine/install_run.h"
+#include "model/payload_entries.h"
+#include "support/expected_exit_codes.h"
+#include "support/shell_state.h"
+#include "support/silent_setup.h"
 #include "support/test_support.h"
 #include "variants/variant.h"
 
@@ -12,9 +17,6 @@
 
 namespace {
 
-constexpr int kExitInstalled = 0;
-constexpr int kExitFolderNotCreated = 4;
-constexpr int kExitFilesNotInstalled = 5;
 const std::string kSeparator = std::string(48, '-') + "\r\n";
 const std::wstring kSettingsFile = variant::kSettingsFile;
 const std::string kCantInstall =
@@ -100,15 +102,11 @@ std::wstring TempArchive()
 }
 
 // Every silent install here starts without an earlier installation registered.
-class SilentInstall : public ::testing::Test {
+class SilentInstall : public SilentSetupTest {
 protected:
     SilentInstall() : m_openCommand(kOpenCommandKey, L"") { m_openCommand.Remove(); }
 
-    int Install(const std::wstring& arguments) { return RunSetup(L"/silent " + arguments, m_start.Path()); }
-    std::string Log() { return ReadBytes(m_start / L"Pictarn_Install.log"); }
-
     MachineValueOverride m_openCommand;
-    TempFolder m_start;
     TempFolder m_target;
 };
 
@@ -117,11 +115,16 @@ protected:
 TEST_F(SilentInstall, EveryPayloadFileLandsWithItsArchiveDateAndTheSettingsAreUnicode)
 {
     std::wstring folder = m_target / L"Pictarn Demo";
-    ASSERT_EQ(Install(L"/folder=\"" + folder + L"\" /ini="), kExitInstalled);
+    ASSERT_EQ(Install(L"/folder=\"" + folder + L"\" /ini="), exit_code::kInstalled);
 
     TempFolder work;
     std::vector<PayloadEntry> entries = PayloadEntries(work);
     ASSERT_EQ(static_cast<int>(entries.size()), variant::kPayloadEntries);
+    // The entry list compiled into the program is the archive's, entry for entry.
+    ASSERT_EQ(kPayloadItemCount, static_cast<int>(entries.size()));
+    for (int i = 0; i < kPayloadItemCount; ++i)
+        EXPECT_EQ(std::wstring(kPayloadItems[i].name) + (kPayloadItems[i].folder ? L"\\" : L""),
+                  entries[static_cast<size_t>(i)].name);
     uint64_t total = 0;
     for (const PayloadEntry& entry : entries) {
         std::wstring path = folder + L"\\" + entry.name;
@@ -145,7 +148,7 @@ TEST_F(SilentInstall, EveryPayloadFileLandsWithItsArchiveDateAndTheSettingsAreUn
     EXPECT_NE(IniKey(ini, L"Toolbar", L"Size"), L"<none>");
     EXPECT_EQ(IniKey(ini, L"Others", L"INI_Folder"), L"<none>");
 
-    EXPECT_FALSE(FileExists(m_start / L"Pictarn_Install.log"));  // success logs nothing
+    EXPECT_FALSE(FileExists(LogPath()));  // success logs nothing
     EXPECT_FALSE(FileExists(TempArchive()));
 }
 
@@ -156,7 +159,7 @@ TEST_F(SilentInstall, DefaultSettingsFolderIsPerUserAndTheInstallationKeepsThePo
     std::wstring userIni = std::wstring(appData) + L"\\Pictarn\\" + kSettingsFile;
     DeleteFileW(userIni.c_str());
 
-    ASSERT_EQ(Install(L"/folder=" + m_target.Path()), kExitInstalled);
+    ASSERT_EQ(Install(L"/folder=" + m_target.Path()), exit_code::kInstalled);
     std::string installIni = ReadBytes(m_target / kSettingsFile);
     EXPECT_EQ(installIni, "[Others]\r\nINI_Folder=%APPDATA%\\Pictarn\r\n");  // unexpanded, ANSI
     std::string user = ReadBytes(userIni);
@@ -168,7 +171,7 @@ TEST_F(SilentInstall, DefaultSettingsFolderIsPerUserAndTheInstallationKeepsThePo
 
 TEST_F(SilentInstall, FolderOnAMissingDriveIsReportedWithTheTrimmedFolder)
 {
-    EXPECT_EQ(Install(L"/folder=  Q:\\No\\Such  /desktop=1"), kExitFolderNotCreated);
+    EXPECT_EQ(Install(L"/folder=  Q:\\No\\Such  /desktop=1"), exit_code::kFolderNotCreated);
     std::string log = Log();
     std::string expected = ": Can't create destination directory!\r\n\r\nPlease check your write permissions and system "
                            "policies!\r\n\r\nTry to create the destination folder manually and restart.: Q:\\No\\Such\\\r\n"
@@ -183,7 +186,7 @@ TEST_F(SilentInstall, UnwritableTemporaryFolderLeavesOnlyTheFoldersAndLogsFolder
     {
         ScopedVariable tmp(L"TMP", m_target / L"missing-temp");
         ScopedVariable temp(L"TEMP", m_target / L"missing-temp");
-        EXPECT_EQ(Install(L"/folder=" + folder), kExitFilesNotInstalled);
+        EXPECT_EQ(Install(L"/folder=" + folder), exit_code::kFilesNotInstalled);
     }
     std::string log = Log();
     EXPECT_NE(log.find(": " + ToUtf8(folder) + "\\: " + kCantInstall + "\r\n" + kSeparator), std::string::npos)
@@ -196,7 +199,7 @@ TEST_F(SilentInstall, UnwritableTemporaryFolderLeavesOnlyTheFoldersAndLogsFolder
 TEST_F(SilentInstall, FileHeldOpenIsSkippedTheRestIsUpdatedAndARerunCompletes)
 {
     std::wstring folder = m_target / L"Inst";
-    ASSERT_EQ(Install(L"/folder=" + folder + L" /ini="), kExitInstalled);
+    ASSERT_EQ(Install(L"/folder=" + folder + L" /ini="), exit_code::kInstalled);
     std::string about = ReadBytes(folder + L"\\pt_about.txt");
     HANDLE changed = CreateFileW((folder + L"\\pt_about.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
                                  nullptr);
@@ -205,16 +208,16 @@ TEST_F(SilentInstall, FileHeldOpenIsSkippedTheRestIsUpdatedAndARerunCompletes)
                               nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
 
-    EXPECT_EQ(Install(L"/folder=" + folder + L" /ini="), kExitFilesNotInstalled);
+    EXPECT_EQ(Install(L"/folder=" + folder + L" /ini="), exit_code::kFilesNotInstalled);
     CloseHandle(lock);
     EXPECT_EQ(ReadBytes(folder + L"\\pt_about.txt"), about);  // the walk went on past the locked file
     std::string log = Log();
     EXPECT_NE(log.find(ToUtf8(folder) + "\\: " + kCantInstall), std::string::npos) << log;
     EXPECT_FALSE(FileExists(folder + L"\\Pictarn_Install.log"));  // the log stays in the start folder
 
-    DeleteFileW((m_start / L"Pictarn_Install.log").c_str());
-    EXPECT_EQ(Install(L"/folder=" + folder + L" /ini="), kExitInstalled);
-    EXPECT_FALSE(FileExists(m_start / L"Pictarn_Install.log"));
+    DeleteFileW(LogPath().c_str());
+    EXPECT_EQ(Install(L"/folder=" + folder + L" /ini="), exit_code::kInstalled);
+    EXPECT_FALSE(FileExists(LogPath()));
 }
 
 TEST_F(SilentInstall, NewerIconsPluginIsKeptAndAnOlderOneOfOursReplaced)
@@ -226,10 +229,53 @@ TEST_F(SilentInstall, NewerIconsPluginIsKeptAndAnOlderOneOfOursReplaced)
     std::string newer = ReadBytes(BuildFolder() + L"\\test_plugins\\v431_zorvan.dll");
     ASSERT_FALSE(newer.empty());
     CopyFileW((BuildFolder() + L"\\test_plugins\\v431_zorvan.dll").c_str(), icons.c_str(), FALSE);
-    ASSERT_EQ(Install(L"/folder=" + folder + L" /ini="), kExitInstalled);
+    ASSERT_EQ(Install(L"/folder=" + folder + L" /ini="), exit_code::kInstalled);
     EXPECT_EQ(ReadBytes(icons), newer);
 
     CopyFileW((BuildFolder() + L"\\test_plugins\\v429_zorvan.dll").c_str(), icons.c_str(), FALSE);
-    ASSERT_EQ(Install(L"/folder=" + folder + L" /ini="), kExitInstalled);
+    ASSERT_EQ(Install(L"/folder=" + folder + L" /ini="), exit_code::kInstalled);
     EXPECT_EQ(FileSize(icons), 226816u);
+}
+
+// The install run in this process, through a reporter that records instead of showing: the
+// question with a "No", and a failure. No window is involved.
+TEST_F(SilentInstall, TheRunReportsAndAsksOnlyThroughItsReporter)
+{
+    struct Recorder : InstallReporter {
+        std::vector<std::wstring> said;
+        void ReportFailure(const wchar_t* message, const wchar_t* entry) override
+        {
+            said.push_back(L"failure " + std::wstring(message) + L" | " + entry);
+        }
+        void ReportNote(const wchar_t* entry) override { said.push_back(L"note " + std::wstring(entry)); }
+        bool ConfirmAssociations(const wchar_t* question) override
+        {
+            said.push_back(L"question " + std::wstring(question));
+            return false;
+        }
+    };
+    ClearShellState();
+    InstallOptions options;
+    wcscpy(options.installFolder, m_target.Path().c_str());
+    wcscpy(options.iniFolder, L"%PT_UNDEFINED%\\Cfg");
+    options.assocSelection[23] = 1;  // JPG/JPEG/JPE
+    options.associate = 1;
+    Recorder recorder;
+    SetupExitCode outcome = kExitLeftWizard;
+    ASSERT_EQ(RunInstall(options, recorder, outcome), 1);
+    EXPECT_EQ(static_cast<int>(outcome), exit_code::kInstalled);
+    EXPECT_EQ(recorder.said, (std::vector<std::wstring>{
+        L"note Can't use the INI file folder! The settings are kept in the installation folder: %PT_UNDEFINED%\\Cfg",
+        L"question You want to change current associations and to associate one or many file types with "
+        L"Pictarn!\n\nAre you REALLY sure!?"}));
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.jpg", nullptr), L"<missing>");
+    ClearShellState();
+
+    Recorder failed;
+    wcscpy(options.installFolder, L"  Q:\\No\\Such  ");
+    ASSERT_EQ(RunInstall(options, failed, outcome), 0);
+    EXPECT_EQ(static_cast<int>(outcome), exit_code::kFolderNotCreated);
+    const std::wstring message = L"Can't create destination directory!\n\nPlease check your write permissions and "
+                                 L"system policies!\n\nTry to create the destination folder manually and restart.";
+    EXPECT_EQ(failed.said, (std::vector<std::wstring>{L"failure " + message + L" | " + message + L": Q:\\No\\Such\\"}));
 }

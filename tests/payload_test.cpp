@@ -1,5 +1,5 @@
 // Unpacking: folders, dates, Icons.dll, locked files and archives that are damaged or hostile.
-#include "engine/ensure_directory.h"
+#include "framework/ensure_directory.h"
 #include "engine/payload.h"
 #include "support/test_support.h"
 #include "support/zip_writer.h"

@@ -1,7 +1,9 @@
 // Complete silent installs by the real setup program: every registry row of the shell
 // registration, the 84 format members and the shortcuts, on the Windows versions Wine emulates.
+#include "support/expected_exit_codes.h"
 #include "support/format_rows.h"
 #include "support/shell_state.h"
+#include "support/silent_setup.h"
 #include "support/test_support.h"
 #include "variants/variant.h"
 
@@ -28,8 +30,7 @@ const std::wstring kClasses = L"SOFTWARE\\Classes\\";
 const std::wstring kFileExts = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.";
 const std::wstring kCapabilities = L"SOFTWARE\\Pictarn\\Capabilities";
 const std::wstring kVerb = L"Browse with &Pictarn";
-const std::wstring kSetupName = k32 ? L"pt_setup32.exe" : L"pt_setup64.exe";
-const std::wstring kProbeName = k32 ? L"pt_register_probe32.exe" : L"pt_register_probe64.exe";
+const std::wstring kProbeName = ProgramName(L"pt_register_probe");
 constexpr const wchar_t* kStoreApps[] = {
     L"AppXvhc4p7vz4b485xfp46hhk3fq3grkdgjg", L"AppXk0g4vb8gvt7b93tg50ybcy892pge6jmt",
     L"AppX43hnxtbyyps62jhe9sqpdzxn1790zetc", L"AppX9rkaq77s0jzh1tyccadx9ghba15r6t3h",
@@ -61,11 +62,9 @@ bool AlwaysPointed(const std::wstring& extension)
     return extension == L"jpg" || extension == L"png" || extension == L"tif";
 }
 
-class ShellRegistration : public ::testing::Test {
+class ShellRegistration : public SilentSetupTest {
 protected:
     CleanInstallState m_clean{kFolder};
-
-    int Install(const std::wstring& switches) { return RunSetup(L"/silent " + switches, m_start.Path()); }
 
     // The registration alone, with inputs of the test's choosing.
     int Probe(int confirmed, int associate, const std::wstring& rows, int thumbs = 0, int assocAllUsers = 0)
@@ -75,8 +74,6 @@ protected:
                                std::to_wstring(thumbs) + L" 0 " + rows + L" " + std::to_wstring(assocAllUsers);
         return RunAndWait(command, m_start.Path());
     }
-
-    TempFolder m_start;
 };
 
 void ExpectShortcut(const std::wstring& path, const std::wstring& target, const std::wstring& arguments,
@@ -112,7 +109,7 @@ void ExpectStoreAppsBlocked(bool blocked)
 
 TEST_F(ShellRegistration, EverySwitchWritesEveryRowMemberAndShortcut)
 {
-    ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /assoc=2"), 0);
+    ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /assoc=2"), exit_code::kInstalled);
     RegistrySnapshot state = SnapshotShellState();
 
     // The uninstall entry, value by value, with types and stored lengths.
@@ -198,8 +195,8 @@ TEST_F(ShellRegistration, EverySwitchWritesEveryRowMemberAndShortcut)
 
 TEST_F(ShellRegistration, NothingSelectedStillRegistersEveryMemberButPointsOnlyJpgPngTif)
 {
-    WineVersion windows10(kSetupName, L"win10");
-    ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /desktop=0 /thumbs=0 /assoc=0"), 0);
+    WineVersion windows10(SetupProgramName(), L"win10");
+    ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /desktop=0 /thumbs=0 /assoc=0"), exit_code::kInstalled);
     RegistrySnapshot state = SnapshotShellState();
     for (const Member& m : AllMembers()) {
         SCOPED_TRACE(ToUtf8(m.extension));
@@ -232,8 +229,8 @@ TEST_F(ShellRegistration, WindowsVersionDecidesStoreAppStepAndUninstallShortcut)
     for (const Case& c : cases) {
         SCOPED_TRACE(ToUtf8(c.version));
         ClearShellState();
-        WineVersion windows(kSetupName, c.version);
-        ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /assoc=1"), 0);
+        WineVersion windows(SetupProgramName(), c.version);
+        ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /assoc=1"), exit_code::kInstalled);
         ExpectStoreAppsBlocked(c.storeAppStep);
         EXPECT_EQ(FileExists(ProgramGroup(false) + L"Uninstall Pictarn.lnk"), c.uninstallShortcut);
         // Vista and later take the full path in both builds; "/assoc=1" chooses the image rows alone.
@@ -248,8 +245,8 @@ TEST_F(ShellRegistration, BeforeVistaThe32BitBuildRegistersOnlyTheChosenFormats)
 {
     if (!variant::kIs32Bit) {
         // The 64-bit build asks no XP question: everything is written as on later Windows.
-        WineVersion xp(kSetupName, L"winxp64");
-        ASSERT_EQ(Install(L"/folder=" + kFolder + L" /thumbs=1 /assoc=1 /assocallusers"), 0);
+        WineVersion xp(SetupProgramName(), L"winxp64");
+        ASSERT_EQ(Install(L"/folder=" + kFolder + L" /thumbs=1 /assoc=1 /assocallusers"), exit_code::kInstalled);
         EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L".gif", nullptr), L"Pictarn.gif");
         EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kFileExts + L"gif", L"ProgID"), L"<missing>");
         EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kCapabilities + L"\\FileAssociations", L".avi"), L"Pictarn.avi");
@@ -259,8 +256,9 @@ TEST_F(ShellRegistration, BeforeVistaThe32BitBuildRegistersOnlyTheChosenFormats)
     for (bool allUsers : {false, true}) {
         SCOPED_TRACE(allUsers ? "winxp /assocallusers" : "winxp");
         ClearShellState();
-        WineVersion xp(kSetupName, L"winxp");
-        ASSERT_EQ(Install(L"/folder=" + kFolder + L" /thumbs=1 /assoc=1" + (allUsers ? L" /assocallusers" : L"")), 0);
+        WineVersion xp(SetupProgramName(), L"winxp");
+        ASSERT_EQ(Install(L"/folder=" + kFolder + L" /thumbs=1 /assoc=1" + (allUsers ? L" /assocallusers" : L"")),
+                  exit_code::kInstalled);
         // The user's FileExts key carries the choice; the machine-wide default only for all users.
         EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kFileExts + L"jpeg", nullptr), L"");
         EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kFileExts + L"jpeg", L"ProgID"), L"Pictarn.jpg");
@@ -281,8 +279,8 @@ TEST_F(ShellRegistration, BeforeVistaThe32BitBuildRegistersOnlyTheChosenFormats)
 
     // Windows 2000 is neither XP class nor Vista: the machine-wide default, chosen rows only.
     ClearShellState();
-    WineVersion w2k(kSetupName, L"win2k");
-    ASSERT_EQ(Install(L"/folder=" + kFolder + L" /assoc=1"), 0);
+    WineVersion w2k(SetupProgramName(), L"win2k");
+    ASSERT_EQ(Install(L"/folder=" + kFolder + L" /assoc=1"), exit_code::kInstalled);
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L".jpeg", nullptr), L"Pictarn.jpg");
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kFileExts + L"jpeg", L"ProgID"), L"<missing>");
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn.avi"));
@@ -333,7 +331,7 @@ TEST_F(ShellRegistration, OneChosenRowPointsAllItsMembers)
 TEST_F(ShellRegistration, ReinstallLeavesTheSameStateAndRemovesOldVersionShortcuts)
 {
     const std::wstring switches = L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /assoc=2";
-    ASSERT_EQ(Install(switches), 0);
+    ASSERT_EQ(Install(switches), exit_code::kInstalled);
     const RegistrySnapshot first = SnapshotShellState();
 
     // What an older installation may have left: an application icon and old group shortcuts.
@@ -345,7 +343,7 @@ TEST_F(ShellRegistration, ReinstallLeavesTheSameStateAndRemovesOldVersionShortcu
     for (const wchar_t* version : {L"4.57", L"4.56", L"4.55"})
         WriteBytes(group + prefix + version + L".lnk", "old");
 
-    ASSERT_EQ(Install(switches), 0);
+    ASSERT_EQ(Install(switches), exit_code::kInstalled);
     EXPECT_EQ(SnapshotShellState(), first);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn\\DefaultIcon"));
     EXPECT_FALSE(FileExists(group + prefix + L"4.57.lnk"));
@@ -355,17 +353,18 @@ TEST_F(ShellRegistration, ReinstallLeavesTheSameStateAndRemovesOldVersionShortcu
 
 TEST_F(ShellRegistration, FolderWithBlanksAndNoBackslashGivesTheSameKeys)
 {
-    ASSERT_EQ(Install(L"/group=1 /thumbs=1 /assoc=1 /folder=" + kFolder), 0);
+    ASSERT_EQ(Install(L"/group=1 /thumbs=1 /assoc=1 /folder=" + kFolder), exit_code::kInstalled);
     const RegistrySnapshot clean = SnapshotShellState();
     ClearShellState();
-    ASSERT_EQ(Install(L"/group=1 /thumbs=1 /assoc=1 /folder=   " + kFolder.substr(0, kFolder.size() - 1) + L"   "), 0);
+    ASSERT_EQ(Install(L"/group=1 /thumbs=1 /assoc=1 /folder=   " + kFolder.substr(0, kFolder.size() - 1) + L"   "),
+              exit_code::kInstalled);
     EXPECT_EQ(SnapshotShellState(), clean);
     EXPECT_EQ(ReadShortcut(ProgramGroup(false) + L"Pictarn - Thumbnails.lnk").target, kExecutable);
 }
 
 TEST_F(ShellRegistration, AllUsersPutsShortcutsInTheCommonFolders)
 {
-    ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /allusers=1"), 0);
+    ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /allusers=1"), exit_code::kInstalled);
     const std::wstring commonDesktop = SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
     ASSERT_NE(commonDesktop, SpecialFolder(CSIDL_DESKTOPDIRECTORY));
     EXPECT_TRUE(FileExists(commonDesktop + kDesktopShortcut));

@@ -1,4 +1,5 @@
 // The real setup program started the way an admin starts it, checked from outside.
+#include "support/expected_exit_codes.h"
 #include "support/test_support.h"
 #include "support/wizard_driver.h"
 
@@ -7,10 +8,6 @@
 #include <string>
 
 namespace {
-
-constexpr int kExitLeftWizard = 1;
-constexpr int kExitProductRunning = 2;
-constexpr int kExitInvalidFolder = 3;
 
 int CountEntries(const std::string& log)
 {
@@ -37,7 +34,7 @@ TEST(SilentStart, RunningProductWritesOneWarningAndInstallsNothing)
     CloseHandle(existing);
 
     EXPECT_EQ(RunSetup(L"/silent /folder=\"" + target + L"\" /desktop=1 /group=1 /assoc=2", start.Path()),
-              kExitProductRunning);
+              exit_code::kProductRunning);
 
     std::string log = ReadBytes(start / L"Pictarn_Install.log");
     ASSERT_EQ(log.compare(0, before.size(), before), 0) << "the log was truncated";
@@ -53,7 +50,7 @@ TEST(SilentStart, RunningProductWritesOneWarningAndInstallsNothing)
 TEST(SilentStart, EmptyFolderIsLoggedAsInvalidWithNothingAfterTheColon)
 {
     TempFolder start;
-    EXPECT_EQ(RunSetup(L"/silent /folder=/desktop=1", start.Path()), kExitInvalidFolder);
+    EXPECT_EQ(RunSetup(L"/silent /folder=/desktop=1", start.Path()), exit_code::kInvalidFolder);
     std::string log = ReadBytes(start / L"Pictarn_Install.log");
     EXPECT_EQ(CountEntries(log), 1);
     EXPECT_NE(log.find(": Invalid destination directory!: \r\n-"), std::string::npos) << log;
@@ -70,10 +67,10 @@ TEST(SilentStart, SilentSwitchIsCaseSensitiveAndOtherSwitchesNeedIt)
         wizard.CloseBox();
         EXPECT_EQ(wizard.WaitForMessageBox(), L"Exit setup?");
         wizard.Answer(IDYES);
-        EXPECT_EQ(wizard.WaitForExit(), kExitLeftWizard);
+        EXPECT_EQ(wizard.WaitForExit(), exit_code::kLeftWizard);
     }
     EXPECT_FALSE(FileExists(start / L"Pictarn_Install.log"));
     EXPECT_FALSE(FolderExists(target));
     // Any text containing "/silent" selects the silent run.
-    EXPECT_EQ(RunSetup(L"/silentX /folder=", start.Path()), kExitInvalidFolder);
+    EXPECT_EQ(RunSetup(L"/silentX /folder=", start.Path()), exit_code::kInvalidFolder);
 }

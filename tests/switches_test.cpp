@@ -1,5 +1,5 @@
 // The silent run's switch reader: substring search, value cutting, numbers and unquoting.
-#include "app/install_options.h"
+#include "model/install_options.h"
 #include "variants/variant.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The Associations page: the format list with a check box per row, greyed out until the
 // user asks to change associations.
 #include "framework/gdi_handles.h"
-#include "shell/format_table.h"
+#include "model/format_table.h"
 #include "variants/variant.h"
 #include "variants/windows_version.h"
 #include "wizard/wizard_page.h"

@@ -1,8 +1,11 @@
 // The What's new, Ready and Finished pages.
-#include "app/install_folder.h"
-#include "app/messages.h"
+#include "framework/path.h"
+#include "model/install_folder.h"
+#include "model/running_product.h"
+#include "model/messages.h"
 #include "engine/install_run.h"
 #include "framework/gdi_handles.h"
+#include "framework/resource_bytes.h"
 #include "framework/text.h"
 #include "variants/variant.h"
 #include "variants/windows_version.h"
@@ -27,19 +30,16 @@ void TrimReleaseNotes(wchar_t* text)
 
 void CWizPropertyPage::LoadReleaseNotes()
 {
-    HMODULE module = GetModuleHandleW(nullptr);
-    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(IDR_RELEASE_NOTES), L"TXT");
-    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
-    const void* data = loaded ? LockResource(loaded) : nullptr;
-    if (!data)
+    const ResourceBytes resource = FindResourceBytes(L"TXT", IDR_RELEASE_NOTES);
+    if (!resource.data)
         return;
     static wchar_t notes[kNotesUnits];
     memset(notes, 0, sizeof(notes));
     // One unit short of the buffer, so the text always ends with a terminator.
-    size_t bytes = SizeofResource(module, found);
+    size_t bytes = resource.size;
     if (bytes > (kNotesUnits - 1) * sizeof(wchar_t))
         bytes = (kNotesUnits - 1) * sizeof(wchar_t);
-    memcpy(notes, data, bytes);
+    memcpy(notes, resource.data, bytes);
     TrimReleaseNotes(notes);
     SetItemText(IDC_RELEASE_NOTES, notes);
 }
@@ -88,12 +88,32 @@ void CWizPropertyPage::GatherOptions(InstallOptions& options)
     options.caption = m_pSheet->m_szTitle;
 }
 
+namespace {
+
+// The install run's failures and question as message boxes owned by the active window.
+class MessageBoxReporter : public InstallReporter {
+public:
+    explicit MessageBoxReporter(const wchar_t* caption) : m_caption(caption) {}
+    void ReportFailure(const wchar_t* message, const wchar_t*) override
+    {
+        MessageBoxW(GetActiveWindow(), message, m_caption, MB_ICONERROR | MB_OK);
+    }
+    void ReportNote(const wchar_t*) override {}  // the wizard's own settings folder is always usable
+    bool ConfirmAssociations(const wchar_t* question) override
+    {
+        return MessageBoxW(GetActiveWindow(), question, m_caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDNO;
+    }
+
+private:
+    const wchar_t* m_caption;
+};
+
+}  // namespace
+
 int CWizPropertyPage::InstallFromReady()
 {
-    if (FindWindowW(variant::kProductWindowClass, nullptr)) {
-        wchar_t warning[kTextSize];
-        LoadMessage(IDS_PRODUCT_RUNNING, warning, kTextSize);
-        MessageBoxW(Window(), warning, m_pSheet->m_szTitle, MB_ICONEXCLAMATION | MB_OK);
+    if (FindProductWindow()) {
+        ShowMessage(IDS_PRODUCT_RUNNING, MB_ICONEXCLAMATION | MB_OK);
         return -1;
     }
     InstallOptions options;
@@ -105,14 +125,14 @@ int CWizPropertyPage::InstallFromReady()
     const int buttons[] = {ModalPropertySheet::kBackButton, ModalPropertySheet::kNextButton, ModalPropertySheet::kCancelButton};
     for (int button : buttons)
         m_pSheet->EnableButton(button, false);
+    MessageBoxReporter reporter(options.caption);
     SetupExitCode outcome = kExitInstalled;
-    const int installed = RunInstall(options, outcome);
+    const int installed = RunInstall(options, reporter, outcome);
     for (int button : buttons)
         m_pSheet->EnableButton(button, true);
     if (!installed)
         return static_cast<int>(SheetPage(kWelcomePage)->TemplateId());
-    m_pSheet->m_installed = true;
-    CopyText(m_pSheet->m_installedFolder, options.installFolder);
+    m_pSheet->MarkInstalled(options.installFolder);
     return 0;
 }
 

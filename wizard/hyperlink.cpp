@@ -2,7 +2,7 @@
 
 #include "framework/handles.h"
 #include "framework/text.h"
-#include "shell/registry_values.h"
+#include "framework/registry.h"
 
 #include <shellapi.h>
 
@@ -32,18 +32,7 @@ SIZE TextExtent(HWND window, HFONT font)
 // A key's default string under HKEY_CLASSES_ROOT; 0 when the key, the value or the room is missing.
 int ReadClassDefault(const wchar_t* subKey, wchar_t* out, size_t outSize)
 {
-    RegKey key = OpenKey(HKEY_CLASSES_ROOT, subKey, KEY_QUERY_VALUE);
-    if (!key)
-        return 0;
-    // One character more than the limit allows, so a value stored without terminator still ends.
-    wchar_t value[kRegisteredValueBytes / sizeof(wchar_t) + 1] = {};
-    DWORD bytes = kRegisteredValueBytes;
-    DWORD type = 0;
-    if (RegQueryValueExW(key.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes) != ERROR_SUCCESS)
-        return 0;
-    if (type != REG_SZ && type != REG_EXPAND_SZ)
-        return 0;
-    return CopyText(out, outSize, value);
+    return ReadStringValue(HKEY_CLASSES_ROOT, subKey, nullptr, kRegisteredValueBytes, out, outSize);
 }
 
 // The command that opens `url` in the browser registered for ".htm" pages; 0 when there is none.

@@ -1,6 +1,7 @@
 // The Welcome page: greeting, licence link, shortcut choices and the installation folder.
-#include "app/install_folder.h"
-#include "app/messages.h"
+#include "framework/path.h"
+#include "model/install_folder.h"
+#include "model/running_product.h"
 #include "framework/text.h"
 #include "variants/variant.h"
 #include "wizard/wizard_page.h"
@@ -47,11 +48,8 @@ void CWizPropertyPage::BindEulaLink()
 
 void CWizPropertyPage::WarnIfProductRuns()
 {
-    if (!FindWindowW(variant::kProductWindowClass, nullptr))
-        return;
-    wchar_t warning[kTextSize];
-    LoadMessage(IDS_PRODUCT_RUNNING, warning, kTextSize);
-    MessageBoxW(Window(), warning, m_pSheet->m_szTitle, MB_ICONEXCLAMATION | MB_OK);
+    if (FindProductWindow())
+        ShowMessage(IDS_PRODUCT_RUNNING, MB_ICONEXCLAMATION | MB_OK);
 }
 
 void CWizPropertyPage::ActivateWelcome()
@@ -108,8 +106,6 @@ bool CWizPropertyPage::WelcomeFolderIsValid()
     TrimSpaces(folder);
     if (folder[0] != L'\0' && folder[1] == L':')
         return true;
-    wchar_t message[kTextSize];
-    LoadMessage(IDS_INVALID_DESTINATION, message, kTextSize);
-    MessageBoxW(Window(), message, m_pSheet->m_szTitle, MB_ICONERROR | MB_OK);
+    ShowMessage(IDS_INVALID_DESTINATION, MB_ICONERROR | MB_OK);
     return false;
 }

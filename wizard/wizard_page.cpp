@@ -1,8 +1,20 @@
 #include "wizard/wizard_page.h"
 
-#include "app/browse_folder.h"
+#include "wizard/browse_folder.h"
 #include "res/resource.h"
+#include "wizard/message_box.h"
 #include "wizard/wizard_sheet.h"
+
+// In the order of the sheet: Welcome, What's new, Associations, Ready, Finished.
+const CWizPropertyPage::Role CWizPropertyPage::kRoles[] = {
+    {&CWizPropertyPage::BindEulaLink, &CWizPropertyPage::ActivateWelcome, &CWizPropertyPage::WelcomeFolderIsValid,
+     nullptr},
+    {nullptr, &CWizPropertyPage::LoadReleaseNotes, nullptr, nullptr},
+    {nullptr, &CWizPropertyPage::ActivateAssociations, nullptr, nullptr},
+    {&CWizPropertyPage::BindInstallingNotice, &CWizPropertyPage::ActivateReady, nullptr,
+     &CWizPropertyPage::InstallFromReady},
+    {nullptr, &CWizPropertyPage::ActivateFinished, nullptr, nullptr},
+};
 
 int CWizPropertyPage::PageIndex() const
 {
@@ -10,6 +22,18 @@ int CWizPropertyPage::PageIndex() const
         if (m_pSheet->GetPage(i) == this)
             return i;
     return -1;
+}
+
+const CWizPropertyPage::Role* CWizPropertyPage::PageRole() const
+{
+    const int index = PageIndex();
+    constexpr int kRoleCount = static_cast<int>(sizeof(kRoles) / sizeof(kRoles[0]));
+    return index >= 0 && index < kRoleCount ? &kRoles[index] : nullptr;
+}
+
+int CWizPropertyPage::ShowMessage(unsigned id, UINT type) const
+{
+    return ShowSetupMessage(Window(), id, m_pSheet->m_szTitle, type);
 }
 
 CWizPropertyPage* CWizPropertyPage::SheetPage(int index) const
@@ -30,22 +54,16 @@ int CWizPropertyPage::GetAdjacentPageId(bool forward)
 // their pages are first shown.
 void CWizPropertyPage::DoDataExchange()
 {
-    const int index = PageIndex();
-    if (index == kWelcomePage)
-        BindEulaLink();
-    else if (index == kReadyPage)
-        BindInstallingNotice();
+    const Role* role = PageRole();
+    if (role && role->bind)
+        (this->*role->bind)();
 }
 
 bool CWizPropertyPage::OnSetActive()
 {
-    switch (PageIndex()) {
-    case kWelcomePage: ActivateWelcome(); break;
-    case kWhatsNewPage: LoadReleaseNotes(); break;
-    case kAssociationsPage: ActivateAssociations(); break;
-    case kReadyPage: ActivateReady(); break;
-    case kFinishedPage: ActivateFinished(); break;
-    }
+    const Role* role = PageRole();
+    if (role && role->activate)
+        (this->*role->activate)();
     return PropertyPage::OnSetActive();
 }
 
@@ -56,16 +74,16 @@ int CWizPropertyPage::OnWizardBack()
 
 int CWizPropertyPage::OnWizardNext()
 {
-    const int index = PageIndex();
-    // A refused folder keeps the Welcome page as it was, its Back button disabled.
-    if (index == kWelcomePage && !WelcomeFolderIsValid())
+    const Role* role = PageRole();
+    // A refused page stays as it was, its Back button as it was too.
+    if (role && role->accept && !(this->*role->accept)())
         return -1;
     m_pSheet->EnableButton(ModalPropertySheet::kBackButton, true);
-    if (index == kReadyPage) {
-        if (int elsewhere = InstallFromReady())
+    if (role && role->leave) {
+        if (int elsewhere = (this->*role->leave)())
             return elsewhere;
     }
-    if (index == m_pSheet->GetPageCount() - 1)
+    if (PageIndex() == m_pSheet->GetPageCount() - 1)
         m_pSheet->DestroyAfterNotification();
     return GetAdjacentPageId(true);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The one page class of the wizard: what a page does on binding, activation, Next and Back
 // is chosen by its position in the sheet. The work of each page lives in its own file.
-#include "app/install_options.h"
+#include "model/install_options.h"
 #include "framework/property_page.h"
 
 #include <windows.h>
@@ -29,8 +29,20 @@ protected:
     bool OnCommand(int id, int code) override;
 
 private:
+    // What a page does, by its position in the sheet; a null step does nothing.
+    struct Role {
+        void (CWizPropertyPage::*bind)();
+        void (CWizPropertyPage::*activate)();
+        bool (CWizPropertyPage::*accept)();  // Next: false keeps the page as it is
+        int (CWizPropertyPage::*leave)();    // Next, once accepted: 0 goes on, else the page to show
+    };
+    static const Role kRoles[];
+
     int PageIndex() const;
+    const Role* PageRole() const;
     CWizPropertyPage* SheetPage(int index) const;
+    // Shows message `id` owned by this page with the sheet's title; the button pressed.
+    int ShowMessage(unsigned id, UINT type) const;
 
     // Welcome page.
     void BindEulaLink();

@@ -1,8 +1,10 @@
 #include "wizard/wizard_sheet.h"
 
-#include "app/messages.h"
+#include "model/messages.h"
 #include "framework/text.h"
+#include "model/running_product.h"
 #include "variants/variant.h"
+#include "wizard/message_box.h"
 
 #include <shellapi.h>
 
@@ -29,9 +31,21 @@ void CWizPropertySheet::OnInitDialog()
 
 bool CWizPropertySheet::ConfirmExit()
 {
-    wchar_t question[128];
-    LoadMessage(IDS_EXIT_SETUP, question, 128);
-    return MessageBoxW(Window(), question, m_szTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+    return ShowSetupMessage(Window(), IDS_EXIT_SETUP, m_szTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
+void CWizPropertySheet::BeginRun(HFONT headingFont)
+{
+    m_fontHeading.Reset(headingFont);
+    m_hAssocList = nullptr;
+    m_installed = false;
+    m_installedFolder[0] = L'\0';
+}
+
+void CWizPropertySheet::MarkInstalled(const wchar_t* folder)
+{
+    m_installed = true;
+    CopyText(m_installedFolder, folder);
 }
 
 bool CWizPropertySheet::OnCommand(WPARAM wParam, LPARAM)
@@ -74,7 +88,7 @@ void CWizPropertySheet::RunFinishActions()
     ShellExecuteW(GetActiveWindow(), L"open", program, L"", nullptr, SW_SHOW);
     Sleep(50);
     for (int attempt = 0; attempt < 5; ++attempt) {
-        if (HWND product = FindWindowW(variant::kProductWindowClass, nullptr)) {
+        if (HWND product = FindProductWindow()) {
             SetForegroundWindow(product);
             return;
         }

@@ -1,7 +1,7 @@
 #pragma once
 // The setup wizard: one sheet of five pages, the exit prompt, the close box and the
 // actions of the Done button.
-#include "app/install_options.h"
+#include "model/install_options.h"
 #include "framework/gdi_handles.h"
 #include "framework/property_sheet.h"
 #include "res/resource.h"
@@ -27,11 +27,13 @@ public:
     CHyperLink m_linkEula;
     CXColorStatic m_textInstalling;
     wchar_t m_szTitle[260] = {};
-    // Set when the Ready page's install succeeded: the run then ends with "installed".
-    bool m_installed = false;
-    // The folder the install used (trimmed, absolute): where Done starts the product.
-    wchar_t m_installedFolder[kFolderBufferSize] = {};
 
+    // Starts an interactive run: takes the heading font, no list yet, nothing installed.
+    void BeginRun(HFONT headingFont);
+    // The Ready page's install succeeded into `folder` (trimmed, absolute).
+    void MarkInstalled(const wchar_t* folder);
+    // True once the install succeeded: the run then ends with "installed".
+    bool Installed() const { return m_installed; }
     // Gives a headline static the heading font.
     void SetHeadingFont(HWND headline);
 
@@ -43,4 +45,8 @@ protected:
 private:
     bool ConfirmExit();
     void RunFinishActions();
+
+    bool m_installed = false;
+    // Where Done starts the product.
+    wchar_t m_installedFolder[kFolderBufferSize] = {};
 };

@@ -1,6 +1,6 @@
 #include "support/shell_state.h"
 
-#include "shell/format_table.h"
+#include "model/format_table.h"
 #include "support/test_support.h"
 #include "variants/variant.h"
 

@@ -12,15 +12,24 @@ std::wstring BuildFolder()
     return full.substr(0, full.find_last_of(L'\\'));
 }
 
+std::wstring ProgramName(const std::wstring& stem, bool otherBuild)
+{
+    return stem + ((sizeof(void*) == 8) != otherBuild ? L"64.exe" : L"32.exe");
+}
+
+std::wstring SetupProgramName(bool otherBuild)
+{
+    return ProgramName(L"pt_setup", otherBuild);
+}
+
 std::wstring SetupProgramPath()
 {
-    return BuildFolder() + (sizeof(void*) == 8 ? L"\\pt_setup64.exe" : L"\\pt_setup32.exe");
+    return BuildFolder() + L"\\" + SetupProgramName();
 }
 
 std::wstring StandInProductPath()
 {
-    return BuildFolder() + (sizeof(void*) == 8 ? L"\\tools\\payload\\bin\\pt_main64.exe"
-                                               : L"\\tools\\payload\\bin\\pt_main32.exe");
+    return BuildFolder() + L"\\tools\\payload\\bin\\" + ProgramName(L"pt_main");
 }
 
 int RunAndWait(const std::wstring& commandLine, const std::wstring& startFolder, DWORD timeoutMs)

@@ -7,6 +7,10 @@
 
 // The folder of the test program; the deliverable and the stand-in product are built beside it.
 std::wstring BuildFolder();
+// A program built once per bitness, "<stem>64.exe" or "<stem>32.exe": this build's or the other's.
+std::wstring ProgramName(const std::wstring& stem, bool otherBuild = false);
+// The deliverable's file name, pt_setup64.exe or pt_setup32.exe.
+std::wstring SetupProgramName(bool otherBuild = false);
 std::wstring SetupProgramPath();
 std::wstring StandInProductPath();
 

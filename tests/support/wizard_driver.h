@@ -5,6 +5,10 @@
 
 #include <string>
 
+// Windows' own ids of the sheet's Back and Next buttons.
+constexpr int kBack = 0x3023;
+constexpr int kNext = 0x3024;
+
 class WizardDriver {
 public:
     // Starts the setup program (no "/silent") from `startFolder` and waits for its sheet.

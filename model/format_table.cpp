@@ -1,4 +1,4 @@
-#include "shell/format_table.h"
+#include "model/format_table.h"
 
 namespace {
 constexpr FormatIcon kSelf = FormatIcon::kFileItself;

@@ -1,6 +1,6 @@
-#include "app/install_options.h"
+#include "model/install_options.h"
 
-#include "app/install_folder.h"
+#include "model/install_folder.h"
 #include "framework/text.h"
 #include "variants/variant.h"
 

@@ -1,4 +1,4 @@
-#include "app/messages.h"
+#include "model/messages.h"
 
 #include <windows.h>
 

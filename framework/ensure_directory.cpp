@@ -1,6 +1,6 @@
-#include "engine/ensure_directory.h"
+#include "framework/ensure_directory.h"
 
-#include "app/install_folder.h"
+#include "framework/path.h"
 #include "framework/text.h"
 
 #include <windows.h>

@@ -1,6 +1,6 @@
-#include "app/browse_folder.h"
+#include "wizard/browse_folder.h"
 
-#include "app/messages.h"
+#include "model/messages.h"
 #include "framework/handles.h"
 #include "framework/property_page.h"
 #include "framework/text.h"

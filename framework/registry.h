@@ -1,6 +1,6 @@
 #pragma once
-// The few ways the shell registration writes the registry. Every string is REG_SZ; no call
-// names a registry view, so each build writes the view Windows gives its own process.
+// The few ways the program reads and writes the registry. Every string written is REG_SZ; no
+// call names a registry view, so each build uses the view Windows gives its own process.
 #include "framework/handles.h"
 
 #include <windows.h>
@@ -14,3 +14,9 @@ void SetDwordValue(HKEY key, const wchar_t* name, DWORD value);
 
 RegKey OpenKey(HKEY root, const wchar_t* subKey, REGSAM access);
 RegKey CreateKey(HKEY root, const wchar_t* subKey);
+
+// Reads a string value (REG_SZ or REG_EXPAND_SZ) of `subKey` with a data limit of `byteLimit`
+// bytes into `out`; `name` null reads the default value. 0 when the key or value is missing,
+// of another type, longer than the limit, or `out` is too small.
+int ReadStringValue(HKEY root, const wchar_t* subKey, const wchar_t* name, DWORD byteLimit, wchar_t* out,
+                    size_t outSize);

@@ -1,4 +1,6 @@
-#include "shell/registry_values.h"
+#include "framework/registry.h"
+
+#include "framework/text.h"
 
 #include <cwchar>
 
@@ -32,4 +34,22 @@ RegKey CreateKey(HKEY root, const wchar_t* subKey)
     if (RegCreateKeyW(root, subKey, key.Receive()) != ERROR_SUCCESS)
         key.Release();
     return key;
+}
+
+int ReadStringValue(HKEY root, const wchar_t* subKey, const wchar_t* name, DWORD byteLimit, wchar_t* out,
+                    size_t outSize)
+{
+    out[0] = L'\0';
+    RegKey key = OpenKey(root, subKey, KEY_QUERY_VALUE);
+    if (!key)
+        return 0;
+    // One character more than the limit allows, so a value stored without terminator still ends.
+    constexpr DWORD kMaxBytes = 1024;
+    wchar_t value[kMaxBytes / sizeof(wchar_t) + 1] = {};
+    DWORD bytes = byteLimit < kMaxBytes ? byteLimit : kMaxBytes;
+    DWORD type = 0;
+    if (RegQueryValueExW(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes) != ERROR_SUCCESS
+        || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return 0;
+    return CopyText(out, outSize, value);
 }

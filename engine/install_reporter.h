@@ -1,0 +1,17 @@
+#pragma once
+// How the install run tells what went wrong and asks its one question, without showing
+// anything itself: the silent run answers with the install log, the wizard with message boxes.
+
+class InstallReporter {
+public:
+    virtual ~InstallReporter() = default;
+    // ReportFailure: the run stops after this. `message` is the bare message; `entry` is the
+    // same with the folder, as the log takes it.
+    virtual void ReportFailure(const wchar_t* message, const wchar_t* entry) = 0;
+    // ReportNote: the run did something other than asked and went on (a settings folder it
+    // could not use). `entry` holds the message and the value.
+    virtual void ReportNote(const wchar_t* entry) = 0;
+    // ConfirmAssociations: asked before the chosen formats are pointed at the product;
+    // false only for a "No".
+    virtual bool ConfirmAssociations(const wchar_t* question) = 0;
+};

@@ -1,0 +1,53 @@
+#include "framework/system_library.h"
+
+#include "framework/text.h"
+
+#include <delayimp.h>
+
+int SystemLibraryPath(const wchar_t* fileName, wchar_t* out, size_t outSize)
+{
+    UINT len = GetSystemDirectoryW(out, static_cast<UINT>(outSize));
+    if (len == 0 || len >= outSize)
+        return 0;
+    return AppendBackslash(out, outSize) && AppendText(out, outSize, fileName);
+}
+
+void RestrictDllSearch()
+{
+    wchar_t kernelPath[MAX_PATH];
+    if (!SystemLibraryPath(L"kernel32.dll", kernelPath, MAX_PATH))
+        return;
+    HMODULE kernel = GetModuleHandleW(kernelPath);
+    if (kernel == nullptr)
+        return;
+    auto setDirectories = ProcAddress<BOOL(WINAPI*)(DWORD)>(kernel, "SetDefaultDllDirectories");
+    // Older Windows lacks it; the program then carries on with the ordinary search.
+    if (setDirectories != nullptr)
+        setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+HMODULE LoadSystemLibrary(const wchar_t* fileName)
+{
+    wchar_t path[MAX_PATH];
+    return SystemLibraryPath(fileName, path, MAX_PATH) ? LoadLibraryW(path) : nullptr;
+}
+
+namespace {
+
+// The libraries bound on first use are loaded by full path from the system folder, never by
+// bare name.
+FARPROC WINAPI LoadDelayedFromSystemFolder(unsigned notification, PDelayLoadInfo info)
+{
+    if (notification != dliNotePreLoadLibrary || info == nullptr || info->szDll == nullptr)
+        return nullptr;
+    wchar_t name[64];
+    if (MultiByteToWideChar(CP_ACP, 0, info->szDll, -1, name, 64) == 0)
+        return nullptr;
+    return reinterpret_cast<FARPROC>(LoadSystemLibrary(name));
+}
+
+}  // namespace
+
+extern "C" {
+PfnDliHook __pfnDliNotifyHook2 = LoadDelayedFromSystemFolder;
+}

@@ -1,0 +1,19 @@
+#pragma once
+// System libraries are loaded by full path from the system folder, never by bare name; the
+// libraries bound on first use go the same way (the delay-load hook lives here).
+#include <windows.h>
+
+#include <cstddef>
+
+// Restricts the DLL search path to the system folder where Windows offers that.
+void RestrictDllSearch();
+// Full path of a library in the system folder; 0 when it does not fit.
+int SystemLibraryPath(const wchar_t* fileName, wchar_t* out, size_t outSize);
+// Loads a library from the system folder by full path, never by bare name; null on failure.
+HMODULE LoadSystemLibrary(const wchar_t* fileName);
+
+// A function of a loaded library as the pointer type `Fn`; null when it is missing.
+template <typename Fn> Fn ProcAddress(HMODULE module, const char* name)
+{
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}

@@ -1,0 +1,11 @@
+#pragma once
+// Where the product goes before anybody says otherwise: an earlier installation's folder,
+// else the program-files folder, else C:\Pictarn\.
+#include <cstddef>
+
+// Always 1. Writes e.g. "C:\Program Files\Pictarn" (no trailing backslash) or "C:\Pictarn\".
+int DefaultInstallFolder(wchar_t* out, size_t outSize);
+
+// 1 = found and `out` holds the folder of the registered open command with a trailing
+// backslash; 0 = none, `out` is empty.
+int FindEarlierInstallation(wchar_t* out, size_t outSize);

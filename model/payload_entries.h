@@ -1,0 +1,11 @@
+#pragma once
+// Every entry of the payload archive this build carries, known when it is built: what the
+// install unpacks, and so what removing the product must take away again.
+
+struct PayloadItem {
+    const wchar_t* name;  // relative to the installation folder, with backslashes
+    bool folder;
+};
+
+extern const PayloadItem kPayloadItems[];
+extern const int kPayloadItemCount;

@@ -1,0 +1,51 @@
+#pragma once
+// Every registry row the application registration writes, as data: the writer walks it, and
+// whatever removes the product walks the same rows to find what was written.
+#include <windows.h>
+
+// The texts the registry rows take their data from.
+enum class RowText {
+    kNoText,
+    kVerbName, kVerbCommand, kProductWord, kOpenCommand, kFriendlyName, kEmpty, kDisplayName,
+    kUninstallString, kPublisher, kFolder, kDisplayVersion, kDisplayIcon, kQuotedExecutable,
+    kApplicationDescription, kCapabilitiesPath, kTextCount
+};
+
+enum class RowKind {
+    kDefaultValue,  // the key's default value; the key and its parents are created
+    kNamedString,
+    kNamedDword,
+    kDeleteKey,
+    kCreateKey,     // created and closed, nothing set
+};
+
+// How a key that takes named values is reached; a key that cannot be reached skips them.
+enum class KeyReach { kNone, kOpenFull, kOpenSetValue, kCreate };
+
+// The parts of the registration, each written under its own condition.
+enum class RowGroup {
+    kThumbnailVerbs,   // the folder and drive verb: with the thumbnails shortcut, Vista and later
+    kApplication,      // the product's class and "Applications" entry: always
+    kUninstallEntry,   // always
+    kDefaultPrograms,  // the application key, capabilities, RegisteredApplications: Vista and later
+};
+
+struct RegistryRow {
+    RowGroup group;
+    HKEY root;
+    const wchar_t* key;
+    const wchar_t* name;
+    RowKind kind;
+    KeyReach reach;
+    RowText text;         // what a string row writes
+    unsigned long number;  // what a REG_DWORD row writes
+};
+
+inline constexpr wchar_t kVerb[] = L"Browse with &Pictarn";
+inline constexpr wchar_t kCapabilitiesKey[] = L"SOFTWARE\\Pictarn\\Capabilities";
+// The product class's open command; an earlier installation is found through it.
+inline constexpr wchar_t kProductOpenCommandKey[] = L"SOFTWARE\\Classes\\Pictarn\\shell\\open\\command";
+
+inline constexpr int kRegistryRowCount = 24;
+// Numbered from 1 as the registration walks them.
+extern const RegistryRow kRegistryRows[kRegistryRowCount];

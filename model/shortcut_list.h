@@ -1,0 +1,35 @@
+#pragma once
+#include <cstddef>
+
+// Every shortcut the setup makes, as data: the writer walks it to make them, and whatever
+// removes the product walks it to find them again.
+
+// Where a shortcut is saved: the desktop or the "Pictarn" program group, each for the
+// current user or all users.
+enum class ShortcutPlace { kProgramGroup, kDesktopFolder };
+
+// Which choice of the install makes the shortcut.
+enum class ShortcutChoice {
+    kGroup,         // the program group
+    kGroupNotWin8,  // the program group, on Windows before 8 only
+    kDesktop,       // the product on the desktop
+    kThumbnails,    // the thumbnails shortcut on the desktop
+};
+
+struct ShortcutRow {
+    ShortcutPlace place;
+    ShortcutChoice choice;
+    const wchar_t* fileName;  // a format: "%d.%2d" takes the product version where it stands
+    const wchar_t* target;    // a file of the installation folder
+    const wchar_t* arguments;  // may be null
+    bool targetIsIcon;        // the icon is the target's own, at `iconIndex`
+    int iconIndex;
+    const wchar_t* description;  // may be null
+};
+
+inline constexpr int kShortcutCount = 11;
+extern const ShortcutRow kShortcuts[kShortcutCount];
+
+// The file name of a shortcut row, with the product version where the name asks for it. 0 when
+// it does not fit.
+int ShortcutFileName(const ShortcutRow& row, wchar_t* out, size_t outSize);

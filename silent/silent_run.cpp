@@ -1,0 +1,38 @@
+#include "silent/silent_run.h"
+
+#include "engine/install_log.h"
+#include "engine/install_reporter.h"
+#include "engine/install_run.h"
+#include "model/install_options.h"
+#include "model/messages.h"
+#include "model/running_product.h"
+
+namespace {
+
+constexpr size_t kMessageSize = 260;
+
+// Failures and notes become log entries; nobody is there to answer the question.
+class LogReporter : public InstallReporter {
+public:
+    void ReportFailure(const wchar_t*, const wchar_t* entry) override { InstallLog::Append(entry); }
+    void ReportNote(const wchar_t* entry) override { InstallLog::Append(entry); }
+    bool ConfirmAssociations(const wchar_t*) override { return true; }
+};
+
+}  // namespace
+
+SetupExitCode RunSilent(const wchar_t* commandLine)
+{
+    if (FindProductWindow() != nullptr) {
+        wchar_t warning[kMessageSize];
+        LoadMessage(IDS_PRODUCT_RUNNING, warning, kMessageSize);
+        InstallLog::Append(warning);
+        return kExitProductRunning;
+    }
+    InstallOptions options;
+    BuildSilentOptions(commandLine, options);
+    LogReporter reporter;
+    SetupExitCode outcome = kExitInstalled;
+    RunInstall(options, reporter, outcome);
+    return outcome;
+}

@@ -1,0 +1,13 @@
+#pragma once
+// The setup program's process exit codes as its documentation lists them, written out here
+// on their own so that a wrong value in the program is caught.
+namespace exit_code {
+
+constexpr int kInstalled = 0;          // installed (silent), or the wizard was finished
+constexpr int kLeftWizard = 1;         // the user left the wizard before installing
+constexpr int kProductRunning = 2;     // the product is running; nothing was installed
+constexpr int kInvalidFolder = 3;      // invalid (empty) destination directory
+constexpr int kFolderNotCreated = 4;   // the destination directory cannot be created
+constexpr int kFilesNotInstalled = 5;  // not all files could be installed
+
+}  // namespace exit_code
