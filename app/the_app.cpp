@@ -4,9 +4,12 @@
 #include "engine/install_log.h"
 #include "silent/silent_run.h"
 #include "framework/gdi_handles.h"
+#include "framework/machine_lock.h"
 #include "framework/system_library.h"
 #include "framework/text.h"
 #include "variants/variant.h"
+#include "model/running_product.h"
+#include "wizard/message_box.h"
 #include "wizard/wizard_page.h"
 #include "wizard/wizard_sheet.h"
 
@@ -34,11 +37,7 @@ void TheApp::ApplyVisualStyles()
 int TheApp::InitInstance()
 {
     InstallLog::FixLocation();
-    RestrictDllSearch();
-    // Windows loads ole32 by bare name on its own (shell32's import of it, the input-method
-    // support once there are windows), under Wine from the program's folder first. Loaded from
-    // the system folder now, those lookups simply find it loaded.
-    m_ole32.Reset(LoadSystemLibrary(L"ole32.dll"));
+    m_ole32.Reset(PrepareLibraryLoading());
     if constexpr (variant::kIs32Bit)
         ApplyVisualStyles();
 
@@ -46,7 +45,18 @@ int TheApp::InitInstance()
     InitCommonControlsEx(&controls);
 
     const wchar_t* commandLine = GetCommandLineW();
-    if (wcsstr(commandLine, L"/silent") != nullptr)
+    const bool silent = wcsstr(commandLine, L"/silent") != nullptr;
+    // A second run while one installs or removes changes nothing and says why.
+    MachineLock lock;
+    if (!lock.Acquire(kRunLockName)) {
+        if (silent)
+            LogMessage(IDS_ANOTHER_RUN);
+        else
+            ShowSetupMessage(nullptr, IDS_ANOTHER_RUN, variant::kSetupTitle, MB_ICONEXCLAMATION | MB_OK);
+        SetExitCode(kExitAnotherRunning);
+        return 0;
+    }
+    if (silent)
         SetExitCode(RunSilent(commandLine));
     else
         RunWizard();

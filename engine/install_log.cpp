@@ -2,6 +2,7 @@
 
 #include "framework/path.h"
 #include "framework/handles.h"
+#include "model/messages.h"
 #include "framework/text.h"
 #include "variants/variant.h"
 
@@ -30,14 +31,14 @@ void WriteUtf8(FILE* file, const wchar_t* text)
 
 }  // namespace
 
-void InstallLog::FixLocation()
+void InstallLog::FixLocation(const wchar_t* fileName)
 {
     RememberStartDirectory();
     wchar_t folder[kLogPathSize];
     if (!CopyText(folder, StartDirectory()) || folder[0] == L'\0')
         return;  // keeps the plain file name, relative to the current directory
     AppendBackslash(folder);
-    if (AppendText(folder, variant::kLogFileName))
+    if (AppendText(folder, fileName ? fileName : variant::kLogFileName))
         CopyText(g_logPath, folder);
 }
 
@@ -66,4 +67,11 @@ void InstallLog::Append(const wchar_t* text)
     fputs(": ", file.Get());
     WriteUtf8(file.Get(), text);
     fputs("\n------------------------------------------------\n", file.Get());
+}
+
+void LogMessage(unsigned id)
+{
+    wchar_t message[kLogPathSize];
+    LoadMessage(id, message, kLogPathSize);
+    InstallLog::Append(message);
 }

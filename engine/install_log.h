@@ -6,8 +6,12 @@ public:
     // Remembers the current directory as the start directory and fixes the log's place there,
     // so that every entry lands there even after the install run has made the installation
     // folder current.
-    static void FixLocation();
+    // `fileName` null: the install log; the uninstaller names its own.
+    static void FixLocation(const wchar_t* fileName = nullptr);
     // Appends "<date> - <time>: <text>" and a separator line; opens and closes the file each time.
     static void Append(const wchar_t* text);
     static const wchar_t* Path();
 };
+
+// Appends message `id` of the string table as one entry.
+void LogMessage(unsigned id);

@@ -32,6 +32,12 @@ HMODULE LoadSystemLibrary(const wchar_t* fileName)
     return SystemLibraryPath(fileName, path, MAX_PATH) ? LoadLibraryW(path) : nullptr;
 }
 
+HMODULE PrepareLibraryLoading()
+{
+    RestrictDllSearch();
+    return LoadSystemLibrary(L"ole32.dll");
+}
+
 namespace {
 
 // The libraries bound on first use are loaded by full path from the system folder, never by

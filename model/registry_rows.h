@@ -7,7 +7,7 @@
 enum class RowText {
     kNoText,
     kVerbName, kVerbCommand, kProductWord, kOpenCommand, kFriendlyName, kEmpty, kDisplayName,
-    kUninstallString, kPublisher, kFolder, kDisplayVersion, kDisplayIcon, kQuotedExecutable,
+    kUninstallString, kQuietUninstallString, kPublisher, kFolder, kDisplayVersion, kDisplayIcon, kQuotedExecutable,
     kApplicationDescription, kCapabilitiesPath, kTextCount
 };
 
@@ -46,6 +46,20 @@ inline constexpr wchar_t kCapabilitiesKey[] = L"SOFTWARE\\Pictarn\\Capabilities"
 // The product class's open command; an earlier installation is found through it.
 inline constexpr wchar_t kProductOpenCommandKey[] = L"SOFTWARE\\Classes\\Pictarn\\shell\\open\\command";
 
-inline constexpr int kRegistryRowCount = 24;
+inline constexpr int kRegistryRowCount = 25;
 // Numbered from 1 as the registration walks them.
 extern const RegistryRow kRegistryRows[kRegistryRowCount];
+
+// What removing the product takes away of each part: a key with everything in it, or one value
+// (`value` not null). A key goes only while its rows still hold this installation's texts; a
+// value goes with the key before it in the same part.
+struct OwnedEntry {
+    RowGroup group;
+    HKEY root;
+    const wchar_t* key;
+    const wchar_t* value;
+    int parentLevels;  // how many parents the setup may have made: they go too while empty
+};
+
+inline constexpr int kOwnedEntryCount = 7;
+extern const OwnedEntry kOwnedEntries[kOwnedEntryCount];

@@ -5,6 +5,7 @@
 #include "model/registry_rows.h"
 #include "framework/text.h"
 #include "shell/association_writer.h"
+#include "shell/registration_texts.h"
 #include "shell/shortcuts.h"
 #include "variants/variant.h"
 #include "variants/version_info.h"
@@ -16,70 +17,9 @@
 
 namespace {
 
-constexpr size_t kTextSize = 600;
-
 using enum RowKind;
 using enum KeyReach;
 using enum RowText;
-
-struct RegistrationTexts {
-    wchar_t folder[kTextSize];
-    wchar_t executable[kTextSize];
-    wchar_t openCommand[kTextSize];
-    wchar_t verbCommand[kTextSize];
-    wchar_t displayName[kTextSize];
-    wchar_t uninstallString[kTextSize];
-    wchar_t displayVersion[kTextSize];
-    wchar_t displayIcon[kTextSize];
-    wchar_t quotedExecutable[kTextSize];
-
-    // The text a row takes its data from.
-    const wchar_t* Text(RowText id) const
-    {
-        switch (id) {
-        case kVerbName: return kVerb;
-        case kVerbCommand: return verbCommand;
-        case kProductWord: return variant::kProductFolderName;
-        case kOpenCommand: return openCommand;
-        case kFriendlyName: return variant::kFriendlyAppName;
-        case kDisplayName: return displayName;
-        case kUninstallString: return uninstallString;
-        case kPublisher: return L"" PT_COMPANY_NAME;
-        case kFolder: return folder;
-        case kDisplayVersion: return displayVersion;
-        case kDisplayIcon: return displayIcon;
-        case kQuotedExecutable: return quotedExecutable;
-        case kApplicationDescription:
-            return L"Picture viewer, editor and converter - one of the most popular viewers worldwide";
-        case kCapabilitiesPath: return kCapabilitiesKey;
-        case kEmpty:
-        case kNoText:
-        case kTextCount: break;
-        }
-        return L"";
-    }
-};
-
-// 0 when the folder is too long for any of the texts: nothing is registered then rather than
-// a cut-off path.
-int FormTexts(const wchar_t* installFolder, RegistrationTexts& t)
-{
-    if (!CopyText(t.folder, installFolder))
-        return 0;
-    TrimSpaces(t.folder);
-    int ok = AppendBackslash(t.folder);
-    ok &= FormatText(t.executable, kTextSize, L"%ls%ls", t.folder, variant::kMainProgram);
-    ok &= FormatText(t.openCommand, kTextSize, L"\"%ls\" \"%%1\"", t.executable);
-    ok &= FormatText(t.verbCommand, kTextSize, L"%ls /thumbs", t.openCommand);
-    ok &= FormatText(t.displayName, kTextSize, L"Pictarn %d.%d%ls", variant::kVersionMajor, variant::kVersionMinor,
-                     variant::kDisplayNameSuffix);
-    ok &= FormatText(t.uninstallString, kTextSize, L"\"%lspt_uninstall.exe\"", t.folder);
-    ok &= FormatText(t.displayVersion, kTextSize, L"%d.%d", variant::kVersionMajor, variant::kVersionMinor);
-    ok &= FormatText(t.displayIcon, kTextSize, L"%ls,0", t.executable);
-    ok &= FormatText(t.quotedExecutable, kTextSize, L"\"%ls\"", t.executable);
-
-    return ok;
-}
 
 bool TakesNamedValue(const RegistryRow& row)
 {
@@ -143,7 +83,7 @@ int RegisterWithShell(int confirmed, int associate, const wchar_t* installFolder
                       int assocAllUsers)
 {
     RegistrationTexts t;
-    if (!FormTexts(installFolder, t))
+    if (!t.Form(installFolder))
         return 1;
     // Before Vista the 32-bit build leaves out the verbs and the Default Programs entries.
     const bool vistaClass = !variant::kIs32Bit || IsVistaOrLater();

@@ -3,6 +3,7 @@
 #include "framework/text.h"
 #include "model/format_table.h"
 #include "framework/registry.h"
+#include "shell/replaced_values.h"
 #include "variants/variant.h"
 #include "variants/windows_version.h"
 
@@ -39,6 +40,7 @@ void PointExtensionAtProgId(const wchar_t* extension, const wchar_t* progId)
 {
     wchar_t key[kNameSize];
     FormatText(key, kNameSize, L"SOFTWARE\\Classes\\.%ls", extension);
+    RecordBeforeReplacing(HKEY_LOCAL_MACHINE, key, nullptr, progId);
     SetKeyDefault(HKEY_LOCAL_MACHINE, key, progId);
 }
 
@@ -47,6 +49,8 @@ void WriteXpExplorerChoice(const wchar_t* extension, const wchar_t* progId, int 
 {
     wchar_t key[kNameSize];
     FormatText(key, kNameSize, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.%ls", extension);
+    RecordBeforeReplacing(HKEY_CURRENT_USER, key, L"ProgID", progId);
+    RecordBeforeReplacing(HKEY_CURRENT_USER, key, nullptr, L"");
     SetKeyDefault(HKEY_CURRENT_USER, key, L"");
     if (RegKey fileExts = OpenKey(HKEY_CURRENT_USER, key, KEY_ALL_ACCESS))
         SetStringValue(fileExts.Get(), L"ProgID", progId);
@@ -61,6 +65,8 @@ void WriteExplorerChoice(const wchar_t* extension, const wchar_t* progId)
     FormatText(key, kNameSize,
                L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.%ls\\UserChoice", extension);
     RegDeleteKeyW(HKEY_CURRENT_USER, key);
+    // Windows keeps no choice the setup could put back; only the key levels it makes are noted.
+    RecordBeforeReplacing(HKEY_CURRENT_USER, key, L"Progid", progId);
     if (RegKey choice = CreateKey(HKEY_CURRENT_USER, key))
         SetStringValue(choice.Get(), L"Progid", progId);
 }
@@ -139,6 +145,7 @@ void BlockAppxOpenWith()
     for (const wchar_t* id : kStoreAppProgIds) {
         wchar_t key[kNameSize];
         FormatText(key, kNameSize, L"SOFTWARE\\Classes\\%ls", id);
+        RecordBeforeReplacing(HKEY_CURRENT_USER, key, L"NoOpenWith", L"");
         if (RegKey storeApp = CreateKey(HKEY_CURRENT_USER, key))
             SetStringValue(storeApp.Get(), L"NoOpenWith", L"");
     }

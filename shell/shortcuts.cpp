@@ -43,6 +43,37 @@ int SaveShortcut(const wchar_t* fullPath, const ShortcutParts& parts)
     return SUCCEEDED(file.Get()->Save(fullPath, TRUE)) ? 1 : 0;
 }
 
+// The target a saved shortcut names; 0 when it cannot be read.
+int ReadShortcutTarget(const wchar_t* fullPath, wchar_t* out, size_t outSize)
+{
+    ComApartment apartment;
+    ComPtr<IShellLinkW> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(link.Receive()))))
+        return 0;
+    ComPtr<IPersistFile> file;
+    if (FAILED(link.Get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.Receive())))
+        || FAILED(file.Get()->Load(fullPath, STGM_READ)))
+        return 0;
+    wchar_t target[MAX_PATH] = {};
+    if (FAILED(link.Get()->GetPath(target, MAX_PATH, nullptr, 0)))
+        return 0;
+    return CopyText(out, outSize, target);
+}
+
+// A shortcut is this installation's while it leads into `installFolder`, or to nothing at all
+// any more (the files are removed first; some shell links keep a non-ASCII target only in the
+// ANSI code page, so the comparison alone could miss it).
+bool LeadsIntoOrNowhere(const wchar_t* fullPath, const wchar_t* installFolder)
+{
+    wchar_t target[MAX_PATH];
+    if (!ReadShortcutTarget(fullPath, target, MAX_PATH))
+        return false;
+    const size_t folderLength = wcslen(installFolder);
+    return _wcsnicmp(target, installFolder, folderLength) == 0
+           || GetFileAttributesW(target) == INVALID_FILE_ATTRIBUTES;
+}
+
 // The special folder's path, or the Windows folder when the shell cannot name it.
 void SpecialFolderOrWindows(int csidl, wchar_t* out, size_t outSize)
 {
@@ -116,5 +147,27 @@ int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, i
     for (const ShortcutRow& row : kShortcuts)
         if (ChoiceMade(row.choice, made))
             result = CreateShortcutRow(row, row.place == ShortcutPlace::kProgramGroup ? group : desktop, installFolder);
+    return result;
+}
+
+int RemoveShortcuts(const wchar_t* installFolder)
+{
+    int result = 1;
+    for (int allUsers = 0; allUsers <= 1; ++allUsers) {
+        wchar_t group[kPathSize], desktop[kPathSize];
+        ShortcutFolder(ShortcutPlace::kProgramGroup, allUsers, group, kPathSize);
+        ShortcutFolder(ShortcutPlace::kDesktopFolder, allUsers, desktop, kPathSize);
+        for (const ShortcutRow& row : kShortcuts) {
+            wchar_t fileName[kPathSize], fullPath[kPathSize];
+            if (!ShortcutFileName(row, fileName, kPathSize)
+                || !FormatText(fullPath, kPathSize, L"%ls%ls",
+                               row.place == ShortcutPlace::kProgramGroup ? group : desktop, fileName))
+                continue;
+            if (GetFileAttributesW(fullPath) != INVALID_FILE_ATTRIBUTES && LeadsIntoOrNowhere(fullPath, installFolder)
+                && !DeleteFileW(fullPath))
+                result = 0;
+        }
+        RemoveDirectoryW(group);  // only when nothing else is left in it
+    }
     return result;
 }

@@ -20,3 +20,8 @@ void ShortcutFolder(ShortcutPlace place, int allUsers, wchar_t* out, size_t outS
 // backslash), and removes the two previous versions' main group shortcuts. Returns the last
 // shortcut's result (1 when none was made).
 int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, int allUsers);
+
+// Removes every listed shortcut, for the current user and all users, that leads into
+// `installFolder` (ending in a backslash) or to a file no longer there, and the program group
+// once it is empty. 0 when a shortcut of this installation could not be deleted.
+int RemoveShortcuts(const wchar_t* installFolder);

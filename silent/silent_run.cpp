@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr size_t kMessageSize = 260;
-
 // Failures and notes become log entries; nobody is there to answer the question.
 class LogReporter : public InstallReporter {
 public:
@@ -24,9 +22,7 @@ public:
 SetupExitCode RunSilent(const wchar_t* commandLine)
 {
     if (FindProductWindow() != nullptr) {
-        wchar_t warning[kMessageSize];
-        LoadMessage(IDS_PRODUCT_RUNNING, warning, kMessageSize);
-        InstallLog::Append(warning);
+        LogMessage(IDS_PRODUCT_RUNNING);
         return kExitProductRunning;
     }
     InstallOptions options;

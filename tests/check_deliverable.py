@@ -31,6 +31,7 @@ MESSAGES = {
     11: "Can't create destination directory!\n\nPlease check your write permissions and system policies!"
         "\n\nTry to create the destination folder manually and restart.",
     12: "Can't use the INI file folder! The settings are kept in the installation folder",
+    13: "Another installation or removal of Pictarn is in progress!\nPlease try again when it has finished.",
 }
 
 
@@ -249,7 +250,7 @@ class Deliverable(unittest.TestCase):
 
     def test_string_table(self):
         strings = string_table(self.pe)
-        self.assertEqual({k: v for k, v in strings.items() if k <= 12}, MESSAGES)
+        self.assertEqual({k: v for k, v in strings.items() if k <= 13}, MESSAGES)
 
     def test_icon_bitmap_and_release_notes(self):
         group = resource(self.pe, pefile.RESOURCE_TYPE["RT_GROUP_ICON"], 111)

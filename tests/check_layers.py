@@ -8,7 +8,7 @@ import sys
 
 # Bottom to top; a folder includes only its own files and folders of a lower level.
 LEVELS = {"res": 0, "framework": 0, "variants": 1, "model": 2, "shell": 3, "engine": 4,
-          "silent": 5, "wizard": 5, "app": 6}
+          "silent": 5, "wizard": 5, "uninstaller": 5, "app": 6}
 NOT_PROGRAM = {"tests", "tools", "build", "dist", "docs", "cmake", "packaging"}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/')
 

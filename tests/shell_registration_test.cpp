@@ -124,6 +124,7 @@ TEST_F(ShellRegistration, EverySwitchWritesEveryRowMemberAndShortcut)
         {un + L"|", Sz(L"")},
         {un + L"|DisplayName", Sz(displayName)},
         {un + L"|UninstallString", Sz(L"\"" + kFolder + L"pt_uninstall.exe\"")},
+        {un + L"|QuietUninstallString", Sz(L"\"" + kFolder + L"pt_uninstall.exe\" /silent")},
         {un + L"|Publisher", Sz(L"Zorvan Kettu")},
         {un + L"|InstallLocation", Sz(kFolder)},
         {un + L"|DisplayVersion", Sz(L"4.58")},

@@ -7,9 +7,11 @@
 
 #if defined(PT_VARIANT_64)
 #define PT_INSTALLER_NAME "Pictarn 64-bit Installer"
+#define PT_UNINSTALLER_NAME "Pictarn 64-bit Uninstaller"
 #define PT_SETUP_FILE "pt_setup64.exe"
 #elif defined(PT_VARIANT_32)
 #define PT_INSTALLER_NAME "Pictarn 32-bit Installer"
+#define PT_UNINSTALLER_NAME "Pictarn 32-bit Uninstaller"
 #define PT_SETUP_FILE "pt_setup32.exe"
 #else
 #error "Define PT_VARIANT_64 or PT_VARIANT_32"

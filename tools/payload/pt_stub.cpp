@@ -1,4 +1,4 @@
-// Stand-in for small helper programs of the product (uninstaller, plug-in host): does nothing.
+// Stand-in for a small helper program of the product (the plug-in host): does nothing.
 #include <windows.h>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)

@@ -1,0 +1,165 @@
+#include "shell/replaced_values.h"
+
+#include "framework/handles.h"
+#include "framework/registry.h"
+#include "framework/text.h"
+
+#include <cstdlib>
+#include <cwchar>
+
+namespace {
+
+// Both builds see one record: on 64-bit Windows the 64-bit view, elsewhere the only one.
+constexpr wchar_t kRecordKey[] = L"SOFTWARE\\Pictarn Setup\\Replaced";
+constexpr wchar_t kRecordParent[] = L"SOFTWARE\\Pictarn Setup";
+constexpr REGSAM kSharedView = KEY_WOW64_64KEY;
+constexpr size_t kTextSize = 1024;
+
+// An entry's name is the value's key and name; its data what the setup writes and what stood
+// there: "+" and the text, "-" for no value in a key that was there, or "0" and the number of
+// trailing key levels the setup made.
+int EntryName(const wchar_t* key, const wchar_t* name, wchar_t* out, size_t outSize)
+{
+    return FormatText(out, outSize, L"%ls|%ls", key, name ? name : L"");
+}
+
+RegKey OpenRecord(HKEY root, REGSAM access, bool create)
+{
+    RegKey record;
+    LONG status = create ? RegCreateKeyExW(root, kRecordKey, 0, nullptr, 0, access | kSharedView, nullptr,
+                                           record.Receive(), nullptr)
+                         : RegOpenKeyExW(root, kRecordKey, 0, access | kSharedView, record.Receive());
+    if (status != ERROR_SUCCESS)
+        record.Release();
+    return record;
+}
+
+// The value's text as it stands: 1 with `out` filled, 0 when there is no string value.
+int CurrentText(HKEY root, const wchar_t* key, const wchar_t* name, wchar_t* out, size_t outSize)
+{
+    return ReadStringValue(root, key, name, static_cast<DWORD>(kTextSize * sizeof(wchar_t)), out, outSize);
+}
+
+bool KeyExists(HKEY root, const wchar_t* key)
+{
+    return static_cast<bool>(OpenKey(root, key, KEY_QUERY_VALUE));
+}
+
+// How many trailing levels of `key` do not exist yet.
+int MissingLevels(HKEY root, const wchar_t* key)
+{
+    wchar_t path[kTextSize];
+    if (!CopyText(path, kTextSize, key))
+        return 0;
+    int missing = 0;
+    while (path[0] != L'\0' && !KeyExists(root, path)) {
+        ++missing;
+        wchar_t* last = wcsrchr(path, L'\\');
+        if (last == nullptr)
+            break;
+        *last = L'\0';
+    }
+    return missing;
+}
+
+bool IsEmptyKey(HKEY root, const wchar_t* key)
+{
+    RegKey opened = OpenKey(root, key, KEY_QUERY_VALUE);
+    DWORD subKeys = 1, values = 1;
+    return opened
+           && RegQueryInfoKeyW(opened.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                               nullptr, nullptr, nullptr) == ERROR_SUCCESS
+           && subKeys == 0 && values == 0;
+}
+
+void PutBack(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* before)
+{
+    if (before[0] == L'+') {
+        if (RegKey target = CreateKey(root, key))
+            SetStringValue(target.Get(), name[0] ? name : nullptr, before + 1);
+        return;
+    }
+    if (RegKey target = OpenKey(root, key, KEY_SET_VALUE))
+        RegDeleteValueW(target.Get(), name[0] ? name : nullptr);
+    if (before[0] != L'0')
+        return;
+    // The levels the setup made go again while nothing else is in them.
+    wchar_t path[kTextSize];
+    CopyText(path, kTextSize, key);
+    for (int level = _wtoi(before + 1); level > 0 && IsEmptyKey(root, path); --level) {
+        RegDeleteKeyW(root, path);
+        wchar_t* last = wcsrchr(path, L'\\');
+        if (last == nullptr)
+            break;
+        *last = L'\0';
+    }
+}
+
+}  // namespace
+
+void RecordBeforeReplacing(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* ours)
+{
+    wchar_t entry[kTextSize];
+    if (!EntryName(key, name, entry, kTextSize))
+        return;
+    RegKey record = OpenRecord(root, KEY_QUERY_VALUE | KEY_SET_VALUE, true);
+    if (!record || RegQueryValueExW(record.Get(), entry, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+        return;
+    wchar_t current[kTextSize];
+    const bool present = CurrentText(root, key, name, current, kTextSize) && wcscmp(current, ours) != 0;
+    wchar_t before[kTextSize + 2] = L"-";
+    if (present)
+        FormatText(before, kTextSize + 2, L"+%ls", current);
+    else if (const int missing = MissingLevels(root, key))
+        FormatText(before, kTextSize + 2, L"0%d", missing);
+    // ours, terminator, what stood there, terminator, closing terminator
+    wchar_t data[3 * kTextSize] = {};
+    size_t length = wcslen(ours) + 1;
+    if (length + wcslen(before) + 2 >= 3 * kTextSize)
+        return;
+    wmemcpy(data, ours, length);
+    wmemcpy(data + length, before, wcslen(before));
+    length += wcslen(before) + 2;  // the entry's terminator and the list's
+    RegSetValueExW(record.Get(), entry, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data),
+                   static_cast<DWORD>(length * sizeof(wchar_t)));
+}
+
+void RestoreReplacedValues(HKEY root, bool (*stillInUse)(const wchar_t* ours))
+{
+    RegKey record = OpenRecord(root, KEY_QUERY_VALUE | KEY_SET_VALUE, false);
+    if (!record)
+        return;
+    for (DWORD index = 0;;) {
+        wchar_t entry[kTextSize];
+        DWORD entryLength = kTextSize;
+        wchar_t data[3 * kTextSize] = {};
+        DWORD bytes = sizeof(data) - 2 * sizeof(wchar_t);
+        DWORD type = 0;
+        if (RegEnumValueW(record.Get(), index, entry, &entryLength, nullptr, &type, reinterpret_cast<BYTE*>(data),
+                          &bytes) != ERROR_SUCCESS)
+            break;
+        const wchar_t* ours = data;
+        const wchar_t* before = ours + wcslen(ours) + 1;
+        wchar_t* bar = wcschr(entry, L'|');
+        if (type != REG_MULTI_SZ || bar == nullptr || stillInUse(ours)) {
+            ++index;
+            continue;
+        }
+        *bar = L'\0';
+        const wchar_t* key = entry;
+        const wchar_t* name = bar + 1;
+        wchar_t current[kTextSize];
+        if (CurrentText(root, key, name[0] ? name : nullptr, current, kTextSize) && wcscmp(current, ours) == 0)
+            PutBack(root, key, name, before);
+        *bar = L'|';
+        RegDeleteValueW(record.Get(), entry);  // the enumeration index now names the next entry
+    }
+    DWORD values = 0;
+    RegQueryInfoKeyW(record.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                     nullptr, nullptr);
+    record.Reset();
+    if (values == 0) {
+        RegDeleteKeyExW(root, kRecordKey, kSharedView, 0);
+        RegDeleteKeyExW(root, kRecordParent, kSharedView, 0);  // fails while anything else is in it
+    }
+}

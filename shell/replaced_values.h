@@ -1,0 +1,15 @@
+#pragma once
+// What the setup replaces in values it does not own (an extension's default, a user's explorer
+// ProgID, a store app's "NoOpenWith"): the value as it stood before the first install is kept
+// once in a record of its own, per machine and per user, so removing the product can put it
+// back. One record serves both builds.
+#include <windows.h>
+
+// Keeps the value as it stands unless a record of it exists or it already holds `ours` (a
+// reinstall never takes the product's own value for what was there before).
+void RecordBeforeReplacing(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* ours);
+
+// Puts back every recorded value under `root` that still holds what the setup wrote, once
+// `stillInUse(ours)` says no installation uses that any more; those entries leave the record,
+// and the record goes when it is empty. A value changed since by somebody else stays as it is.
+void RestoreReplacedValues(HKEY root, bool (*stillInUse)(const wchar_t* ours));

@@ -1,0 +1,161 @@
+#include "shell/unregister.h"
+
+#include "framework/registry.h"
+#include "framework/text.h"
+#include "model/format_table.h"
+#include "model/registry_rows.h"
+#include "shell/registration_texts.h"
+#include "shell/replaced_values.h"
+#include "shell/shortcuts.h"
+#include "variants/variant.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <windows.h>
+
+#include <cwchar>
+
+namespace {
+
+constexpr size_t kNameSize = 300;
+constexpr size_t kValueSize = 1024;
+constexpr wchar_t kClasses[] = L"SOFTWARE\\Classes\\";
+
+bool IsFolderText(RowText text)
+{
+    switch (text) {
+    case RowText::kVerbCommand:
+    case RowText::kOpenCommand:
+    case RowText::kFolder:
+    case RowText::kUninstallString:
+    case RowText::kQuietUninstallString:
+    case RowText::kDisplayIcon:
+    case RowText::kQuotedExecutable: return true;
+    default: return false;
+    }
+}
+
+bool StartsWithKey(const wchar_t* key, const wchar_t* owned)
+{
+    const size_t length = wcslen(owned);
+    return _wcsnicmp(key, owned, length) == 0 && (key[length] == L'\0' || key[length] == L'\\');
+}
+
+// A key is this installation's when the rows inside it that carry the folder hold this
+// installation's texts; one that names another folder is somebody else's.
+bool OwnsKey(const OwnedEntry& entry, const RegistrationTexts& texts)
+{
+    bool matched = false;
+    for (const RegistryRow& row : kRegistryRows) {
+        if (row.root != entry.root || !IsFolderText(row.text) || !StartsWithKey(row.key, entry.key))
+            continue;
+        wchar_t value[kValueSize];
+        if (!ReadStringValue(row.root, row.key, row.name, kValueSize * sizeof(wchar_t), value, kValueSize))
+            continue;
+        if (_wcsicmp(value, texts.Text(row.text)) != 0)
+            return false;
+        matched = true;
+    }
+    return matched;
+}
+
+// Up to `levels` parents the removed key left empty go too (a fresh system may lack
+// "Directory\shell"); a parent with anything in it stays, and so do those above it.
+void RemoveEmptyParents(HKEY root, const wchar_t* key, int levels)
+{
+    wchar_t path[kNameSize];
+    if (!CopyText(path, kNameSize, key))
+        return;
+    for (; levels > 0; --levels) {
+        wchar_t* last = wcsrchr(path, L'\\');
+        if (last == nullptr)
+            return;
+        *last = L'\0';
+        RegKey parent = OpenKey(root, path, KEY_QUERY_VALUE);
+        DWORD subKeys = 1, values = 1;
+        if (!parent
+            || RegQueryInfoKeyW(parent.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                                nullptr, nullptr, nullptr) != ERROR_SUCCESS
+            || subKeys != 0 || values != 0)
+            return;
+        parent.Reset();
+        RegDeleteKeyW(root, path);
+    }
+}
+
+int RemoveOwnedEntries(const RegistrationTexts& texts)
+{
+    int result = 1;
+    bool groupOwned[4] = {};
+    for (const OwnedEntry& entry : kOwnedEntries) {
+        bool& owned = groupOwned[static_cast<int>(entry.group)];
+        if (entry.value != nullptr) {
+            if (owned)
+                if (RegKey key = OpenKey(entry.root, entry.key, KEY_SET_VALUE))
+                    RegDeleteValueW(key.Get(), entry.value);
+            continue;
+        }
+        if (!OwnsKey(entry, texts))
+            continue;
+        owned = true;
+        const LSTATUS status = SHDeleteKeyW(entry.root, entry.key);
+        result &= status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+        RemoveEmptyParents(entry.root, entry.key, entry.parentLevels);
+    }
+    return result;
+}
+
+bool ProgIdExists(const wchar_t* progId)
+{
+    wchar_t key[kNameSize];
+    if (!FormatText(key, kNameSize, L"%ls%ls", kClasses, progId))
+        return false;
+    return static_cast<bool>(OpenKey(HKEY_LOCAL_MACHINE, key, KEY_QUERY_VALUE));
+}
+
+// Replaced values go back once nothing of the product uses what the setup wrote: a ProgID no
+// installation owns any more, or (for the store apps' values) no installation at all.
+bool StillInUse(const wchar_t* ours)
+{
+    if (ours[0] != L'\0')
+        return ProgIdExists(ours);
+    return ProgIdExists(variant::kProductFolderName);
+}
+
+// Every member's ProgID that still opens this installation; one the other build's installation
+// now owns stays. The extensions and explorer choices that pointed at them follow from the record.
+int RemoveProgIds(const RegistrationTexts& texts)
+{
+    int result = 1;
+    for (const FormatRow& row : kFormatTable) {
+        for (int m = 0; m < row.memberCount; ++m) {
+            const FormatMember& member = row.members[m];
+            wchar_t progId[kNameSize], key[kNameSize], command[kValueSize];
+            FormatText(progId, kNameSize, L"%ls.%ls", variant::kProductFolderName, member.progIdSuffix);
+            FormatText(key, kNameSize, L"%ls%ls\\shell\\open\\command", kClasses, progId);
+            if (ReadStringValue(HKEY_LOCAL_MACHINE, key, nullptr, kValueSize * sizeof(wchar_t), command, kValueSize)
+                && _wcsicmp(command, texts.openCommand) == 0) {
+                FormatText(key, kNameSize, L"%ls%ls", kClasses, progId);
+                const LSTATUS status = SHDeleteKeyW(HKEY_LOCAL_MACHINE, key);
+                result &= status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+            }
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+int UnregisterFromShell(const wchar_t* installFolder)
+{
+    RegistrationTexts texts;
+    if (!texts.Form(installFolder))
+        return 0;
+    int result = RemoveShortcuts(texts.folder);
+    result &= RemoveProgIds(texts);
+    result &= RemoveOwnedEntries(texts);
+    RestoreReplacedValues(HKEY_LOCAL_MACHINE, StillInUse);
+    RestoreReplacedValues(HKEY_CURRENT_USER, StillInUse);
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH | SHCNF_FLUSHNOWAIT, nullptr, nullptr);
+    return result;
+}

@@ -1,0 +1,136 @@
+#include "uninstaller/uninstall_app.h"
+
+#include "engine/install_log.h"
+#include "engine/uninstall_run.h"
+#include "framework/machine_lock.h"
+#include "framework/path.h"
+#include "framework/system_library.h"
+#include "framework/text.h"
+#include "model/messages.h"
+#include "model/running_product.h"
+#include "uninstaller/uninstall_window.h"
+
+#include <cwchar>
+
+namespace {
+
+constexpr wchar_t kLogFileName[] = L"Pictarn_Uninstall.log";
+constexpr size_t kTextSize = 2048;
+
+// A silent run logs what stays behind; the window lists it in its outcome.
+class RemovalReporter : public InstallReporter {
+public:
+    RemovalReporter(bool silent, wchar_t* summary, size_t summarySize)
+        : m_silent(silent), m_summary(summary), m_summarySize(summarySize) {}
+    void ReportFailure(const wchar_t*, const wchar_t* entry) override { ReportNote(entry); }
+    void ReportNote(const wchar_t* entry) override
+    {
+        if (m_silent)
+            InstallLog::Append(entry);
+        else if (m_summary != nullptr)
+            AppendText(m_summary, m_summarySize, L"\n") && AppendText(m_summary, m_summarySize, entry);
+    }
+    bool ConfirmAssociations(const wchar_t*) override { return true; }
+
+private:
+    bool m_silent;
+    wchar_t* m_summary;
+    size_t m_summarySize;
+};
+
+UninstallExitCode RemoveFromWindow(bool purge, wchar_t* summary, size_t summarySize, void* context)
+{
+    return static_cast<UninstallApp*>(context)->Remove(purge, summary, summarySize);
+}
+
+// A silent run logs why it stops; with the window, the user is told.
+void Tell(bool silent, unsigned id)
+{
+    if (silent) {
+        LogMessage(id);
+        return;
+    }
+    wchar_t message[kTextSize], title[128];
+    LoadMessage(id, message, kTextSize);
+    LoadMessage(IDS_UNINSTALL_TITLE, title, 128);
+    MessageBoxW(nullptr, message, title, MB_ICONEXCLAMATION | MB_OK);
+}
+
+bool AskedFor(const wchar_t* commandLine, const wchar_t* name)
+{
+    return wcsstr(commandLine, name) != nullptr;
+}
+
+}  // namespace
+
+bool UninstallApp::MoveSelfOut()
+{
+    wchar_t temp[MAX_PATH], moved[520];
+    const DWORD length = GetTempPathW(MAX_PATH, temp);
+    if (length == 0 || length >= MAX_PATH
+        || !FormatText(moved, 520, L"%lspt_uninstall_%lu.exe", temp, GetCurrentProcessId()))
+        return false;
+    // A running program's file may be moved within its volume, though not deleted.
+    if (!MoveFileExW(m_self, moved, MOVEFILE_REPLACE_EXISTING))
+        return false;
+    return CopyText(m_self, 520, moved);
+}
+
+UninstallExitCode UninstallApp::Remove(bool purge, wchar_t* summary, size_t summarySize)
+{
+    const bool movedOut = MoveSelfOut();
+    RemovalReporter reporter(m_silent, summary, summarySize);
+    UninstallExitCode outcome = RunUninstall({m_folder, purge}, reporter);
+    // The program's own file goes at the next restart: from the temporary folder when it could
+    // be moved there, else from the installation folder, which then goes after it.
+    MoveFileExW(m_self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (!movedOut) {
+        MoveFileExW(m_folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        if (outcome == kUninstallRemoved)
+            outcome = kUninstallAtRestart;
+    }
+    if (summary != nullptr) {
+        wchar_t headline[kTextSize];
+        const unsigned id = outcome == kUninstallRemoved       ? IDS_UNINSTALL_DONE
+                            : outcome == kUninstallAtRestart ? IDS_UNINSTALL_DONE_AT_RESTART
+                                                             : IDS_UNINSTALL_INCOMPLETE;
+        LoadMessage(id, headline, kTextSize);
+        wchar_t details[kTextSize];
+        CopyText(details, kTextSize, summary);
+        FormatText(summary, summarySize, L"%ls%ls", headline, details);
+    }
+    return outcome;
+}
+
+int UninstallApp::InitInstance()
+{
+    InstallLog::FixLocation(kLogFileName);
+    m_ole32.Reset(PrepareLibraryLoading());
+    const wchar_t* commandLine = GetCommandLineW();
+    m_silent = AskedFor(commandLine, L"/silent");
+
+    const DWORD length = GetModuleFileNameW(nullptr, m_self, 520);
+    if (length == 0 || length >= 520) {
+        SetExitCode(kUninstallIncomplete);
+        return 0;
+    }
+    FolderOfPath(m_self, m_folder, 520);
+
+    MachineLock lock;
+    if (!lock.Acquire(kRunLockName)) {
+        Tell(m_silent, IDS_ANOTHER_RUN);
+        SetExitCode(kUninstallAnotherRunning);
+        return 0;
+    }
+    if (m_silent) {
+        if (FindProductWindow()) {
+            Tell(true, IDS_UNINSTALL_PRODUCT_RUNNING);
+            SetExitCode(kUninstallProductRunning);
+            return 0;
+        }
+        SetExitCode(Remove(AskedFor(commandLine, L"/purge"), nullptr, 0));
+        return 0;
+    }
+    SetExitCode(ShowUninstallWindow(m_folder, RemoveFromWindow, this));
+    return 0;
+}
