@@ -1,5 +1,5 @@
 #pragma once
-// The setup program's process exit codes as its documentation lists them, written out here
+// The setup program's (and the uninstaller's shared) process exit codes as its documentation lists them, written out here
 // on their own so that a wrong value in the program is caught.
 namespace exit_code {
 
@@ -9,5 +9,6 @@ constexpr int kProductRunning = 2;     // the product is running; nothing was in
 constexpr int kInvalidFolder = 3;      // invalid (empty) destination directory
 constexpr int kFolderNotCreated = 4;   // the destination directory cannot be created
 constexpr int kFilesNotInstalled = 5;  // not all files could be installed
+constexpr int kAnotherRunning = 1618;  // another installation or removal is at work (setup and uninstaller)
 
 }  // namespace exit_code

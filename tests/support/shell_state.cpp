@@ -124,6 +124,17 @@ void ClearShellState()
     HKEY registered = nullptr;
     RegCreateKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", &registered);
     RegCloseKey(registered);
+    // A fresh prefix has no "shell" key under Directory and Drive; an install makes them.
+    for (const wchar_t* owner : {L"SOFTWARE\\Classes\\Directory\\shell", L"SOFTWARE\\Classes\\Drive\\shell"})
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, owner);  // only while empty
+    // The record of replaced values, kept in the 64-bit view wherever there is one.
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        HKEY software = nullptr;
+        if (RegOpenKeyExW(root, L"SOFTWARE", 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &software) == ERROR_SUCCESS) {
+            RegDeleteTreeW(software, L"Pictarn Setup");
+            RegCloseKey(software);
+        }
+    }
 
     RemoveShortcutsIn(SpecialFolder(CSIDL_DESKTOPDIRECTORY));
     RemoveShortcutsIn(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY));

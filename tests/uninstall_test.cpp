@@ -1,0 +1,184 @@
+// The real uninstaller, started through the uninstall entry's command as a fleet tool would:
+// everything the setup wrote goes, what it replaced comes back, and the user's data stays.
+#include "support/expected_exit_codes.h"
+#include "support/shell_state.h"
+#include "support/silent_setup.h"
+#include "support/test_support.h"
+#include "variants/variant.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::wstring kFolder = L"C:\\PictarnRemove";
+const std::wstring kUninstallKey = variant::kIs32Bit ? L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn"
+                                                      : L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn64";
+const std::wstring kFileExts = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+const std::wstring kSettings = variant::kIs32Bit ? L"pt_main32.ini" : L"pt_main64.ini";
+constexpr int kUninstallRemoved = 0;
+constexpr int kUninstallProductRunning = 2;
+
+std::wstring UserSettingsFolder()
+{
+    wchar_t appData[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH);
+    return std::wstring(appData) + L"\\Pictarn";
+}
+
+// What an install can leave anywhere: the product's keys, the record of replaced values, the
+// files of the folder and of the user's settings, and every shortcut folder.
+struct MachineState {
+    RegistrySnapshot registry;
+    std::vector<std::wstring> files;
+    bool operator==(const MachineState& other) const { return registry == other.registry && files == other.files; }
+};
+
+void AddListing(const std::wstring& folder, std::vector<std::wstring>& files)
+{
+    files.push_back(L"[" + folder + L"]");
+    for (const std::wstring& name : TreeListing(folder))
+        files.push_back(name);
+}
+
+// The record of replaced values lives in the 64-bit view wherever there is one.
+bool RecordExists(HKEY root)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, L"SOFTWARE\\Pictarn Setup", 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+MachineState Capture()
+{
+    MachineState state{SnapshotShellState(), {}};
+    state.registry[L"record HKLM"] = RecordExists(HKEY_LOCAL_MACHINE) ? L"present" : L"none";
+    state.registry[L"record HKCU"] = RecordExists(HKEY_CURRENT_USER) ? L"present" : L"none";
+    state.registry[L"Directory\\shell"] = KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Directory\\shell") ? L"1" : L"0";
+    AddListing(kFolder, state.files);
+    AddListing(UserSettingsFolder(), state.files);
+    for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS})
+        AddListing(SpecialFolder(csidl), state.files);
+    return state;
+}
+
+// Other programs' handlers, there before the product came.
+void PlantOtherHandlers()
+{
+    for (const wchar_t* extension : {L".jpg", L".gif"}) {
+        HKEY key = nullptr;
+        RegCreateKeyW(HKEY_LOCAL_MACHINE, (std::wstring(L"SOFTWARE\\Classes\\") + extension).c_str(), &key);
+        const std::wstring handler = std::wstring(L"OtherViewer") + extension;
+        RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(handler.c_str()),
+                       static_cast<DWORD>((handler.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+    HKEY user = nullptr;
+    RegCreateKeyW(HKEY_CURRENT_USER, (kFileExts + L".png").c_str(), &user);
+    RegSetValueExW(user, L"ProgID", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"OtherViewer.png"), 32);
+    RegCloseKey(user);
+}
+
+class Uninstall : public SilentSetupTest {
+protected:
+    Uninstall() { RemoveTree(UserSettingsFolder()); }
+    ~Uninstall() override { RemoveTree(UserSettingsFolder()); }
+
+    // The uninstall entry's own command, as Apps & features or a fleet tool runs it.
+    int RemoveThroughEntry(const std::wstring& extra = L"")
+    {
+        const std::wstring quiet = ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString");
+        EXPECT_EQ(quiet, L"\"" + kFolder + L"\\pt_uninstall.exe\" /silent");
+        return RunAndWait(quiet + extra, m_start.Path());
+    }
+    std::string UninstallLog() const { return ReadBytes(m_start / L"Pictarn_Uninstall.log"); }
+
+    CleanInstallState m_clean{kFolder};
+};
+
+}  // namespace
+
+TEST_F(Uninstall, RoundTripLeavesTheMachineAsItWasButTheUsersSettings)
+{
+    struct Case {
+        const wchar_t* windows;
+        const wchar_t* switches;
+        bool purge;
+    };
+    std::vector<Case> cases = {{L"win10", L"", false}, {L"win7", L" /allusers=1", true}};
+    if (variant::kIs32Bit)
+        cases.push_back({L"winxp", L" /assocallusers", false});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.windows));
+        ClearShellState();
+        PlantOtherHandlers();
+        WineVersion setupVersion(SetupProgramName(), c.windows);
+        WineVersion uninstallVersion(L"pt_uninstall.exe", c.windows);
+        const MachineState before = Capture();
+
+        ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /assoc=2" + c.switches),
+                  exit_code::kInstalled);
+        ASSERT_NE(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn.jpg", nullptr), L"<missing>");
+        ASSERT_EQ(RemoveThroughEntry(c.purge ? L" /purge" : L""), kUninstallRemoved) << UninstallLog();
+        // When the command returns, the folder is gone: no copy of ours works on.
+        EXPECT_FALSE(FolderExists(kFolder));
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.jpg", nullptr), L"OtherViewer.jpg");
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.gif", nullptr), L"OtherViewer.gif");
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kFileExts + L".png", L"ProgID"), L"OtherViewer.png");
+
+        MachineState after = Capture();
+        // The user's settings stay unless asked for: exactly the settings file and its folder.
+        if (!c.purge) {
+            const std::vector<std::wstring> settings = TreeListing(UserSettingsFolder());
+            ASSERT_EQ(settings.size(), 1u);
+            EXPECT_EQ(settings[0].rfind(kSettings + L" ", 0), 0u);
+            RemoveTree(UserSettingsFolder());
+            after = Capture();
+        }
+        EXPECT_TRUE(after == before);
+        EXPECT_EQ(after.files, before.files);
+        EXPECT_EQ(after.registry, before.registry);
+    }
+}
+
+TEST_F(Uninstall, UserFilesStayARunningProductStopsItAndAReinstallIsAFirstInstall)
+{
+    const std::wstring switches = L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /assoc=1";
+    ASSERT_EQ(Install(switches), exit_code::kInstalled);
+    const MachineState first = Capture();
+
+    // The product running: nothing is removed, and the log says why.
+    {
+        RunningProduct product;
+        ASSERT_TRUE(product.WindowFound());
+        EXPECT_EQ(RemoveThroughEntry(), kUninstallProductRunning);
+        EXPECT_NE(UninstallLog().find("Warning: Pictarn is running!"), std::string::npos) << UninstallLog();
+        EXPECT_TRUE(Capture() == first);
+    }
+
+    // A file of the user's own keeps the folder and itself; everything of ours goes.
+    WriteBytes(kFolder + L"\\My notes.txt", "mine");
+    ASSERT_EQ(RemoveThroughEntry(), kUninstallRemoved) << UninstallLog();
+    EXPECT_EQ(TreeListing(kFolder), std::vector<std::wstring>{L"My notes.txt 4"});
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"), L"<missing>");
+    RemoveTree(kFolder);
+
+    // Installed again, the machine is as after the first install.
+    ASSERT_EQ(Install(switches), exit_code::kInstalled);
+    EXPECT_TRUE(Capture() == first);
+
+    // While one run holds the machine's lock, another changes nothing and says so.
+    HANDLE lock = CreateMutexW(nullptr, TRUE, L"Global\\PictarnSetupRun");
+    ASSERT_NE(lock, nullptr);
+    EXPECT_EQ(Install(switches + L" /desktop=0"), exit_code::kAnotherRunning);
+    EXPECT_NE(Log().find("Another installation or removal of Pictarn is in progress!"), std::string::npos) << Log();
+    EXPECT_EQ(RemoveThroughEntry(), exit_code::kAnotherRunning);
+    ReleaseMutex(lock);
+    CloseHandle(lock);
+    EXPECT_TRUE(Capture() == first);
+}
