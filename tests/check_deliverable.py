@@ -290,6 +290,28 @@ class Deliverable(unittest.TestCase):
         self.assertEqual("Plugins/pt_plugin64.exe" in names, BITS == 64)
         self.assertIsNone(archive.testzip())
 
+    def test_uninstaller_in_the_payload(self):
+        # The real uninstaller, padded to its slot: same hardening and imports as the setup.
+        archive = zipfile.ZipFile(io.BytesIO(resource(self.pe, "ZIP", 1974)))
+        data = archive.read("pt_uninstall.exe")
+        self.assertEqual(len(data), 131584 if BITS == 64 else 118272)
+        uninstaller = pefile.PE(data=data)
+        self.assertEqual(uninstaller.OPTIONAL_HEADER.Magic, 0x20B if BITS == 64 else 0x10B)
+        self.assertEqual(uninstaller.FILE_HEADER.TimeDateStamp, 0)
+        loaded = {e.dll.decode().lower() for e in getattr(uninstaller, "DIRECTORY_ENTRY_IMPORT", [])}
+        self.assertTrue(loaded <= LOAD_TIME_ALLOWED, sorted(loaded - LOAD_TIME_ALLOWED))
+        delayed = {e.dll.decode().lower() for e in getattr(uninstaller, "DIRECTORY_ENTRY_DELAY_IMPORT", [])}
+        self.assertTrue(delayed <= DELAY_ALLOWED, sorted(delayed - DELAY_ALLOWED))
+        values = {}
+        for info in uninstaller.FileInfo[0]:
+            if info.Key == b"StringFileInfo":
+                for table in info.StringTable:
+                    values.update({k.decode(): v.decode() for k, v in table.entries.items()})
+        self.assertEqual(values["OriginalFilename"], "pt_uninstall.exe")
+        self.assertEqual(values["CompanyName"], "Zorvan Kettu")
+        self.assertEqual(values["FileDescription"], f"Pictarn {BITS}-bit Uninstaller")
+        print(f"pt_uninstall.exe: {uninstaller.OPTIONAL_HEADER.SizeOfHeaders + sum(x.SizeOfRawData for x in uninstaller.sections)} bytes of program in its {len(data)}-byte slot")
+
 
     def test_wizard_page_templates(self):
         page_style = WS_CHILD | WS_BORDER | DS_SETFONT

@@ -7,7 +7,9 @@
 #      program breaks), Wine loads that name on its own and the name is left out of the count;
 #   2. the control program loading the name the ordinary way must pick up the planted copy
 #      (so the check can fail);
-#   3. the silent install with every switch must not load it.
+#   3. the silent install with every switch must not load it;
+#   4. the uninstaller, started silently from the installation folder with the copy planted
+#      beside it there, must not load it either, and must leave nothing of the product behind.
 # Then the wizard, driven through to Finished with every counted name planted at once.
 # Usage: check_dll_planting.sh <build folder of one architecture> x64|x86   (WINEPREFIX set)
 set -uo pipefail
@@ -41,6 +43,15 @@ for n in $names; do
         echo "FAIL: silent install with a planted $n.dll (exit $status, loaded by: $(cat "$n.dll.loaded" 2>/dev/null | sort -u | tr '\n' ' '))"
         failures=$((failures + 1))
     fi
+    installed="$WINEPREFIX/drive_c/PictarnPlanted"
+    cp "$build/canary/canary.dll" "$installed/$n.dll"
+    run "$n" 'C:\PictarnPlanted\pt_uninstall.exe' /silent
+    status=$?
+    if [ -e "$installed/$n.dll.loaded" ] || [ $status -ne 0 ] || [ -e "$installed/pt_main$bits.exe" ]; then
+        echo "FAIL: uninstall with a planted $n.dll (exit $status, loaded by: $(cat "$installed/$n.dll.loaded" 2>/dev/null | sort -u | tr '\n' ' '))"
+        failures=$((failures + 1))
+    fi
+    rm -rf "$installed"
     counted+=("$n")
 done
 rm -f ./*.loaded
@@ -55,5 +66,5 @@ PT_PLANT_DIR="Z:${dir//\//\\}" WINEDLLOVERRIDES=$overrides timeout 300 "$wine" "
 
 echo "planted names counted: ${#counted[@]} (${counted[*]})"
 echo "left out, loaded by Wine itself before the program's code runs: ${#by_wine[@]} (${by_wine[*]})"
-echo "runs that loaded a planted library or failed (of ${#counted[@]} silent installs and one wizard): $failures"
+echo "runs that loaded a planted library or failed (of ${#counted[@]} silent installs with an uninstall each, and one wizard): $failures"
 [ $failures -eq 0 ]

@@ -1,5 +1,6 @@
 // The real uninstaller, started through the uninstall entry's command as a fleet tool would:
 // everything the setup wrote goes, what it replaced comes back, and the user's data stays.
+#include "res/resource.h"
 #include "support/expected_exit_codes.h"
 #include "support/shell_state.h"
 #include "support/silent_setup.h"
@@ -181,4 +182,48 @@ TEST_F(Uninstall, UserFilesStayARunningProductStopsItAndAReinstallIsAFirstInstal
     ReleaseMutex(lock);
     CloseHandle(lock);
     EXPECT_TRUE(Capture() == first);
+}
+
+// Without switches the uninstaller asks in a window of its own: Cancel leaves everything,
+// Remove with "Also remove my settings" takes the settings too and shows the outcome.
+TEST_F(Uninstall, TheWindowCancelsOrRemovesWithTheSettings)
+{
+    ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1"), exit_code::kInstalled);
+    ASSERT_TRUE(FolderExists(UserSettingsFolder()));
+    const MachineState installed = Capture();
+    for (bool remove : {false, true}) {
+        SCOPED_TRACE(remove ? "Remove" : "Cancel");
+        std::wstring line = L"\"" + kFolder + L"\\pt_uninstall.exe\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, m_start.Path().c_str(),
+                                   &startup, &process));
+        HWND window = nullptr;
+        for (int i = 0; i < 300 && window == nullptr; ++i, Sleep(100))
+            window = FindWindowW(L"#32770", L"Remove Pictarn");
+        ASSERT_NE(window, nullptr);
+        if (remove) {
+            SendMessageW(GetDlgItem(window, IDC_PURGE), BM_CLICK, 0, 0);
+            PostMessageW(window, WM_COMMAND, IDOK, 0);
+            for (int i = 0; i < 600 && IsWindowVisible(GetDlgItem(window, IDOK)); ++i)
+                Sleep(100);
+            wchar_t outcome[256] = {};
+            GetDlgItemTextW(window, IDC_UNINSTALL_TEXT, outcome, 256);
+            EXPECT_EQ(std::wstring(outcome), L"Pictarn has been removed.");
+        }
+        PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+        DWORD code = 99;
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+        EXPECT_EQ(code, remove ? 0u : 1u);
+        if (!remove) {
+            EXPECT_TRUE(Capture() == installed);
+        }
+    }
+    EXPECT_FALSE(FolderExists(kFolder));
+    EXPECT_FALSE(FolderExists(UserSettingsFolder()));
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"), L"<missing>");
 }
