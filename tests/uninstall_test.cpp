@@ -227,3 +227,52 @@ TEST_F(Uninstall, TheWindowCancelsOrRemovesWithTheSettings)
     EXPECT_FALSE(FolderExists(UserSettingsFolder()));
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"), L"<missing>");
 }
+
+// Both builds installed, this one removed: the other keeps its files, entry, shortcuts and the
+// associations it now owns; removed in turn, it puts back what was there before either came.
+TEST_F(Uninstall, BothBuildsInstalledOneRemovedTheOtherKeepsWhatItOwns)
+{
+    const std::wstring otherSetup = BuildFolder() + (variant::kIs32Bit ? L"\\..\\x64\\" : L"\\..\\x86\\") + SetupProgramName(true);
+    const std::wstring otherFolder = L"C:\\PictarnOtherBuild";
+    const std::wstring otherMain = variant::kIs32Bit ? L"pt_main64.exe" : L"pt_main32.exe";
+    const std::wstring otherKey = variant::kIs32Bit ? L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn64"
+                                                    : L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn";
+    const REGSAM otherView = variant::kIs32Bit ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    auto otherEntry = [&](const wchar_t* name) {
+        std::wstring value = L"<missing>";
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, otherKey.c_str(), 0, KEY_READ | otherView, &key) == ERROR_SUCCESS) {
+            wchar_t text[512] = {};
+            DWORD bytes = sizeof(text) - sizeof(wchar_t);
+            if (RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &bytes) == ERROR_SUCCESS)
+                value = text;
+            RegCloseKey(key);
+        }
+        return value;
+    };
+    ClearShellState();
+    PlantOtherHandlers();
+    ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /assoc=1"), exit_code::kInstalled);
+    ASSERT_EQ(RunAndWait(L"\"" + otherSetup + L"\" /silent /folder=" + otherFolder + L" /group=1 /assoc=1 /ini=",
+                         m_start.Path()),
+              exit_code::kInstalled);
+    const std::wstring otherOpen = L"\"" + otherFolder + L"\\" + otherMain + L"\" \"%1\"";
+
+    ASSERT_EQ(RemoveThroughEntry(), kUninstallRemoved) << UninstallLog();
+    EXPECT_FALSE(FolderExists(kFolder));
+    EXPECT_TRUE(FileExists(otherFolder + L"\\" + otherMain));
+    EXPECT_EQ(otherEntry(L"InstallLocation"), otherFolder + L"\\");
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn.jpg\\shell\\open\\command", nullptr), otherOpen);
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.jpg", nullptr), L"Pictarn.jpg");
+    EXPECT_EQ(ReadShortcut(ProgramGroup(false) + L"Pictarn - Thumbnails.lnk").target, otherFolder + L"\\" + otherMain);
+
+    // Its settings are in its folder (no settings folder was given): they go only with /purge.
+    ASSERT_EQ(RunAndWait(L"\"" + otherFolder + L"\\pt_uninstall.exe\" /silent /purge", m_start.Path()),
+              kUninstallRemoved);
+    EXPECT_FALSE(FolderExists(otherFolder));
+    EXPECT_EQ(otherEntry(L"InstallLocation"), L"<missing>");
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.jpg", nullptr), L"OtherViewer.jpg");
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn.jpg"));
+    EXPECT_FALSE(FolderExists(ProgramGroup(false)));
+    RemoveTree(otherFolder);
+}
