@@ -53,3 +53,13 @@ int ReadStringValue(HKEY root, const wchar_t* subKey, const wchar_t* name, DWORD
         return 0;
     return CopyText(out, outSize, value);
 }
+
+bool IsEmptyKey(HKEY root, const wchar_t* subKey)
+{
+    RegKey key = OpenKey(root, subKey, KEY_QUERY_VALUE);
+    DWORD subKeys = 1, values = 1;
+    return key
+           && RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                               nullptr, nullptr, nullptr) == ERROR_SUCCESS
+           && subKeys == 0 && values == 0;
+}

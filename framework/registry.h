@@ -20,3 +20,6 @@ RegKey CreateKey(HKEY root, const wchar_t* subKey);
 // of another type, longer than the limit, or `out` is too small.
 int ReadStringValue(HKEY root, const wchar_t* subKey, const wchar_t* name, DWORD byteLimit, wchar_t* out,
                     size_t outSize);
+
+// True when the key exists and holds neither values nor sub-keys.
+bool IsEmptyKey(HKEY root, const wchar_t* subKey);

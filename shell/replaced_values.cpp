@@ -62,16 +62,6 @@ int MissingLevels(HKEY root, const wchar_t* key)
     return missing;
 }
 
-bool IsEmptyKey(HKEY root, const wchar_t* key)
-{
-    RegKey opened = OpenKey(root, key, KEY_QUERY_VALUE);
-    DWORD subKeys = 1, values = 1;
-    return opened
-           && RegQueryInfoKeyW(opened.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
-                               nullptr, nullptr, nullptr) == ERROR_SUCCESS
-           && subKeys == 0 && values == 0;
-}
-
 void PutBack(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* before)
 {
     if (before[0] == L'+') {

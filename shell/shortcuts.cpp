@@ -22,41 +22,46 @@ struct ShortcutParts {
     const wchar_t* description;
 };
 
-// Every shortcut has its own COM lifetime, so nothing of COM outlives it.
+// A shell link object with its file interface; both empty when COM cannot make one. Every
+// shortcut has its own COM lifetime (the caller's apartment), so nothing of COM outlives it.
+struct ShellLink {
+    ComPtr<IShellLinkW> link;
+    ComPtr<IPersistFile> file;
+
+    bool Make()
+    {
+        return SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                          reinterpret_cast<void**>(link.Receive())))
+               && SUCCEEDED(link.Get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.Receive())));
+    }
+};
+
 int SaveShortcut(const wchar_t* fullPath, const ShortcutParts& parts)
 {
     ComApartment apartment;
-    ComPtr<IShellLinkW> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(link.Receive()))))
+    ShellLink shortcut;
+    if (!shortcut.Make())
         return 0;
-    ComPtr<IPersistFile> file;
-    if (FAILED(link.Get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.Receive()))))
-        return 0;
+    IShellLinkW* link = shortcut.link.Get();
     if (parts.iconPath)
-        link.Get()->SetIconLocation(parts.iconPath, parts.iconIndex);
-    link.Get()->SetPath(parts.target);
+        link->SetIconLocation(parts.iconPath, parts.iconIndex);
+    link->SetPath(parts.target);
     if (parts.arguments)
-        link.Get()->SetArguments(parts.arguments);
+        link->SetArguments(parts.arguments);
     if (parts.description)
-        link.Get()->SetDescription(parts.description);
-    return SUCCEEDED(file.Get()->Save(fullPath, TRUE)) ? 1 : 0;
+        link->SetDescription(parts.description);
+    return SUCCEEDED(shortcut.file.Get()->Save(fullPath, TRUE)) ? 1 : 0;
 }
 
 // The target a saved shortcut names; 0 when it cannot be read.
 int ReadShortcutTarget(const wchar_t* fullPath, wchar_t* out, size_t outSize)
 {
     ComApartment apartment;
-    ComPtr<IShellLinkW> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(link.Receive()))))
-        return 0;
-    ComPtr<IPersistFile> file;
-    if (FAILED(link.Get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.Receive())))
-        || FAILED(file.Get()->Load(fullPath, STGM_READ)))
+    ShellLink shortcut;
+    if (!shortcut.Make() || FAILED(shortcut.file.Get()->Load(fullPath, STGM_READ)))
         return 0;
     wchar_t target[MAX_PATH] = {};
-    if (FAILED(link.Get()->GetPath(target, MAX_PATH, nullptr, 0)))
+    if (FAILED(shortcut.link.Get()->GetPath(target, MAX_PATH, nullptr, 0)))
         return 0;
     return CopyText(out, outSize, target);
 }

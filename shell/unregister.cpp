@@ -71,14 +71,8 @@ void RemoveEmptyParents(HKEY root, const wchar_t* key, int levels)
         if (last == nullptr)
             return;
         *last = L'\0';
-        RegKey parent = OpenKey(root, path, KEY_QUERY_VALUE);
-        DWORD subKeys = 1, values = 1;
-        if (!parent
-            || RegQueryInfoKeyW(parent.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
-                                nullptr, nullptr, nullptr) != ERROR_SUCCESS
-            || subKeys != 0 || values != 0)
+        if (!IsEmptyKey(root, path))
             return;
-        parent.Reset();
         RegDeleteKeyW(root, path);
     }
 }
