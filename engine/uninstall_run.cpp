@@ -53,12 +53,14 @@ void Tally(Removal removal, const wchar_t* path, InstallReporter& reporter, Remo
     }
 }
 
-// Every payload file, last entry first, then the folders the payload made once they are empty.
+// Every payload file but the uninstaller, last entry first, then the folders the payload made
+// once they are empty.
 void RemovePayload(const wchar_t* folder, InstallReporter& reporter, RemovalTally& tally)
 {
     for (int i = kPayloadItemCount - 1; i >= 0; --i) {
         wchar_t path[kPathSize];
-        if (!FormatText(path, kPathSize, L"%ls%ls", folder, kPayloadItems[i].name))
+        if (_wcsicmp(kPayloadItems[i].name, kUninstallerFile) == 0
+            || !FormatText(path, kPathSize, L"%ls%ls", folder, kPayloadItems[i].name))
             continue;
         if (kPayloadItems[i].folder) {
             RemoveDirectoryW(path);  // a folder holding something of the user's stays
@@ -108,7 +110,11 @@ UninstallExitCode RunUninstall(const UninstallOptions& options, InstallReporter&
         tally.incomplete = true;
         Report(reporter, IDS_NOT_REMOVED, options.installFolder);
     }
-    // The folder itself, once nothing of the user's is left in it.
+    // Last the uninstaller itself, then the folder, once nothing of the user's is left in it.
+    wchar_t uninstaller[kPathSize];
+    FormatText(uninstaller, kPathSize, L"%ls%ls", options.installFolder, kUninstallerFile);
+    if (GetFileAttributesW(uninstaller) != INVALID_FILE_ATTRIBUTES && !options.moveUninstallerOut(options.context))
+        Tally(RemoveFile(uninstaller), uninstaller, reporter, tally);
     if (!RemoveDirectoryW(options.installFolder) && GetFileAttributesW(options.installFolder) != INVALID_FILE_ATTRIBUTES
         && tally.atRestart)
         MoveFileExW(options.installFolder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);

@@ -7,7 +7,13 @@
 struct UninstallOptions {
     const wchar_t* installFolder;  // ending in a backslash
     bool purge;                    // the user's settings go too
+    // Called once everything else is gone: moves the running uninstaller out of the folder;
+    // false when it cannot, and the uninstaller and the folder then go at the next restart.
+    bool (*moveUninstallerOut)(void* context);
+    void* context;
 };
 
-// Each file or folder that stays behind is reported as a note ("message: path").
+// Everything but the uninstaller itself goes first, so a run cut short leaves the uninstaller
+// in place to be run again. Each file or folder that stays behind is reported as a note
+// ("message: path").
 UninstallExitCode RunUninstall(const UninstallOptions& options, InstallReporter& reporter);

@@ -1,6 +1,7 @@
 #include "model/shortcut_list.h"
 
 #include "framework/text.h"
+#include "model/payload_entries.h"
 #include "variants/variant.h"
 
 using enum ShortcutPlace;
@@ -10,7 +11,7 @@ using enum ShortcutChoice;
 const ShortcutRow kShortcuts[kShortcutCount] = {
     {kProgramGroup, kGroup, variant::kGroupMainShortcutFormat, variant::kMainProgram, nullptr, false, 0, nullptr},
     {kProgramGroup, kGroup, L"Pictarn - Thumbnails.lnk", variant::kMainProgram, L"/thumbs", true, 7, nullptr},
-    {kProgramGroup, kGroupNotWin8, L"Uninstall Pictarn.lnk", L"pt_uninstall.exe", nullptr, false, 0, nullptr},
+    {kProgramGroup, kGroupNotWin8, L"Uninstall Pictarn.lnk", kUninstallerFile, nullptr, false, 0, nullptr},
     {kProgramGroup, kGroup, L"About Pictarn.lnk", L"pt_about.txt", nullptr, false, 0, nullptr},
     {kProgramGroup, kGroup, L"What's New.lnk", L"pt_changes.txt", nullptr, false, 0, nullptr},
     {kProgramGroup, kGroup, L"Command line Options.lnk", L"pt_options.txt", nullptr, false, 0, nullptr},

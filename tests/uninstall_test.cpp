@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <cstdio>
+
 #include <string>
 #include <vector>
 
@@ -275,4 +277,32 @@ TEST_F(Uninstall, BothBuildsInstalledOneRemovedTheOtherKeepsWhatItOwns)
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn.jpg"));
     EXPECT_FALSE(FolderExists(ProgramGroup(false)));
     RemoveTree(otherFolder);
+}
+
+// A removal killed half-way leaves the uninstaller in place: run again, it ends in the same
+// clean state as one that was never cut short.
+TEST_F(Uninstall, ARemovalKilledHalfWayIsFinishedByTheNextRun)
+{
+    ClearShellState();
+    PlantOtherHandlers();
+    const MachineState before = Capture();
+    ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /assoc=2 /ini="), exit_code::kInstalled);
+    std::wstring line = ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, m_start.Path().c_str(),
+                               &startup, &process));
+    for (int i = 0; i < 20000 && FolderExists(kFolder + L"\\Toolbars"); ++i)
+        Sleep(1);
+    TerminateProcess(process.hProcess, 9);
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    std::printf("killed with %zu entries left in the folder\n", TreeListing(kFolder).size());
+
+    ASSERT_TRUE(FileExists(kFolder + L"\\pt_uninstall.exe"));
+    EXPECT_EQ(RunAndWait(L"\"" + kFolder + L"\\pt_uninstall.exe\" /silent /purge", m_start.Path()), kUninstallRemoved)
+        << UninstallLog();
+    EXPECT_TRUE(Capture() == before);
 }

@@ -38,6 +38,11 @@ private:
     size_t m_summarySize;
 };
 
+bool MoveSelfOutOf(void* context)
+{
+    return static_cast<UninstallApp*>(context)->MoveSelfOut();
+}
+
 UninstallExitCode RemoveFromWindow(bool purge, wchar_t* summary, size_t summarySize, void* context)
 {
     return static_cast<UninstallApp*>(context)->Remove(purge, summary, summarySize);
@@ -78,17 +83,11 @@ bool UninstallApp::MoveSelfOut()
 
 UninstallExitCode UninstallApp::Remove(bool purge, wchar_t* summary, size_t summarySize)
 {
-    const bool movedOut = MoveSelfOut();
     RemovalReporter reporter(m_silent, summary, summarySize);
-    UninstallExitCode outcome = RunUninstall({m_folder, purge}, reporter);
-    // The program's own file goes at the next restart: from the temporary folder when it could
-    // be moved there, else from the installation folder, which then goes after it.
+    UninstallExitCode outcome = RunUninstall({m_folder, purge, MoveSelfOutOf, this}, reporter);
+    // The program's own file, moved out of the installation folder (or not), goes at the next
+    // restart: nothing else can remove it.
     MoveFileExW(m_self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    if (!movedOut) {
-        MoveFileExW(m_folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        if (outcome == kUninstallRemoved)
-            outcome = kUninstallAtRestart;
-    }
     if (summary != nullptr) {
         wchar_t headline[kTextSize];
         const unsigned id = outcome == kUninstallRemoved       ? IDS_UNINSTALL_DONE

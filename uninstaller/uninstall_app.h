@@ -14,9 +14,10 @@ public:
 
     // Removes the installation this program belongs to; fills `summary` for the window.
     UninstallExitCode Remove(bool purge, wchar_t* summary, size_t summarySize);
-private:
     // Moves the running program out of the installation folder, so the folder can go.
     bool MoveSelfOut();
+
+private:
 
     LibraryModule m_ole32;
     wchar_t m_folder[520] = {};     // the installation folder, ending in a backslash
