@@ -205,6 +205,11 @@ TEST_F(Uninstall, TheWindowCancelsOrRemovesWithTheSettings)
         for (int i = 0; i < 300 && window == nullptr; ++i, Sleep(100))
             window = FindWindowW(L"#32770", L"Remove Pictarn");
         ASSERT_NE(window, nullptr);
+        wchar_t question[256] = {};
+        GetDlgItemTextW(window, IDC_UNINSTALL_TEXT, question, 256);
+        EXPECT_EQ(std::wstring(question), std::wstring(L"Pictarn 4.58 (") + (variant::kIs32Bit ? L"32" : L"64") +
+                                              L"-bit) will be removed from\n" + kFolder +
+                                              L"\\\n\nFiles of your own in that folder stay.");
         if (remove) {
             SendMessageW(GetDlgItem(window, IDC_PURGE), BM_CLICK, 0, 0);
             PostMessageW(window, WM_COMMAND, IDOK, 0);

@@ -23,7 +23,8 @@ void ShowQuestion(HWND window, const WindowState& state)
 {
     wchar_t format[kTextSize], text[kTextSize];
     LoadMessage(IDS_UNINSTALL_QUESTION, format, kTextSize);
-    FormatText(text, kTextSize, format, variant::kVersionMajor, variant::kVersionMinor, state.installFolder);
+    FormatText(text, kTextSize, format, variant::kVersionMajor, variant::kVersionMinor, variant::kDisplayNameSuffix,
+               state.installFolder);
     SetDlgItemTextW(window, IDC_UNINSTALL_TEXT, text);
 }
 
