@@ -1,15 +1,19 @@
 #!/usr/bin/env python3
-"""Builds the stand-in Pictarn product zip from the compiled stand-in programs.
+"""Builds the Pictarn product zip: the stand-in, or the files of a product folder.
 
-Usage: make_payload.py --arch x64|x86 --bin-dir DIR --out FILE
+Usage: make_payload.py --arch x64|x86 --bin-dir DIR --out FILE [--product-dir DIR] [--entry-list]
 
-The output is byte-for-byte reproducible: fixed order, dates and attributes,
-and all generated content comes from fixed seeds.
+The stand-in is byte-for-byte reproducible: fixed order, dates and attributes,
+and all generated content comes from fixed seeds. A product folder is packed in a
+fixed order with each entry dated by its modification time, so packing the same
+folder again gives the same bytes.
 """
 import argparse
 import os
+import stat
 import struct
 import sys
+import time
 import zlib
 
 # The installer and its tests rely on these exact totals.
@@ -452,9 +456,13 @@ def toolbar_txt(name, size):
 # ---------------------------------------------------------------- zip writer
 
 def zip_bytes(entries):
-    """Plain zip: no extra fields, no comment, no UTF-8 flag, no data descriptors."""
+    """Plain zip: no extra fields, no comment, no UTF-8 flag, no data descriptors.
+
+    Each entry is (name, data) with the fixed stand-in date, or (name, data, (dos_time, dos_date)).
+    """
     local, central = bytearray(), bytearray()
-    for name, data in entries:
+    for name, data, *stamp in entries:
+        dos_time, dos_date = stamp[0] if stamp else (DOS_TIME, DOS_DATE)
         is_dir = name.endswith("/")
         assert name.isascii() and "\\" not in name
         if is_dir:
@@ -465,15 +473,122 @@ def zip_bytes(entries):
         crc = zlib.crc32(data)
         fname = name.encode("ascii")
         offset = len(local)
-        local += struct.pack("<IHHHHHIIIHH", 0x04034B50, version, 0, method, DOS_TIME, DOS_DATE,
+        local += struct.pack("<IHHHHHIIIHH", 0x04034B50, version, 0, method, dos_time, dos_date,
                              crc, len(packed), len(data), len(fname), 0) + fname + packed
-        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, version, 0, method, DOS_TIME,
-                               DOS_DATE, crc, len(packed), len(data), len(fname), 0, 0, 0, 0,
+        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, version, 0, method, dos_time,
+                               dos_date, crc, len(packed), len(data), len(fname), 0, 0, 0, 0,
                                attr, offset) + fname
-    assert len(local) + len(central) < 0xFFFFFFFF and len(entries) < 0xFFFF  # no ZIP64
+    if len(local) + len(central) >= 0xFFFFFFFF or len(entries) >= 0xFFFF:
+        sys.exit("make_payload: the payload is too large for a zip without ZIP64")
     end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(central),
                       len(local), 0)
     return bytes(local + central + end)
+
+
+# ---------------------------------------------------------------- product folder
+
+PE_MACHINES = {"x64": 0x8664, "x86": 0x14C}
+
+
+def refuse(path, rule):
+    sys.exit(f"make_payload: {path}: {rule}")
+
+
+def dos_stamp(mtime):
+    """(time, date) in DOS form from a modification time, in the build machine's local time."""
+    t = time.localtime(mtime)
+    if t.tm_year < 1980:
+        return 0, (1 << 5) | 1                      # 1980-01-01 00:00:00, the earliest DOS date
+    if t.tm_year > 2107:
+        return (23 << 11) | (59 << 5) | 29, (127 << 9) | (12 << 5) | 31
+    return ((t.tm_hour << 11) | (t.tm_min << 5) | (t.tm_sec // 2),
+            ((t.tm_year - 1980) << 9) | (t.tm_mon << 5) | t.tm_mday)
+
+
+def pe_machine(path):
+    """The machine type of a PE file's header, or None when the file is no PE file."""
+    with open(path, "rb") as f:
+        head = f.read(0x40)
+        if len(head) < 0x40 or head[:2] != b"MZ":
+            return None
+        f.seek(struct.unpack_from("<I", head, 0x3C)[0])
+        pe = f.read(6)
+    if len(pe) < 6 or pe[:4] != b"PE\0\0":
+        return None
+    return struct.unpack_from("<H", pe, 4)[0]
+
+
+def check_name(path, name):
+    if not all(0x20 <= ord(c) <= 0x7E for c in name):
+        refuse(path, "the name is not plain printable ASCII")
+    if ":" in name or "\\" in name:
+        refuse(path, "the name contains ':' or a backslash")
+    if name == "..":
+        refuse(path, "the name has a component '..'")
+
+
+def walk_product(root, rel=""):
+    """(zip name, full path, is folder) of everything below root: in each folder its files, then
+    its subfolders, each folder's entry before its contents; names sorted case-insensitively."""
+    here = os.path.join(root, rel) if rel else root
+    files, folders = [], []
+    for name in sorted(os.listdir(here), key=lambda n: (n.lower(), n)):
+        path = os.path.join(here, name)
+        check_name(path, name)
+        mode = os.lstat(path).st_mode
+        if stat.S_ISLNK(mode):
+            refuse(path, "symbolic links are not packed")
+        if stat.S_ISDIR(mode):
+            folders.append(name)
+        elif stat.S_ISREG(mode):
+            files.append(name)
+        else:
+            refuse(path, "not a regular file or folder")
+    # The folder's own uninstaller, however its name is spelt, is the entry ours replaces.
+    found = [("pt_uninstall.exe" if not rel and name.lower() == "pt_uninstall.exe" else rel + name,
+              os.path.join(here, name), False) for name in files]
+    for name in folders:
+        below = walk_product(root, rel + name + "/")
+        if not any(not is_dir for _, _, is_dir in below):
+            refuse(os.path.join(here, name), "an empty folder (no file below it) is not packed")
+        found.append((rel + name + "/", os.path.join(here, name), True))
+        found += below
+    return found
+
+
+def product_entries(arch, bin_dir, product_dir, with_data=True):
+    """The product folder's entries, with our uninstaller in place of the folder's."""
+    if not os.path.isdir(product_dir):
+        refuse(product_dir, "the product folder is not a folder")
+    walked = walk_product(product_dir)
+    names = {name for name, _, _ in walked}
+    main = f"pt_main{'64' if arch == 'x64' else '32'}.exe"
+    main_path = os.path.join(product_dir, main)
+    if main not in names:
+        refuse(main_path, f"the {arch} product folder needs {main} at its top level")
+    if pe_machine(main_path) != PE_MACHINES[arch]:
+        refuse(main_path, f"not a PE program for {arch} (machine type 0x{PE_MACHINES[arch]:X})")
+    if "Plugins/Icons.dll" not in names:
+        refuse(os.path.join(product_dir, "Plugins", "Icons.dll"), "the product folder needs Plugins/Icons.dll")
+
+    if "pt_uninstall.exe" not in names:
+        # Ours joins the top-level files (they lead the walk) in its sorted place, with the
+        # stand-in's fixed date so that a rebuilt uninstaller leaves the zip's dates alone.
+        key = ("pt_uninstall.exe", "pt_uninstall.exe")
+        top = [n for n, _, is_dir in walked if "/" not in n]
+        at = sum(1 for n in top if (n.lower(), n) < key)
+        walked.insert(at, ("pt_uninstall.exe", None, False))
+
+    entries = []
+    for name, path, is_dir in walked:
+        stamp = dos_stamp(os.lstat(path).st_mtime) if path else (DOS_TIME, DOS_DATE)
+        if not with_data:
+            entries.append((name, b"", stamp))
+        elif name == "pt_uninstall.exe":   # ours, unpadded, with the date of the file it replaces
+            entries.append((name, read_program(os.path.join(bin_dir, name)), stamp))
+        else:
+            entries.append((name, b"" if is_dir else read_program(path), stamp))
+    return entries
 
 
 # ---------------------------------------------------------------- payload
@@ -529,6 +644,11 @@ def build_entries(arch, bin_dir):
     return entries
 
 
+def cpp_text(name):
+    """A name as the inside of a C++ string literal."""
+    return name.replace(chr(92), chr(92) * 2).replace('"', chr(92) + '"')
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--arch", choices=sorted(EXPECTED), required=True)
@@ -536,18 +656,25 @@ def main():
     ap.add_argument("--out", required=True)
     ap.add_argument("--entry-list", action="store_true",
                     help="write the entry names as rows of a C++ table instead of the zip")
+    ap.add_argument("--product-dir", default="",
+                    help="pack this product folder instead of the stand-in")
     args = ap.parse_args()
+
+    def entries(with_data=True):
+        if args.product_dir:
+            return product_entries(args.arch, args.bin_dir, args.product_dir, with_data)
+        return build_entries(args.arch, args.bin_dir)
 
     if args.entry_list:
         global load_program
         load_program = lambda path: b""
-        rows = [f'    {{L"{n.rstrip("/").replace("/", chr(92) * 2)}", {"true" if n.endswith("/") else "false"}}},\n'
-                for n, _ in build_entries(args.arch, args.bin_dir)]
+        rows = [f'    {{L"{cpp_text(n.rstrip("/").replace("/", chr(92)))}", {"true" if n.endswith("/") else "false"}}},\n'
+                for n, *_ in entries(with_data=False)]
         with open(args.out, "w", newline="\n") as f:
             f.write("// Generated by tools/payload/make_payload.py --entry-list.\n")
             f.writelines(rows)
         return
-    data = zip_bytes(build_entries(args.arch, args.bin_dir))
+    data = zip_bytes(entries())
     tmp = args.out + ".tmp"
     with open(tmp, "wb") as f:
         f.write(data)

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Packs a small product folder with make_payload.py --product-dir and checks the zip: the same
+# bytes twice, the entries in order with their kinds and dates, our uninstaller in place of the
+# folder's, the entry list without compiled programs, and each refusal once.
+# Usage: check_product_folder.sh <build folder of one arch> x64|x86
+set -euo pipefail
+build=$(cd "$1" && pwd)
+arch=$2
+make_payload=$(cd "$(dirname "$0")/.." && pwd)/tools/payload/make_payload.py
+bin=$build/tools/payload/bin
+if [[ $arch == x64 ]]; then main=pt_main64.exe other=pt_main32.exe other_arch=x86 machine=0x14c
+else main=pt_main32.exe other=pt_main64.exe other_arch=x64 machine=0x8664; fi
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+good=$tmp/good
+mkdir -p "$good/Plugins" "$good/Docs/sub"
+cp "$bin/$main" "$good/"
+cp "$bin/Icons.dll" "$good/Plugins/"
+printf 'notes\r\n' >"$good/Notes.txt"
+touch -d '2023-03-04 05:06:08' "$good/Notes.txt"
+printf 'guide\r\n' >"$good/Docs/sub/guide.txt"
+printf 'effects\r\n' >"$good/Plugins/effects.txt"
+printf 'not ours\r\n' >"$good/pt_uninstall.exe"
+
+pack() {  # pack <folder> <out> [more arguments]: make_payload.py's output and exit code
+    local dir=$1 out=$2; shift 2
+    python3 "$make_payload" --arch "$arch" --bin-dir "$bin" --out "$out" --product-dir "$dir" "$@" 2>&1
+}
+pack "$good" "$tmp/one.zip" >/dev/null || fail "packing the good folder: $(pack "$good" "$tmp/one.zip")"
+pack "$good" "$tmp/two.zip" >/dev/null || fail "packing the good folder again"
+cmp -s "$tmp/one.zip" "$tmp/two.zip" || fail "two packs of the same folder differ"
+
+python3 - "$tmp/one.zip" "$bin/pt_uninstall.exe" "$main" <<'PY' || fail "zip contents"
+import sys, zipfile
+zip_path, uninstaller, main = sys.argv[1:]
+expected = ["Notes.txt", main, "pt_uninstall.exe", "Docs/", "Docs/sub/", "Docs/sub/guide.txt",
+            "Plugins/", "Plugins/effects.txt", "Plugins/Icons.dll"]
+with zipfile.ZipFile(zip_path) as z:
+    infos = z.infolist()
+    names = [i.filename for i in infos]
+    assert names == expected, names
+    for i in infos:
+        folder = i.filename.endswith("/")
+        assert i.compress_type == (zipfile.ZIP_STORED if folder else zipfile.ZIP_DEFLATED), i
+        assert not i.flag_bits & 0x800, f"{i.filename}: UTF-8 flag"
+    assert z.getinfo("Notes.txt").date_time == (2023, 3, 4, 5, 6, 8), z.getinfo("Notes.txt").date_time
+    assert z.read("pt_uninstall.exe") == open(uninstaller, "rb").read(), "the uninstaller is not ours"
+    assert z.testzip() is None
+PY
+
+# Without the folder's own uninstaller, ours joins the top-level files.
+mkdir "$tmp/nobin" && cp -a "$good" "$tmp/lean" && rm "$tmp/lean/pt_uninstall.exe"
+pack "$tmp/lean" "$tmp/lean.zip" >/dev/null || fail "packing without an uninstaller"
+python3 -c 'import sys, zipfile; n = zipfile.ZipFile(sys.argv[1]).namelist(); assert n[2] == "pt_uninstall.exe", n' \
+    "$tmp/lean.zip" || fail "our uninstaller is not added at the top level"
+# The entry list needs no compiled program.
+python3 "$make_payload" --arch "$arch" --bin-dir "$tmp/nobin" --out "$tmp/entries.inc" --product-dir "$good" \
+    --entry-list || fail "entry list without compiled programs"
+grep -qF '{L"Docs\\sub\\guide.txt", false},' "$tmp/entries.inc" || fail "entry list rows: $(cat "$tmp/entries.inc")"
+grep -qF '{L"Docs\\sub", true},' "$tmp/entries.inc" || fail "entry list folder row"
+
+refused() {  # refused <what> <name in message> <command to spoil the copy>
+    local what=$1 name=$2 bad=$tmp/bad out rc=0; shift 2
+    rm -rf "$bad" && cp -a "$good" "$bad"
+    (cd "$bad" && eval "$*") || fail "$what: could not spoil the copy"
+    out=$(pack "$bad" "$tmp/bad.zip") || rc=$?
+    if [[ $rc == 0 ]]; then fail "$what: packed"
+    elif [[ $out != *"$name"* ]]; then fail "$what: message does not name $name: $out"
+    else echo "refused, $what: $out"; fi
+}
+refused "no main program" "$main" "rm $main"
+if [[ -f $build/../$other_arch/tools/payload/bin/$other ]]; then
+    refused "wrong machine type" "$main" "cp '$build/../$other_arch/tools/payload/bin/$other' $main"
+else
+    refused "wrong machine type" "$main" \
+        "python3 -c 'import struct,sys; sys.stdout.buffer.write(b\"MZ\" + bytes(58) + struct.pack(\"<I\", 64) + b\"PE\\0\\0\" + struct.pack(\"<H\", $machine) + bytes(250))' >$main"
+fi
+refused "no Icons.dll" "Icons.dll" "rm Plugins/Icons.dll"
+refused "non-ASCII name" "Plugins/caf" "touch Plugins/caf$'\\xc3\\xa9'.txt"
+refused "name with a colon" "a:b.txt" "touch a:b.txt"
+refused "symbolic link" "link.txt" "ln -s Notes.txt Plugins/link.txt"
+refused "empty folder" "Docs/Empty" "mkdir Docs/Empty"
+
+[[ $failures == 0 ]] && echo "product folder checks passed ($arch)" || { echo "$failures failure(s)"; exit 1; }

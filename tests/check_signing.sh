@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Signs a copy of the setup program with a throw-away certificate authority and code-signing
+# certificate made here, and checks with osslsigncode (a reader that shares nothing with our
+# code) that the signature verifies against that authority, that one changed byte breaks it,
+# that a fixed signing time gives the same file twice, and that the signed program still finds
+# and unpacks its payload under Wine.
+# Usage: check_signing.sh <build folder of one architecture> x64|x86   (WINEPREFIX set)
+set -uo pipefail
+build=$(cd "$1" && pwd)
+arch=$2
+root=$(cd "$(dirname "$0")/.." && pwd)
+wine=/usr/lib/wine/wine64; bits=64
+[ "$arch" = x86 ] && { wine=/usr/lib/wine/wine; bits=32; }
+work=$build/signing
+rm -rf "$work"; mkdir -p "$work"; cd "$work"
+failures=0
+check() { if "${@:2}" >/dev/null 2>&1; then echo "ok    $1"; else echo "FAIL  $1"; failures=$((failures + 1)); fi; }
+refuse() { if "${@:2}" >/dev/null 2>&1; then echo "FAIL  $1"; failures=$((failures + 1)); else echo "ok    $1"; fi; }
+
+openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 30 -subj "/CN=Pictarn Test Authority" \
+    -addext basicConstraints=critical,CA:true -addext keyUsage=critical,keyCertSign >/dev/null 2>&1
+openssl req -newkey rsa:2048 -nodes -keyout signer.key -out signer.csr -subj "/CN=Zorvan Kettu Test Signing" >/dev/null 2>&1
+printf 'extendedKeyUsage=codeSigning\nkeyUsage=critical,digitalSignature\n' > signer.ext
+openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out signer.pem -days 30 \
+    -extfile signer.ext >/dev/null 2>&1
+printf 'test-password' > password.txt
+openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile ca.pem -out signer.p12 \
+    -passout file:password.txt >/dev/null 2>&1
+check "made a test authority and a code-signing certificate" test -s signer.p12
+
+setup=pt_setup$bits.exe
+cp "$build/$setup" first.exe; cp "$build/$setup" second.exe
+export PT_SIGN_PKCS12=$work/signer.p12 PT_SIGN_PASSWORD_FILE=$work/password.txt PT_SIGN_TIME=1765152000
+check "tools/sign.sh signs" "$root/tools/sign.sh" first.exe second.exe
+check "the signature verifies against the test authority" osslsigncode verify -CAfile ca.pem -in first.exe
+check "a fixed signing time gives the same file twice" cmp first.exe second.exe
+refuse "the unsigned program has no signature to verify" osslsigncode verify -CAfile ca.pem -in "$build/$setup"
+cp first.exe tampered.exe
+offset=$(( $(stat -c %s tampered.exe) / 2 ))
+printf '\x5a' | dd of=tampered.exe bs=1 seek=$offset conv=notrunc 2>/dev/null
+refuse "one changed byte breaks the signature" osslsigncode verify -CAfile ca.pem -in tampered.exe
+
+# The signed program still finds its payload: a silent install into a folder of its own.
+cp first.exe "$setup"
+WINEDLLOVERRIDES="winemenubuilder.exe=d" timeout 120 "$wine" "$work/$setup" /silent '/folder=C:\PictarnSigned' /ini= \
+    >/dev/null 2>&1
+status=$?
+check "the signed setup installs (exit $status)" test "$status" -eq 0 -a -f "$WINEPREFIX/drive_c/PictarnSigned/pt_main$bits.exe"
+rm -rf "$WINEPREFIX/drive_c/PictarnSigned"
+echo "$failures failures"
+[ "$failures" -eq 0 ]
