@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Packs a small product folder with make_payload.py --product-dir and checks the zip: the same
 # bytes twice, the entries in order with their kinds and dates, our uninstaller in place of the
-# folder's, the entry list without compiled programs, and each refusal once.
-# Usage: check_product_folder.sh <build folder of one arch> x64|x86
+# folder's, the entry list without compiled programs, and each refusal once. Then builds a whole
+# deliverable from the folder, installs it under Wine and removes it again.
+# Usage: check_product_folder.sh <build folder of one arch> x64|x86   (WINEPREFIX set)
 set -euo pipefail
 build=$(cd "$1" && pwd)
 arch=$2
@@ -83,5 +84,29 @@ refused "non-ASCII name" "Plugins/caf" "touch Plugins/caf$'\\xc3\\xa9'.txt"
 refused "name with a colon" "a:b.txt" "touch a:b.txt"
 refused "symbolic link" "link.txt" "ln -s Notes.txt Plugins/link.txt"
 refused "empty folder" "Docs/Empty" "mkdir Docs/Empty"
+
+# A whole deliverable from the folder: built in a tree of its own, installed, removed again.
+cached() { grep "^$1:" "$build/CMakeCache.txt" | cut -d= -f2-; }
+tree=$tmp/tree
+bits=${main//[^0-9]/}
+wine=/usr/lib/wine/wine64; [[ $arch == x86 ]] && wine=/usr/lib/wine/wine
+if cmake -S "$(dirname "$make_payload")/../.." -B "$tree" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$(cached CMAKE_TOOLCHAIN_FILE)" -DPT_MINIZIP_DIR="$(cached PT_MINIZIP_DIR)" \
+        -DPT_PRODUCT_DIR="$good" >/dev/null 2>&1 && cmake --build "$tree" --target pt_setup -j2 >/dev/null 2>&1; then
+    installed=$WINEPREFIX/drive_c/PictarnFromFolder
+    rc=0; WINEDLLOVERRIDES=winemenubuilder.exe=d timeout 120 "$wine" "$tree/pt_setup$bits.exe" /silent \
+        '/folder=C:\PictarnFromFolder' /ini= >/dev/null 2>&1 || rc=$?
+    [[ $rc == 0 ]] || fail "installing the deliverable built from the folder: exit $rc"
+    for file in Notes.txt "$main" Docs/sub/guide.txt Plugins/Icons.dll Plugins/effects.txt; do
+        cmp -s "$good/$file" "$installed/$file" || fail "installed $file differs from the folder's"
+    done
+    cmp -s "$tree/tools/payload/bin/pt_uninstall.exe" "$installed/pt_uninstall.exe" || fail "the installed uninstaller is not ours"
+    rc=0; timeout 120 "$wine" 'C:\PictarnFromFolder\pt_uninstall.exe' /silent /purge >/dev/null 2>&1 || rc=$?
+    [[ $rc == 0 && ! -e $installed ]] || fail "removing the installation made from the folder: exit $rc"
+    rm -rf "$installed"
+    echo "built from the folder, installed and removed"
+else
+    fail "building a deliverable from the folder"
+fi
 
 [[ $failures == 0 ]] && echo "product folder checks passed ($arch)" || { echo "$failures failure(s)"; exit 1; }
