@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Signs a copy of the setup program with a throw-away certificate authority and code-signing
-# certificate made here, and checks with osslsigncode (a reader that shares nothing with our
+# Signs a copy of the setup program, and the uninstaller in a payload made for the purpose, with
+# a throw-away certificate authority and code-signing certificate made here, and checks with osslsigncode (a reader that shares nothing with our
 # code) that the signature verifies against that authority, that one changed byte breaks it,
 # that a fixed signing time gives the same file twice, and that the signed program still finds
 # and unpacks its payload under Wine.
@@ -39,6 +39,21 @@ cp first.exe tampered.exe
 offset=$(( $(stat -c %s tampered.exe) / 2 ))
 printf '\x5a' | dd of=tampered.exe bs=1 seek=$offset conv=notrunc 2>/dev/null
 refuse "one changed byte breaks the signature" osslsigncode verify -CAfile ca.pem -in tampered.exe
+
+# The uninstaller in the payload is signed when the payload is made with a key; the payload keeps
+# its entries and total size (the help file gives way to the signature).
+python3 "$root/tools/payload/make_payload.py" --arch "$arch" --bin-dir "$build/tools/payload/bin" --out signed.zip
+check "the payload is made with the key" test -s signed.zip
+python3 - signed.zip "$build/payload/pt_payload.zip" <<'PY' >/dev/null 2>&1
+import sys, zipfile
+signed, unsigned = (zipfile.ZipFile(path) for path in sys.argv[1:])
+open("pt_uninstall.exe", "wb").write(signed.read("pt_uninstall.exe"))
+assert [e.filename for e in signed.infolist()] == [e.filename for e in unsigned.infolist()]
+assert sum(e.file_size for e in signed.infolist()) == sum(e.file_size for e in unsigned.infolist())
+PY
+check "the signed payload keeps its entries and total size" test $? -eq 0
+check "the uninstaller in the payload verifies against the test authority" \
+    osslsigncode verify -CAfile ca.pem -in pt_uninstall.exe
 
 # The signed program still finds its payload: a silent install into a folder of its own.
 cp first.exe "$setup"

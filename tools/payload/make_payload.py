@@ -12,7 +12,9 @@ import argparse
 import os
 import stat
 import struct
+import subprocess
 import sys
+import tempfile
 import time
 import zlib
 
@@ -78,6 +80,25 @@ def read_program(path):
 
 # The entry list alone needs no compiled program: it stands in as empty.
 load_program = read_program
+
+
+SIGN_SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "sign.sh")
+# The entry list alone signs nothing either.
+sign_programs = True
+
+
+def signed(data):
+    """Our program Authenticode-signed by tools/sign.sh when a signing key is given
+    (PT_SIGN_PKCS12 and PT_SIGN_PASSWORD_FILE); the signature covers the padding before it."""
+    if not sign_programs or not os.environ.get("PT_SIGN_PKCS12"):
+        return data
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "pt_uninstall.exe")
+        with open(path, "wb") as f:
+            f.write(data)
+        subprocess.run(["bash", SIGN_SCRIPT, path], check=True)
+        with open(path, "rb") as f:
+            return f.read()
 
 
 def padded(path, size):
@@ -585,7 +606,7 @@ def product_entries(arch, bin_dir, product_dir, with_data=True):
         if not with_data:
             entries.append((name, b"", stamp))
         elif name == "pt_uninstall.exe":   # ours, unpadded, with the date of the file it replaces
-            entries.append((name, read_program(os.path.join(bin_dir, name)), stamp))
+            entries.append((name, signed(read_program(os.path.join(bin_dir, name))), stamp))
         else:
             entries.append((name, b"" if is_dir else read_program(path), stamp))
     return entries
@@ -599,7 +620,7 @@ def build_entries(arch, bin_dir):
     chm = "pt_main32.chm"
     top = [
         (f"pt_main{bits}.exe", padded(os.path.join(bin_dir, f"pt_main{bits}.exe"), sizes["main"])),
-        ("pt_uninstall.exe", padded(os.path.join(bin_dir, "pt_uninstall.exe"), sizes["uninstall"])),
+        ("pt_uninstall.exe", signed(padded(os.path.join(bin_dir, "pt_uninstall.exe"), sizes["uninstall"]))),
         (chm, None),  # takes whatever is left of the total
         ("pt_about.txt", crlf(ABOUT)),
         ("pt_changes.txt", crlf(changes())),
@@ -666,8 +687,9 @@ def main():
         return build_entries(args.arch, args.bin_dir)
 
     if args.entry_list:
-        global load_program
+        global load_program, sign_programs
         load_program = lambda path: b""
+        sign_programs = False
         rows = [f'    {{L"{cpp_text(n.rstrip("/").replace("/", chr(92)))}", {"true" if n.endswith("/") else "false"}}},\n'
                 for n, *_ in entries(with_data=False)]
         with open(args.out, "w", newline="\n") as f:
