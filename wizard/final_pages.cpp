@@ -5,6 +5,7 @@
 #include "model/messages.h"
 #include "engine/install_run.h"
 #include "framework/gdi_handles.h"
+#include "framework/handles.h"
 #include "framework/resource_bytes.h"
 #include "framework/text.h"
 #include "variants/variant.h"
@@ -33,15 +34,18 @@ void CWizPropertyPage::LoadReleaseNotes()
     const ResourceBytes resource = FindResourceBytes(L"TXT", IDR_RELEASE_NOTES);
     if (!resource.data)
         return;
-    static wchar_t notes[kNotesUnits];
-    memset(notes, 0, sizeof(notes));
+    // On the heap: a buffer of the program's own would be carried in the file, 20 KB of zeros.
+    HeapBuffer<wchar_t> notes = AllocateBuffer<wchar_t>(kNotesUnits);
+    if (!notes)
+        return;
+    memset(notes.Get(), 0, kNotesUnits * sizeof(wchar_t));
     // One unit short of the buffer, so the text always ends with a terminator.
     size_t bytes = resource.size;
     if (bytes > (kNotesUnits - 1) * sizeof(wchar_t))
         bytes = (kNotesUnits - 1) * sizeof(wchar_t);
-    memcpy(notes, resource.data, bytes);
-    TrimReleaseNotes(notes);
-    SetItemText(IDC_RELEASE_NOTES, notes);
+    memcpy(notes.Get(), resource.data, bytes);
+    TrimReleaseNotes(notes.Get());
+    SetItemText(IDC_RELEASE_NOTES, notes.Get());
 }
 
 void CWizPropertyPage::BindInstallingNotice()
