@@ -4,6 +4,9 @@
 
 #include <delayimp.h>
 
+namespace {
+
+// Full path of a library in the system folder; 0 when it does not fit.
 int SystemLibraryPath(const wchar_t* fileName, wchar_t* out, size_t outSize)
 {
     UINT len = GetSystemDirectoryW(out, static_cast<UINT>(outSize));
@@ -12,6 +15,7 @@ int SystemLibraryPath(const wchar_t* fileName, wchar_t* out, size_t outSize)
     return AppendBackslash(out, outSize) && AppendText(out, outSize, fileName);
 }
 
+// Restricts the DLL search path to the system folder where Windows offers that.
 void RestrictDllSearch()
 {
     wchar_t kernelPath[MAX_PATH];
@@ -25,6 +29,8 @@ void RestrictDllSearch()
     if (setDirectories != nullptr)
         setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
+
+}  // namespace
 
 HMODULE LoadSystemLibrary(const wchar_t* fileName)
 {

@@ -5,10 +5,6 @@
 
 #include <cstddef>
 
-// Restricts the DLL search path to the system folder where Windows offers that.
-void RestrictDllSearch();
-// Full path of a library in the system folder; 0 when it does not fit.
-int SystemLibraryPath(const wchar_t* fileName, wchar_t* out, size_t outSize);
 // Loads a library from the system folder by full path, never by bare name; null on failure.
 HMODULE LoadSystemLibrary(const wchar_t* fileName);
 

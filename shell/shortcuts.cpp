@@ -125,8 +125,8 @@ int CreateShortcutRow(const ShortcutRow& row, const wchar_t* folder, const wchar
                                    row.description});
 }
 
-}  // namespace
-
+// The folder of `place` (the common one with `allUsers`), ending in a backslash; the Windows
+// folder when the shell cannot name it.
 void ShortcutFolder(ShortcutPlace place, int allUsers, wchar_t* out, size_t outSize)
 {
     if (place == ShortcutPlace::kDesktopFolder) {
@@ -137,6 +137,9 @@ void ShortcutFolder(ShortcutPlace place, int allUsers, wchar_t* out, size_t outS
     AppendText(out, outSize, variant::kProductFolderName);
     AppendBackslash(out, outSize);
 }
+
+}  // namespace
+
 
 int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, int allUsers)
 {

@@ -12,10 +12,6 @@ struct ShortcutChoices {
     bool thumbnails;
 };
 
-// The folder of `place` (the common one with `allUsers`), ending in a backslash; the Windows
-// folder when the shell cannot name it.
-void ShortcutFolder(ShortcutPlace place, int allUsers, wchar_t* out, size_t outSize);
-
 // Makes every listed shortcut whose choice was made, for `installFolder` (ending in a
 // backslash), and removes the two previous versions' main group shortcuts. Returns the last
 // shortcut's result (1 when none was made).
