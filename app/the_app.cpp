@@ -5,6 +5,7 @@
 #include "silent/silent_run.h"
 #include "framework/gdi_handles.h"
 #include "framework/machine_lock.h"
+#include "framework/stage_clock.h"
 #include "framework/system_library.h"
 #include "framework/text.h"
 #include "variants/variant.h"
@@ -60,6 +61,7 @@ int TheApp::InitInstance()
         SetExitCode(RunSilent(commandLine));
     else
         RunWizard();
+    WriteStageTimes();
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include "engine/settings_ini.h"
 #include "framework/handles.h"
 #include "framework/path.h"
+#include "framework/stage_clock.h"
 #include "framework/text.h"
 #include "shell/app_registration.h"
 
@@ -96,14 +97,17 @@ int RunInstall(InstallOptions& options, InstallReporter& reporter, SetupExitCode
     wchar_t givenIniFolder[kFolderBufferSize];
     CopyText(givenIniFolder, options.iniFolder);
     wchar_t effectiveIni[kIniPathSize];
+    StageScope settings(Stage::kSettings);
     if (!WriteInitialSettings(options.installFolder, options.iniFolder, options.silent, effectiveIni))
         ReportUnusableIniFolder(reporter, givenIniFolder);
 
     const int confirmed = ConfirmAssociations(options, reporter) ? 1 : 0;
+    SwitchStage(Stage::kRegistry);
     RegisterWithShell(confirmed, options.associate, options.installFolder, options.groupShortcuts,
                       options.desktopShortcut, options.thumbsShortcut, options.allUsers, options.assocSelection,
                       options.assocAllUsers);
 
+    SwitchStage(Stage::kSettings);
     if (CanOpenForReading(effectiveIni))
         ConvertIniToUnicode(effectiveIni);
     outcome = kExitInstalled;

@@ -2,6 +2,7 @@
 
 #include "framework/handles.h"
 #include "framework/resource_bytes.h"
+#include "framework/stage_clock.h"
 #include "framework/text.h"
 #include "res/resource.h"
 #include "variants/variant.h"
@@ -20,7 +21,7 @@ namespace {
 
 constexpr size_t kNarrowNameSize = 520;
 constexpr size_t kWideNameSize = 324;
-constexpr unsigned kCopyChunk = 32768;
+constexpr unsigned kCopyChunk = 65536;
 
 // Closes an opened archive with unzClose.
 struct UnzCloseCall { void operator()(unzFile file) const { unzClose(file); } };
@@ -46,29 +47,50 @@ long LastSeparator(const Char* name)
     return last;
 }
 
-EntryResult CopyEntryData(unzFile archive, FILE* out, char* buffer)
+EntryResult CopyEntryData(unzFile archive, HANDLE out, char* buffer)
 {
     for (;;) {
-        int read = unzReadCurrentFile(archive, buffer, kCopyChunk);
+        int read;
+        {
+            StageScope inflate(Stage::kInflate);
+            read = unzReadCurrentFile(archive, buffer, kCopyChunk);
+        }
         if (read == 0)
             return EntryResult::kDone;
-        if (read < 0 || fwrite(buffer, static_cast<size_t>(read), 1, out) != 1)
-            return EntryResult::kStopWalk;
+        StageScope write(Stage::kFileWrite);
+        DWORD written = 0;
+        if (read < 0 || !WriteFile(out, buffer, static_cast<DWORD>(read), &written, nullptr)
+            || written != static_cast<DWORD>(read))
+            return EntryResult::kStopWalk;  // a full disk shows here
     }
 }
 
-// Opens a file for writing, making its folders when the archive had no folder entry for it.
-StdioFile CreateEntryFile(const wchar_t* path)
+KernelHandle CreateFileForWriting(const wchar_t* path)
 {
-    StdioFile out(_wfopen(path, L"wb"));
+    return KernelHandle(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+// Opens a file for writing, making its folders when the archive had no folder entry for it.
+KernelHandle CreateEntryFile(const wchar_t* path)
+{
+    KernelHandle out = CreateFileForWriting(path);
     long lastSeparator = LastSeparator(path);
     if (!out && lastSeparator > 0) {
         wchar_t folder[kWideNameSize];
         CopyTextN(folder, kWideNameSize, path, static_cast<size_t>(lastSeparator));
         MakeDirectoryPath(folder);
-        out.Reset(_wfopen(path, L"wb"));
+        out = CreateFileForWriting(path);
     }
     return out;
+}
+
+// The archive's date (local time) as the file's creation and modification time.
+void SetFileDate(HANDLE file, uint32_t dosDateTime)
+{
+    FILETIME local, utc;
+    if (DosDateTimeToFileTime(HIWORD(dosDateTime), LOWORD(dosDateTime), &local) && LocalFileTimeToFileTime(&local, &utc))
+        SetFileTime(file, &utc, nullptr, &utc);
 }
 
 // The entry is written beside its place under a temporary name, checked, and only then moved
@@ -81,24 +103,24 @@ EntryResult ExtractFileEntry(unzFile archive, const wchar_t* wideName, uint32_t 
         return EntryResult::kSkipped;
     if (unzOpenCurrentFilePassword(archive, nullptr) != UNZ_OK)
         return EntryResult::kStopWalk;
+    StageScope createAndMove(Stage::kFileCreateMove);
 
-    StdioFile out = CreateEntryFile(partialName);
+    KernelHandle out = CreateEntryFile(partialName);
     if (!out) {
         unzCloseCurrentFile(archive);
         return EntryResult::kSkipped;
     }
     EntryResult result = CopyEntryData(archive, out.Get(), buffer);
-    // A full disk may only show when the buffered data is flushed.
-    if (fclose(out.Release()) != 0)
-        result = EntryResult::kStopWalk;
     // Closing the entry checks its CRC.
     if (unzCloseCurrentFile(archive) != UNZ_OK && result == EntryResult::kDone)
         result = EntryResult::kStopWalk;
+    if (result == EntryResult::kDone)
+        SetFileDate(out.Get(), dosDate);  // before closing: no second opening of the file
+    out.Reset();
     if (result != EntryResult::kDone) {
         DeleteFileW(partialName);
         return result;
     }
-    SetFileDate(partialName, dosDate);
     if (!MoveFileExW(partialName, wideName, MOVEFILE_REPLACE_EXISTING)) {
         // In use or write-protected: the rest of the product is still updated.
         DeleteFileW(partialName);
@@ -209,21 +231,6 @@ int MakeDirectoryPath(const wchar_t* path)
     return 1;
 }
 
-void SetFileDate(const wchar_t* path, uint32_t dosDateTime)
-{
-    KernelHandle file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file)
-        return;
-    FILETIME creation, access, write;
-    if (!GetFileTime(file.Get(), &creation, &access, &write))
-        return;
-    FILETIME local, utc;
-    if (!DosDateTimeToFileTime(HIWORD(dosDateTime), LOWORD(dosDateTime), &local)
-        || !LocalFileTimeToFileTime(&local, &utc))
-        return;
-    SetFileTime(file.Get(), &utc, &access, &utc);
-}
-
 int TemporaryArchivePath(wchar_t* out, size_t outSize)
 {
     DWORD len = GetTempPathW(static_cast<DWORD>(outSize - 1), out);
@@ -232,12 +239,30 @@ int TemporaryArchivePath(wchar_t* out, size_t outSize)
     return AppendBackslash(out, outSize) && AppendText(out, outSize, variant::kPayloadTempFile);
 }
 
+#ifdef PT_STAGE_TIMES
+namespace {
+
+read_file_func g_readArchive;
+
+uLong ZCALLBACK ReadArchiveTimed(voidpf opaque, voidpf stream, void* buffer, uLong size)
+{
+    StageScope read(Stage::kTempArchiveRead);
+    return g_readArchive(opaque, stream, buffer, size);
+}
+
+}  // namespace
+#endif
+
 int UnpackArchive(const wchar_t* archivePath, const wchar_t* targetFolder, int skipIconsDll)
 {
     if (archivePath == nullptr)
         return kExtractFailed;
     zlib_filefunc64_def files;
     fill_win32_filefunc64W(&files);
+#ifdef PT_STAGE_TIMES
+    g_readArchive = files.zread_file;
+    files.zread_file = ReadArchiveTimed;
+#endif
     UnzArchive archive(unzOpen2_64(archivePath, &files));
     if (!archive)
         return kExtractFailed;
@@ -245,6 +270,42 @@ int UnpackArchive(const wchar_t* archivePath, const wchar_t* targetFolder, int s
         return kExtractFailed;
     return ExtractEntries(archive.Get(), skipIconsDll);
 }
+
+namespace {
+
+constexpr DWORD kProgramPathSize = 1024;
+constexpr DWORD kArchiveChunk = 65536;
+
+// Copies the payload from the program's own file, where the resource's pages are never touched
+// (the image maps them, so reading them would keep all of them in memory); returns how many
+// bytes it wrote.
+DWORD CopyFromProgramFile(const ResourceBytes& payload, FILE* out)
+{
+    ULONGLONG offset;
+    wchar_t program[kProgramPathSize];
+    const DWORD length = GetModuleFileNameW(nullptr, program, kProgramPathSize);
+    if (!ResourceFileOffset(payload, offset) || length == 0 || length >= kProgramPathSize)
+        return 0;
+    KernelHandle file(CreateFileW(program, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    HeapBuffer<char> buffer = AllocateBuffer<char>(kArchiveChunk);
+    if (!file || !buffer || !SetFilePointerEx(file.Get(), position, nullptr, FILE_BEGIN))
+        return 0;
+    DWORD done = 0;
+    while (done < payload.size) {
+        const DWORD want = payload.size - done < kArchiveChunk ? payload.size - done : kArchiveChunk;
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), buffer.Get(), want, &got, nullptr) || got != want
+            || fwrite(buffer.Get(), want, 1, out) != 1)
+            break;
+        done += want;
+    }
+    return done;
+}
+
+}  // namespace
 
 int ExtractPayload(const wchar_t* targetFolder, int skipIconsDll)
 {
@@ -256,11 +317,15 @@ int ExtractPayload(const wchar_t* targetFolder, int skipIconsDll)
     if (!TemporaryArchivePath(archivePath, 520))
         return kExtractFailed;
     {
+        StageScope write(Stage::kTempArchiveWrite);
         StdioFile out(_wfopen(archivePath, L"wb"));
         if (!out)
             return kExtractFailed;
-        // A short write shows up as an archive that does not open.
-        fwrite(payload.data, payload.size, 1, out.Get());
+        // What the program's file could not give comes from the mapped resource; a short write
+        // shows up as an archive that does not open.
+        const DWORD copied = CopyFromProgramFile(payload, out.Get());
+        if (copied < payload.size)
+            fwrite(static_cast<const char*>(payload.data) + copied, payload.size - copied, 1, out.Get());
     }
     int result = UnpackArchive(archivePath, targetFolder, skipIconsDll);
     DeleteFileW(archivePath);

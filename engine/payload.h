@@ -24,8 +24,5 @@ int TemporaryArchivePath(wchar_t* out, size_t outSize);
 // 1 = done, 0 = a level's parent is missing (or empty path), -104 = out of memory.
 int MakeDirectoryPath(const wchar_t* path);
 
-// Gives a file the archive's DOS date and time (local time), as creation and last-write time.
-void SetFileDate(const wchar_t* path, uint32_t dosDateTime);
-
 // 1 when an entry name stays inside the target folder: relative, no "..", no drive, no colon.
 int IsSafeEntryName(const char* name);

@@ -2,6 +2,7 @@
 
 #include "framework/path.h"
 #include "framework/registry.h"
+#include "framework/stage_clock.h"
 #include "model/registry_rows.h"
 #include "framework/text.h"
 #include "shell/association_writer.h"
@@ -88,7 +89,10 @@ int RegisterWithShell(int confirmed, int associate, const wchar_t* installFolder
     // Before Vista the 32-bit build leaves out the verbs and the Default Programs entries.
     const bool vistaClass = !variant::kIs32Bit || IsVistaOrLater();
 
-    CreateShortcuts(t.folder, {groupShortcuts != 0, desktopShortcut != 0, thumbsShortcut != 0}, allUsers);
+    {
+        StageScope shortcuts(Stage::kShortcuts);
+        CreateShortcuts(t.folder, {groupShortcuts != 0, desktopShortcut != 0, thumbsShortcut != 0}, allUsers);
+    }
     if (thumbsShortcut && vistaClass)
         WriteRows(RowGroup::kThumbnailVerbs, t);
     WriteRows(RowGroup::kApplication, t);

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 namespace {
 
@@ -22,27 +23,55 @@ struct ShortcutParts {
     const wchar_t* description;
 };
 
-// A shell link object with its file interface; both empty when COM cannot make one. Every
-// shortcut has its own COM lifetime (the caller's apartment), so nothing of COM outlives it.
-struct ShellLink {
+// A shell link object; empty when COM cannot make one. Every shortcut has its own COM lifetime
+// (the caller's apartment), so nothing of COM outlives it.
+ComPtr<IShellLinkW> MakeShellLink()
+{
     ComPtr<IShellLinkW> link;
-    ComPtr<IPersistFile> file;
+    CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                     reinterpret_cast<void**>(link.Receive()));
+    return link;
+}
 
-    bool Make()
+template <typename Interface>
+ComPtr<Interface> QueryLink(IShellLinkW* link, REFIID id)
+{
+    ComPtr<Interface> result;
+    link->QueryInterface(id, reinterpret_cast<void**>(result.Receive()));
+    return result;
+}
+
+// The link goes to its file through the stream interface, as IPersistFile::Save would write it,
+// and the shell is told as Save would tell it. Wine's Save also starts winemenubuilder for every
+// link and waits for it, which made the shortcuts half of a silent install's time.
+int WriteLinkFile(IShellLinkW* link, const wchar_t* fullPath)
+{
+    ComPtr<IPersistStream> persist = QueryLink<IPersistStream>(link, IID_IPersistStream);
+    if (!persist)
+        return 0;
+    const bool existed = GetFileAttributesW(fullPath) != INVALID_FILE_ATTRIBUTES;
     {
-        return SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                          reinterpret_cast<void**>(link.Receive())))
-               && SUCCEEDED(link.Get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.Receive())));
+        ComPtr<IStream> file;
+        if (FAILED(SHCreateStreamOnFileEx(fullPath, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE,
+                                          FILE_ATTRIBUTE_NORMAL, TRUE, nullptr, file.Receive())))
+            return 0;
+        if (FAILED(persist.Get()->Save(file.Get(), TRUE)) || FAILED(file.Get()->Commit(STGC_DEFAULT))) {
+            file.Reset();
+            DeleteFileW(fullPath);  // no cut link under the shortcut's name
+            return 0;
+        }
     }
-};
+    SHChangeNotify(existed ? SHCNE_UPDATEITEM : SHCNE_CREATE, SHCNF_PATHW, fullPath, nullptr);
+    return 1;
+}
 
 int SaveShortcut(const wchar_t* fullPath, const ShortcutParts& parts)
 {
     ComApartment apartment;
-    ShellLink shortcut;
-    if (!shortcut.Make())
+    ComPtr<IShellLinkW> shortcut = MakeShellLink();
+    if (!shortcut)
         return 0;
-    IShellLinkW* link = shortcut.link.Get();
+    IShellLinkW* link = shortcut.Get();
     if (parts.iconPath)
         link->SetIconLocation(parts.iconPath, parts.iconIndex);
     link->SetPath(parts.target);
@@ -50,18 +79,19 @@ int SaveShortcut(const wchar_t* fullPath, const ShortcutParts& parts)
         link->SetArguments(parts.arguments);
     if (parts.description)
         link->SetDescription(parts.description);
-    return SUCCEEDED(shortcut.file.Get()->Save(fullPath, TRUE)) ? 1 : 0;
+    return WriteLinkFile(link, fullPath);
 }
 
 // The target a saved shortcut names; 0 when it cannot be read.
 int ReadShortcutTarget(const wchar_t* fullPath, wchar_t* out, size_t outSize)
 {
     ComApartment apartment;
-    ShellLink shortcut;
-    if (!shortcut.Make() || FAILED(shortcut.file.Get()->Load(fullPath, STGM_READ)))
+    ComPtr<IShellLinkW> link = MakeShellLink();
+    ComPtr<IPersistFile> file = link ? QueryLink<IPersistFile>(link.Get(), IID_IPersistFile) : ComPtr<IPersistFile>();
+    if (!file || FAILED(file.Get()->Load(fullPath, STGM_READ)))
         return 0;
     wchar_t target[MAX_PATH] = {};
-    if (FAILED(shortcut.link.Get()->GetPath(target, MAX_PATH, nullptr, 0)))
+    if (FAILED(link.Get()->GetPath(target, MAX_PATH, nullptr, 0)))
         return 0;
     return CopyText(out, outSize, target);
 }

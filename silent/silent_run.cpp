@@ -3,6 +3,7 @@
 #include "engine/install_log.h"
 #include "engine/install_reporter.h"
 #include "engine/install_run.h"
+#include "framework/stage_clock.h"
 #include "model/install_options.h"
 #include "model/messages.h"
 #include "model/running_product.h"
@@ -21,7 +22,9 @@ public:
 
 SetupExitCode RunSilent(const wchar_t* commandLine)
 {
-    if (FindProductWindow() != nullptr) {
+    const bool productRunning = FindProductWindow() != nullptr;
+    SwitchStage(Stage::kOther);
+    if (productRunning) {
         LogMessage(IDS_PRODUCT_RUNNING);
         return kExitProductRunning;
     }

@@ -216,6 +216,12 @@ class Deliverable(unittest.TestCase):
         self.assertEqual(magic, 0x20B if BITS == 64 else 0x10B)
         self.assertEqual(self.pe.OPTIONAL_HEADER.Subsystem, 2)  # GUI
         self.assertEqual(self.pe.FILE_HEADER.TimeDateStamp, 0)
+        # The payload's section starts on a page of the file (Wine then maps it instead of reading
+        # it all at start-up), and the image checksum still holds after the move.
+        rsrc = next(s for s in self.pe.sections if s.Name.rstrip(b"\0") == b".rsrc")
+        self.assertEqual(rsrc.PointerToRawData % 4096, 0)
+        if not self.pe.OPTIONAL_HEADER.DATA_DIRECTORY[4].Size:  # signing writes its own checksum
+            self.assertEqual(self.pe.OPTIONAL_HEADER.CheckSum, self.pe.generate_checksum())
 
     def test_only_allowed_load_time_imports(self):
         loaded = {e.dll.decode().lower() for e in getattr(self.pe, "DIRECTORY_ENTRY_IMPORT", [])}

@@ -1,0 +1,76 @@
+#include "framework/stage_clock.h"
+
+#ifdef PT_STAGE_TIMES
+
+#include "framework/handles.h"
+
+#include <cstdio>
+
+// Declared by the headers only for Windows 8 and later; Wine has it, and only the benchmark's
+// copy calls it.
+extern "C" WINBASEAPI VOID WINAPI GetSystemTimePreciseAsFileTime(LPFILETIME);
+
+namespace {
+
+constexpr const char* kStageNames[] = {"start_up", "other", "temp_archive_write", "temp_archive_read", "inflate",
+                                       "file_write", "file_create_move", "settings", "shortcuts", "registry"};
+static_assert(sizeof(kStageNames) / sizeof(kStageNames[0]) == static_cast<size_t>(Stage::kCount));
+
+ULONGLONG Now()
+{
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    return (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+// The clock starts when the process was created, so the loader's work counts as start-up.
+ULONGLONG ProcessCreation()
+{
+    FILETIME creation, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &creation, &exited, &kernel, &user))
+        return Now();
+    return (static_cast<ULONGLONG>(creation.dwHighDateTime) << 32) | creation.dwLowDateTime;
+}
+
+struct Clock {
+    ULONGLONG total[static_cast<size_t>(Stage::kCount)] = {};
+    Stage current = Stage::kStartUp;
+    ULONGLONG since = ProcessCreation();
+};
+
+Clock& TheClock()
+{
+    static Clock clock;
+    return clock;
+}
+
+}  // namespace
+
+Stage SwitchStage(Stage next)
+{
+    Clock& clock = TheClock();
+    const ULONGLONG now = Now();
+    clock.total[static_cast<size_t>(clock.current)] += now - clock.since;
+    clock.since = now;
+    const Stage previous = clock.current;
+    clock.current = next;
+    return previous;
+}
+
+void WriteStageTimes()
+{
+    SwitchStage(Stage::kOther);
+    wchar_t path[MAX_PATH];
+    DWORD len = GetEnvironmentVariableW(L"PT_STAGE_FILE", path, MAX_PATH);
+    if (len == 0 || len >= MAX_PATH)
+        return;
+    StdioFile out(_wfopen(path, L"ab"));
+    if (!out)
+        return;
+    const Clock& clock = TheClock();
+    for (size_t i = 0; i < static_cast<size_t>(Stage::kCount); ++i)
+        fprintf(out.Get(), "%s%s=%llu", i ? " " : "", kStageNames[i], clock.total[i] / 10);
+    fputs("\n", out.Get());
+}
+
+#endif
