@@ -42,11 +42,10 @@ int TheApp::InitInstance()
     if constexpr (variant::kIs32Bit)
         ApplyVisualStyles();
 
-    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), 0xFF};
-    InitCommonControlsEx(&controls);
-
     const wchar_t* commandLine = GetCommandLineW();
     const bool silent = wcsstr(commandLine, L"/silent") != nullptr;
+    if (!silent)
+        PrepareCommonControls();
     // A second run while one installs or removes changes nothing and says why.
     MachineLock lock;
     if (!lock.Acquire(kRunLockName)) {

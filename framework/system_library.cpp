@@ -2,7 +2,10 @@
 
 #include "framework/text.h"
 
+#include <commctrl.h>
 #include <delayimp.h>
+
+#include <cstring>
 
 namespace {
 
@@ -38,6 +41,12 @@ HMODULE LoadSystemLibrary(const wchar_t* fileName)
     return SystemLibraryPath(fileName, path, MAX_PATH) ? LoadLibraryW(path) : nullptr;
 }
 
+void PrepareCommonControls()
+{
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), 0xFF};
+    InitCommonControlsEx(&controls);
+}
+
 HMODULE PrepareLibraryLoading()
 {
     RestrictDllSearch();
@@ -47,10 +56,13 @@ HMODULE PrepareLibraryLoading()
 namespace {
 
 // The libraries bound on first use are loaded by full path from the system folder, never by
-// bare name.
+// bare name. Common controls are the exception: the program's manifest names version 6, which
+// Windows keeps outside the system folder and finds only by name (the search is already
+// restricted to the system folder, so no copy beside the program is taken instead).
 FARPROC WINAPI LoadDelayedFromSystemFolder(unsigned notification, PDelayLoadInfo info)
 {
-    if (notification != dliNotePreLoadLibrary || info == nullptr || info->szDll == nullptr)
+    if (notification != dliNotePreLoadLibrary || info == nullptr || info->szDll == nullptr
+        || _stricmp(info->szDll, "comctl32.dll") == 0)
         return nullptr;
     wchar_t name[64];
     if (MultiByteToWideChar(CP_ACP, 0, info->szDll, -1, name, 64) == 0)

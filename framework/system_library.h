@@ -18,3 +18,7 @@ template <typename Fn> Fn ProcAddress(HMODULE module, const char* name)
 {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
+
+// Loads the common controls the manifest names and registers their window classes. Only a run
+// that shows windows calls it: they are bound on first use, so a silent run never loads them.
+void PrepareCommonControls();

@@ -11,8 +11,8 @@ import pefile
 
 EXE, ARCH = sys.argv[1], sys.argv[2]
 BITS = 64 if ARCH == "x64" else 32
-LOAD_TIME_ALLOWED = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comctl32.dll", "msvcrt.dll"}
-DELAY_ALLOWED = {"shell32.dll", "shlwapi.dll", "ole32.dll", "oleaut32.dll"}
+LOAD_TIME_ALLOWED = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "msvcrt.dll"}
+DELAY_ALLOWED = {"shell32.dll", "shlwapi.dll", "ole32.dll", "oleaut32.dll", "comctl32.dll"}
 
 MESSAGES = {
     1: "&Exit",

@@ -107,6 +107,8 @@ int UninstallApp::InitInstance()
     m_ole32.Reset(PrepareLibraryLoading());
     const wchar_t* commandLine = GetCommandLineW();
     m_silent = AskedFor(commandLine, L"/silent");
+    if (!m_silent)
+        PrepareCommonControls();
 
     const DWORD length = GetModuleFileNameW(nullptr, m_self, 520);
     if (length == 0 || length >= 520) {

@@ -11,6 +11,7 @@ import shutil
 import statistics
 import subprocess
 import sys
+import threading
 import time
 import zipfile
 
@@ -36,19 +37,14 @@ class Bench:
             self.expected = {n for n in z.namelist() if not n.endswith("/")} | {"pt_main64.ini"}
         self.log = os.path.join(a.workdir, "Pictarn_Install.log")
 
-    def run(self, exe, args, settings_here=True):
-        """One timed install into a removed C:\\Pictarn: (seconds, failure text or None).
-        settings_here: an earlier installation is registered, so the settings file must end
-        up in C:\\Pictarn, converted."""
+    def run(self, exe, args, settings_here=True, env=None):
+        """One timed install into a removed C:\\Pictarn: (seconds, failure text or None), and
+        the process's peak resident memory in self.peak_kib. settings_here: an earlier
+        installation is registered, so the settings file must end up in C:\\Pictarn, converted."""
         shutil.rmtree(self.install_dir, ignore_errors=True)
-        start = time.perf_counter()
-        try:
-            rc = subprocess.run([WINE64, exe, *args], cwd=self.a.workdir, stdin=subprocess.DEVNULL,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                timeout=RUN_TIMEOUT).returncode
-        except subprocess.TimeoutExpired:
+        seconds, rc, self.peak_kib = timed_run([WINE64, exe, *args], self.a.workdir, env)
+        if rc is None:
             return RUN_TIMEOUT, "timed out"
-        seconds = time.perf_counter() - start
         if rc != 0:
             return seconds, "exit code %d%s" % (rc, self.take_log())
         missing = self.expected - self.installed_files()
@@ -117,18 +113,72 @@ class Bench:
             wine("reg", "delete", key, "/f")
 
 
-def hyperfine(runs, command, prepare=None):
+def timed_run(command, cwd, env=None):
+    """(seconds, exit code or None when it timed out, peak resident KiB). Under Wine the
+    started process is the Windows program itself, so its rusage is the program's."""
+    start = time.perf_counter()
+    process = subprocess.Popen(command, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    timer = threading.Timer(RUN_TIMEOUT, process.kill)
+    timer.start()
+    _, status, usage = os.wait4(process.pid, 0)
+    seconds = time.perf_counter() - start
+    timed_out = not timer.is_alive()
+    timer.cancel()
+    process.returncode = os.waitstatus_to_exitcode(status)
+    return seconds, None if timed_out else process.returncode, usage.ru_maxrss
+
+
+def hyperfine(runs, command, prepare=None, ignore_failure=False, cwd=None):
     """Median of a floor measurement; hyperfine runs it without a shell."""
     out = os.path.join(os.environ.get("TMPDIR", "/tmp"), "pt_bench_floor.json")
     cmd = ["hyperfine", "-N", "--style", "none", "--warmup", "2", "--runs", str(runs),
-           "--export-json", out, command]
+           "--export-json", out, command] + (["-i"] if ignore_failure else [])
     if prepare:
         cmd[1:1] = ["--prepare", prepare]
-    subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL, cwd=cwd)
     with open(out) as f:
         result = json.load(f)["results"][0]
     os.remove(out)
     return result["median"]
+
+
+def stage_breakdown(b, exe, runs):
+    """Median milliseconds per stage of the same install, from the build that times its stages
+    (PT_STAGE_TIMES); start-up counts from the process's creation."""
+    record = os.path.join(b.drive_c, "pt_stages.txt")
+    if os.path.exists(record):
+        os.remove(record)
+    env = dict(os.environ, PT_STAGE_FILE="C:\\pt_stages.txt")
+    for _ in range(runs):
+        b.run(exe, OUR_ARGS, env=env)
+    shutil.rmtree(b.install_dir, ignore_errors=True)
+    with open(record) as f:
+        lines = [dict(item.split("=") for item in line.split()) for line in f if line.strip()]
+    names = list(lines[0]) if lines else []
+    return [(n, statistics.median(int(line[n]) for line in lines) / 1000) for n in names], len(lines)
+
+
+def time_to_decision(a, runs):
+    """Median time of a silent run that stops at the running-product check."""
+    window = subprocess.Popen([WINE64, a.idle, "/window"], stdin=subprocess.DEVNULL,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        time.sleep(2)  # the window exists well before this
+        return hyperfine(runs, "%s %s /silent" % (WINE64, a.ours), ignore_failure=True, cwd=a.workdir)
+    finally:
+        window.kill()
+        window.wait()
+        log = os.path.join(a.workdir, "Pictarn_Install.log")  # one "is running" entry a run
+        if os.path.exists(log):
+            os.remove(log)
+
+
+def mib(peaks, floor_kib):
+    if not peaks:
+        return "n/a"
+    peak = statistics.median(peaks)
+    return "%.1f MiB, %.1f MiB above the floor" % (peak / 1024, (peak - floor_kib) / 1024)
 
 
 def summary(times):
@@ -139,7 +189,7 @@ def summary(times):
 
 def main():
     ap = argparse.ArgumentParser()
-    for name in ("ours", "nsis", "nsis_empty", "idle", "zip", "workdir", "out", "nsis_target"):
+    for name in ("ours", "stages", "nsis", "nsis_empty", "idle", "zip", "workdir", "out", "nsis_target"):
         ap.add_argument("--" + name.replace("_", "-"), required=True)
     ap.add_argument("--pairs", type=int, default=21)
     ap.add_argument("--floor-runs", type=int, default=20)
@@ -162,17 +212,23 @@ def main():
     # Alternate the two so that slow phases of the busy machine hit both alike. The
     # registry and shortcuts stay between runs (each run rewrites them); the files do not.
     times = {"ours": [], "NSIS": []}
+    peaks = {"ours": [], "NSIS": []}
     failures = {"ours": {}, "NSIS": {}}  # failure text: run numbers
     for i in range(a.pairs):
         for name, exe, args in (("ours", a.ours, OUR_ARGS), ("NSIS", a.nsis, [])):
             seconds, failure = b.run(exe, args)
             (failures[name].setdefault(failure, []).append(str(i + 1)) if failure
              else times[name].append(seconds))
+            if not failure:
+                peaks[name].append(b.peak_kib)
             print("pair %2d %-4s %.3f s%s" % (i + 1, name, seconds,
                                               "  FAILED: " + failure if failure else ""), flush=True)
     shutil.rmtree(b.install_dir, ignore_errors=True)
 
+    stages, stage_runs = stage_breakdown(b, a.stages, a.pairs)
     wine_floor = hyperfine(a.floor_runs, "%s %s" % (WINE64, a.idle))
+    floor_peak = statistics.median(timed_run([WINE64, a.idle], a.workdir)[2] for _ in range(a.floor_runs))
+    decision = time_to_decision(a, a.floor_runs)
     unzip_dir = os.path.join(a.workdir, "unzip-floor")
     unzip_floor = hyperfine(a.floor_runs, "unzip -q %s -d %s" % (a.zip, unzip_dir), "rm -rf " + unzip_dir)
     shutil.rmtree(unzip_dir, ignore_errors=True)
@@ -190,13 +246,20 @@ def main():
         ("NSIS peer, silent install (%d runs, %d failed)" % (a.pairs, failed["NSIS"]),
          summary(times["NSIS"])),
         ("Ratio ours / NSIS (medians)", ratio),
+        ("Ours: start-up to the running-product decision (`/silent` with the product's window open, "
+         "median of %d)" % a.floor_runs, "%.3f s, %.0f ms above the floor" % (decision, 1000 * (decision - wine_floor))),
+        ("Ours: peak resident memory (median)", mib(peaks["ours"], floor_peak)),
+        ("NSIS peer: peak resident memory (median)", mib(peaks["NSIS"], floor_peak)),
         ("Floor: Wine starts a trivial program (median of %d)" % a.floor_runs, "%.3f s" % wine_floor),
+        ("Floor: the trivial program's peak resident memory", "%.1f MiB" % (floor_peak / 1024)),
         ("Floor: native unzip of the payload ZIP (median of %d)" % a.floor_runs, "%.3f s" % unzip_floor),
         ("Ours: pt_setup64.exe", "%d bytes" % ours_size),
         ("Ours: stub (exe minus payload ZIP of %d bytes)" % zip_size, "%d bytes" % (ours_size - zip_size)),
         ("NSIS peer installer", "%d bytes" % nsis_size),
         ("NSIS stub (empty script, same settings)", "%d bytes" % nsis_empty),
     ]
+    rows += [("Stage: %s (median of %d runs of a timing build)" % (name.replace("_", " "), stage_runs),
+              "%.1f ms" % value) for name, value in stages]
     makensis = subprocess.run(["makensis", "-VERSION"], capture_output=True, text=True).stdout.strip()
     lines = ["# Install benchmark: ours vs NSIS peer", "", "| Measure | Value |", "|---|---|"]
     lines += ["| %s | %s |" % r for r in rows]

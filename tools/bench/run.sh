@@ -23,6 +23,12 @@ fi
 PT_BUILD_TARGET=pt_setup "$root/tools/build.sh" "$bench" "$bench/dist"
 ours=$bench/x64/pt_setup64.exe
 zip=$bench/x64/payload/pt_payload.zip
+# The same program with its stage clock, for the breakdown of where the time goes.
+cmake -S "$root" -B "$bench/x64-stages" -DCMAKE_BUILD_TYPE=Release -DPT_STAGE_TIMES=ON \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64.cmake" \
+    -DPT_MINIZIP_DIR="$bench/third_party/minizip" >/dev/null
+cmake --build "$bench/x64-stages" -j "$(nproc)" --target pt_setup
+stages=$bench/x64-stages/pt_setup64.exe
 
 # The NSIS peer, and an empty script with the same settings to size NSIS's own overhead.
 nsisdir=$(makensis -HDRINFO | sed -n 's/.*NSISDIR=\([^,]*\).*/\1/p')
@@ -84,7 +90,7 @@ idle_pid=$!
 "$wine64" "$bench/idle.exe" </dev/null >/dev/null 2>&1
 
 status=0
-python3 "$here/measure.py" --ours "$ours" --nsis "$bench/nsis/pictarn_peer.exe" \
+python3 "$here/measure.py" --ours "$ours" --stages "$stages" --nsis "$bench/nsis/pictarn_peer.exe" \
     --nsis-empty "$bench/nsis/empty.exe" --nsis-target "$target" --idle "$bench/idle.exe" \
     --zip "$zip" --workdir "$bench" --out "$bench/results.md" --pairs "$pairs" || status=$?
 exit $status
