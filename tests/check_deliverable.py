@@ -6,6 +6,7 @@ import struct
 import sys
 import unittest
 import zipfile
+import zlib
 
 import pefile
 
@@ -206,6 +207,12 @@ def string_table(pe):
     return strings
 
 
+def level9_size(data):
+    """Raw deflate size from zlib at level 9, as the payload was packed before zopfli."""
+    co = zlib.compressobj(9, zlib.DEFLATED, -15, 9)
+    return len(co.compress(data) + co.flush())
+
+
 class Deliverable(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -295,6 +302,11 @@ class Deliverable(unittest.TestCase):
         self.assertEqual(archive.getinfo("Plugins/Icons.dll").file_size, 226816)
         self.assertEqual("Plugins/pt_plugin64.exe" in names, BITS == 64)
         self.assertIsNone(archive.testzip())
+        # Deflated harder than zlib's level 9: by zopfli, never worse for any one file.
+        files = [e for e in entries if not e.filename.endswith("/")]
+        level9 = [level9_size(archive.read(e.filename)) for e in files]
+        self.assertEqual([e.filename for e, z in zip(files, level9) if e.compress_size > z], [])
+        self.assertLess(sum(e.compress_size for e in files), 0.99 * sum(level9))
 
     def test_uninstaller_in_the_payload(self):
         # The real uninstaller, padded to its slot: same hardening and imports as the setup.

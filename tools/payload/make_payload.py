@@ -9,7 +9,9 @@ fixed order with each entry dated by its modification time, so packing the same
 folder again gives the same bytes.
 """
 import argparse
+import concurrent.futures
 import os
+import shutil
 import stat
 import struct
 import subprocess
@@ -476,11 +478,45 @@ def toolbar_txt(name, size):
 
 # ---------------------------------------------------------------- zip writer
 
+# On the x64 stand-in 5 iterations save 81.7 KB over zlib, 15 only 1.2 KB more for half again the time.
+ZOPFLI_ITERATIONS = 5
+
+
+def zlib_deflate(data):
+    co = zlib.compressobj(9, zlib.DEFLATED, -15, 9)
+    return co.compress(data) + co.flush()
+
+
+def zopfli_deflate(data, path):
+    """Raw deflate by zopfli (through a file: it reads no pipe), or zlib's where that is smaller."""
+    with open(path, "wb") as f:
+        f.write(data)
+    packed = subprocess.run(["zopfli", "--deflate", "-c", f"--i{ZOPFLI_ITERATIONS}", path],
+                            check=True, stdout=subprocess.PIPE).stdout
+    fallback = zlib_deflate(data)
+    return fallback if len(fallback) < len(packed) else packed
+
+
+def deflate_all(blobs):
+    """Each blob deflated, the encodes run side by side on every core; largest first so that the
+    longest one starts at once."""
+    if shutil.which("zopfli") is None:
+        sys.exit("make_payload: zopfli not found; install the Debian package zopfli (tools/install-deps.sh)")
+    order = sorted(range(len(blobs)), key=lambda i: -len(blobs[i]))
+    with tempfile.TemporaryDirectory() as folder, \
+            concurrent.futures.ThreadPoolExecutor(os.cpu_count()) as pool:
+        jobs = {i: pool.submit(zopfli_deflate, blobs[i], os.path.join(folder, str(i))) for i in order}
+        return [jobs[i].result() for i in range(len(blobs))]
+
+
 def zip_bytes(entries):
-    """Plain zip: no extra fields, no comment, no UTF-8 flag, no data descriptors.
+    """Plain zip: no extra fields, no comment, no UTF-8 flag, no data descriptors; files deflated
+    by zopfli (still method 8, deterministic), folders stored.
 
     Each entry is (name, data) with the fixed stand-in date, or (name, data, (dos_time, dos_date)).
     """
+    files = [data for name, data, *_ in entries if not name.endswith("/")]
+    deflated = iter(deflate_all(files))
     local, central = bytearray(), bytearray()
     for name, data, *stamp in entries:
         dos_time, dos_date = stamp[0] if stamp else (DOS_TIME, DOS_DATE)
@@ -489,8 +525,7 @@ def zip_bytes(entries):
         if is_dir:
             method, packed, version, attr = 0, b"", 10, ATTR_DIR
         else:
-            co = zlib.compressobj(9, zlib.DEFLATED, -15, 9)
-            method, packed, version, attr = 8, co.compress(data) + co.flush(), 20, ATTR_FILE
+            method, packed, version, attr = 8, next(deflated), 20, ATTR_FILE
         crc = zlib.crc32(data)
         fname = name.encode("ascii")
         offset = len(local)
