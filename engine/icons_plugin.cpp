@@ -78,10 +78,47 @@ int ReadFileVersion(const wchar_t* path, wchar_t* versionText, wchar_t* company)
     return result;
 }
 
+namespace {
+
+// The leading decimal number of a text, as wcstod reads one without an exponent: blanks, a sign,
+// digits with at most one point; reading stops at the first other character (none: 0). Up to 15
+// digits the quotient of two exact doubles is the correctly rounded value wcstod gives. Read by
+// hand because MinGW's wcstod, which the C++ headers select, brings about 20 KB along.
+double LeadingDecimal(const wchar_t* text)
+{
+    while (*text == L' ' || (*text >= L'\t' && *text <= L'\r'))
+        ++text;
+    bool negative = *text == L'-';
+    if (*text == L'-' || *text == L'+')
+        ++text;
+    unsigned long long digits = 0;
+    double scale = 1.0;
+    bool point = false;
+    for (;; ++text) {
+        if (*text == L'.' && !point) {
+            point = true;
+        } else if (*text >= L'0' && *text <= L'9') {
+            if (digits < 100000000000000000ULL) {
+                digits = digits * 10 + static_cast<unsigned>(*text - L'0');
+                if (point)
+                    scale *= 10.0;
+            } else if (!point) {
+                scale /= 10.0;
+            }
+        } else {
+            break;
+        }
+    }
+    double value = static_cast<double>(digits) / scale;
+    return negative ? -value : value;
+}
+
+}  // namespace
+
 int VersionThousandths(const wchar_t* versionText)
 {
     // volatile keeps the x87 unit of the 32-bit build from carrying extra precision.
-    volatile float number = static_cast<float>(wcstod(versionText, nullptr));
+    volatile float number = static_cast<float>(LeadingDecimal(versionText));
     volatile float thousandths = number * 1000.0f;
     return static_cast<int>(thousandths);
 }

@@ -4,6 +4,7 @@
 #include "framework/handles.h"
 #include "model/messages.h"
 #include "framework/text.h"
+#include "framework/zero_filled.h"
 #include "variants/variant.h"
 
 #include <windows.h>
@@ -14,7 +15,8 @@
 namespace {
 
 constexpr size_t kLogPathSize = 600;
-wchar_t g_logPath[kLogPathSize] = L"Pictarn_Install.log";
+// Empty until FixLocation gives the log a folder: the plain file name then.
+PT_ZERO_FILLED wchar_t g_logPath[kLogPathSize];
 
 // Text outside ASCII (a folder path) is written as UTF-8; ASCII stays byte for byte.
 void WriteUtf8(FILE* file, const wchar_t* text)
@@ -44,13 +46,13 @@ void InstallLog::FixLocation(const wchar_t* fileName)
 
 const wchar_t* InstallLog::Path()
 {
-    return g_logPath;
+    return g_logPath[0] != L'\0' ? g_logPath : variant::kLogFileName;
 }
 
 void InstallLog::Append(const wchar_t* text)
 {
     // Text mode turns every line feed, those inside the message too, into CR LF.
-    StdioFile file(_wfopen(g_logPath, L"a"));
+    StdioFile file(_wfopen(Path(), L"a"));
     if (!file)
         return;
 

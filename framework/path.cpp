@@ -1,6 +1,7 @@
 #include "framework/path.h"
 
 #include "framework/text.h"
+#include "framework/zero_filled.h"
 
 #include <windows.h>
 
@@ -33,7 +34,7 @@ void TrimSpaces(wchar_t* path)
 }
 
 namespace {
-wchar_t g_startDirectory[MAX_PATH] = L"";
+PT_ZERO_FILLED wchar_t g_startDirectory[MAX_PATH];
 }  // namespace
 
 void RememberStartDirectory()

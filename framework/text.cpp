@@ -42,14 +42,13 @@ int FormatTextV(wchar_t* dst, size_t dstSize, const wchar_t* format, va_list arg
 {
     if (dstSize == 0)
         return 0;
-    int written = vswprintf(dst, dstSize, format, args);
+    // The C runtime's own formatter: libstdc++ turns on MinGW's C99 printf for every C++ file
+    // (whatever __USE_MINGW_ANSI_STDIO says), and that one brings about 25 KB of floating-point
+    // formatting along. _vsnwprintf writes what fits and returns -1 when the text is cut; the
+    // cut text stays behind, terminated, as with vswprintf.
+    int written = _vsnwprintf(dst, dstSize, format, args);
     dst[dstSize - 1] = L'\0';
-    if (written < 0) {
-        // vswprintf reports a cut as failure and may leave nothing useful behind
-        dst[0] = L'\0';
-        return 0;
-    }
-    return static_cast<size_t>(written) < dstSize ? 1 : 0;
+    return written >= 0 && static_cast<size_t>(written) < dstSize ? 1 : 0;
 }
 
 int FormatText(wchar_t* dst, size_t dstSize, const wchar_t* format, ...)
