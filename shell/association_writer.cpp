@@ -36,37 +36,48 @@ void FormatProgId(wchar_t* out, size_t outSize, const wchar_t* suffix)
     FormatText(out, outSize, L"%ls.%ls", variant::kProductFolderName, suffix);
 }
 
-void PointExtensionAtProgId(const wchar_t* extension, const wchar_t* progId)
+// What every extension's registration shares; the keys it writes again and again are opened
+// once for the whole table.
+struct AssociationRun {
+    const wchar_t* openCommand;
+    AssociationPlatform platform;
+    int assocAllUsers;
+    int declined;
+    RegKey capabilities;  // the Default Programs list; null before Vista
+    ReplacedValuesRecord record;
+};
+
+void PointExtensionAtProgId(ReplacedValuesRecord& record, const wchar_t* extension, const wchar_t* progId)
 {
     wchar_t key[kNameSize];
     FormatText(key, kNameSize, L"SOFTWARE\\Classes\\.%ls", extension);
-    RecordBeforeReplacing(HKEY_LOCAL_MACHINE, key, nullptr, progId);
+    record.KeepBeforeReplacing(HKEY_LOCAL_MACHINE, key, nullptr, progId);
     SetKeyDefault(HKEY_LOCAL_MACHINE, key, progId);
 }
 
 // XP keeps the user's choice in the FileExts key itself, under "ProgID".
-void WriteXpExplorerChoice(const wchar_t* extension, const wchar_t* progId, int assocAllUsers)
+void WriteXpExplorerChoice(AssociationRun& run, const wchar_t* extension, const wchar_t* progId)
 {
     wchar_t key[kNameSize];
     FormatText(key, kNameSize, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.%ls", extension);
-    RecordBeforeReplacing(HKEY_CURRENT_USER, key, L"ProgID", progId);
-    RecordBeforeReplacing(HKEY_CURRENT_USER, key, nullptr, L"");
+    run.record.KeepBeforeReplacing(HKEY_CURRENT_USER, key, L"ProgID", progId);
+    run.record.KeepBeforeReplacing(HKEY_CURRENT_USER, key, nullptr, L"");
     SetKeyDefault(HKEY_CURRENT_USER, key, L"");
     if (RegKey fileExts = OpenKey(HKEY_CURRENT_USER, key, KEY_ALL_ACCESS))
         SetStringValue(fileExts.Get(), L"ProgID", progId);
-    if (assocAllUsers)
-        PointExtensionAtProgId(extension, progId);
+    if (run.assocAllUsers)
+        PointExtensionAtProgId(run.record, extension, progId);
 }
 
 // The old choice is removed first so that the new one replaces it entirely.
-void WriteExplorerChoice(const wchar_t* extension, const wchar_t* progId)
+void WriteExplorerChoice(ReplacedValuesRecord& record, const wchar_t* extension, const wchar_t* progId)
 {
     wchar_t key[kNameSize];
     FormatText(key, kNameSize,
                L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.%ls\\UserChoice", extension);
     RegDeleteKeyW(HKEY_CURRENT_USER, key);
     // Windows keeps no choice the setup could put back; only the key levels it makes are noted.
-    RecordBeforeReplacing(HKEY_CURRENT_USER, key, L"Progid", progId);
+    record.KeepBeforeReplacing(HKEY_CURRENT_USER, key, L"Progid", progId);
     if (RegKey choice = CreateKey(HKEY_CURRENT_USER, key))
         SetStringValue(choice.Get(), L"Progid", progId);
 }
@@ -82,41 +93,25 @@ const wchar_t* IconForRow(const FormatRow& row, const wchar_t* image, const wcha
     return image;
 }
 
-}  // namespace
-
-AssociationPlatform ClassifyAssociationPlatform()
+void AddCapabilityAssociation(HKEY capabilities, const wchar_t* extension, const wchar_t* progIdSuffix)
 {
-    AssociationPlatform platform;
-    if constexpr (variant::kIs32Bit) {
-        platform.vistaClass = IsVistaOrLater();
-        platform.xpClass = IsXpClass();
-    }
-    return platform;
-}
-
-void AddCapabilityAssociation(const wchar_t* extension, const wchar_t* progIdSuffix)
-{
-    RegKey capabilities = OpenKey(HKEY_LOCAL_MACHINE, kCapabilityKey, KEY_SET_VALUE);
-    if (!capabilities)
-        return;
     wchar_t name[kNameSize];
     FormatText(name, kNameSize, L".%ls", extension);
     wchar_t progId[kNameSize];
     FormatProgId(progId, kNameSize, progIdSuffix);
-    SetStringValue(capabilities.Get(), name, progId);
+    SetStringValue(capabilities, name, progId);
 }
 
-void AssociateExtension(const wchar_t* extension, const wchar_t* progIdSuffix, const wchar_t* openCommand,
-                        const wchar_t* icon, int selected, const AssociationPlatform& platform, int assocAllUsers,
-                        int declined)
+void AssociateExtension(AssociationRun& run, const wchar_t* extension, const wchar_t* progIdSuffix,
+                        const wchar_t* icon, int selected)
 {
     wchar_t progId[kNameSize];
     FormatProgId(progId, kNameSize, progIdSuffix);
 
-    if (platform.xpClass)
-        WriteXpExplorerChoice(extension, progId, assocAllUsers);
-    else if (selected || (IsAlwaysAssociated(extension) && !declined))
-        PointExtensionAtProgId(extension, progId);
+    if (run.platform.xpClass)
+        WriteXpExplorerChoice(run, extension, progId);
+    else if (selected || (IsAlwaysAssociated(extension) && !run.declined))
+        PointExtensionAtProgId(run.record, extension, progId);
 
     wchar_t upperSuffix[kNameSize];
     CopyText(upperSuffix, progIdSuffix);
@@ -129,26 +124,40 @@ void AssociateExtension(const wchar_t* extension, const wchar_t* progIdSuffix, c
     FormatText(key, kNameSize, L"SOFTWARE\\Classes\\%ls", progId);
     SetKeyDefault(HKEY_LOCAL_MACHINE, key, description);
     FormatText(key, kNameSize, L"SOFTWARE\\Classes\\%ls\\shell\\open\\command", progId);
-    SetKeyDefault(HKEY_LOCAL_MACHINE, key, openCommand);
+    SetKeyDefault(HKEY_LOCAL_MACHINE, key, run.openCommand);
     FormatText(key, kNameSize, L"SOFTWARE\\Classes\\%ls\\DefaultIcon", progId);
     SetKeyDefault(HKEY_LOCAL_MACHINE, key, icon);
 
-    if (!platform.vistaClass)
+    if (!run.platform.vistaClass)
         return;
-    AddCapabilityAssociation(extension, progIdSuffix);
+    if (run.capabilities)
+        AddCapabilityAssociation(run.capabilities.Get(), extension, progIdSuffix);
     if (selected)
-        WriteExplorerChoice(extension, progId);
+        WriteExplorerChoice(run.record, extension, progId);
 }
 
-void BlockAppxOpenWith()
+// Keeps five store-app ProgIDs out of the shell's "Open with" lists.
+void BlockAppxOpenWith(ReplacedValuesRecord& record)
 {
     for (const wchar_t* id : kStoreAppProgIds) {
         wchar_t key[kNameSize];
         FormatText(key, kNameSize, L"SOFTWARE\\Classes\\%ls", id);
-        RecordBeforeReplacing(HKEY_CURRENT_USER, key, L"NoOpenWith", L"");
+        record.KeepBeforeReplacing(HKEY_CURRENT_USER, key, L"NoOpenWith", L"");
         if (RegKey storeApp = CreateKey(HKEY_CURRENT_USER, key))
             SetStringValue(storeApp.Get(), L"NoOpenWith", L"");
     }
+}
+
+}  // namespace
+
+AssociationPlatform ClassifyAssociationPlatform()
+{
+    AssociationPlatform platform;
+    if constexpr (variant::kIs32Bit) {
+        platform.vistaClass = IsVistaOrLater();
+        platform.xpClass = IsXpClass();
+    }
+    return platform;
 }
 
 int WriteAssociations(const wchar_t* openCommand, const wchar_t* executable, const int* assocSelection,
@@ -159,7 +168,9 @@ int WriteAssociations(const wchar_t* openCommand, const wchar_t* executable, con
         assocSelection = kNothingSelected;
         associate = 0;
     }
-    const AssociationPlatform platform = ClassifyAssociationPlatform();
+    AssociationRun run{openCommand, ClassifyAssociationPlatform(), assocAllUsers, declined, {}, {}};
+    if (run.platform.vistaClass)
+        run.capabilities = OpenKey(HKEY_LOCAL_MACHINE, kCapabilityKey, KEY_SET_VALUE);
     wchar_t image[kIconSize], video[kIconSize], audio[kIconSize];
     FormatText(image, kIconSize, L"%ls,0", executable);
     FormatText(video, kIconSize, L"%ls,9", executable);
@@ -169,17 +180,16 @@ int WriteAssociations(const wchar_t* openCommand, const wchar_t* executable, con
         const FormatRow& row = kFormatTable[r];
         const int selected = assocSelection[r] != 0;
         // Before Vista the 32-bit build registers only what was chosen.
-        if (!platform.vistaClass && !selected)
+        if (!run.platform.vistaClass && !selected)
             continue;
         const wchar_t* icon = IconForRow(row, image, video, audio);
         for (int m = 0; m < row.memberCount; ++m)
-            AssociateExtension(row.members[m].extension, row.members[m].progIdSuffix, openCommand, icon, selected,
-                               platform, assocAllUsers, declined);
+            AssociateExtension(run, row.members[m].extension, row.members[m].progIdSuffix, icon, selected);
     }
 
     if (associate) {
         if (IsWindows8OrLater())
-            BlockAppxOpenWith();
+            BlockAppxOpenWith(run.record);
         SystemParametersInfoW(SPI_SETICONS, 0, nullptr, SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
         SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH | SHCNF_FLUSHNOWAIT, nullptr, nullptr);
     }

@@ -16,10 +16,3 @@ AssociationPlatform ClassifyAssociationPlatform();
 // extension is pointed at the product, not even the three that otherwise always are.
 int WriteAssociations(const wchar_t* openCommand, const wchar_t* executable, const int* assocSelection,
                       int associate, int assocAllUsers = 0, int declined = 0);
-
-void AssociateExtension(const wchar_t* extension, const wchar_t* progIdSuffix, const wchar_t* openCommand,
-                        const wchar_t* icon, int selected, const AssociationPlatform& platform, int assocAllUsers,
-                        int declined);
-void AddCapabilityAssociation(const wchar_t* extension, const wchar_t* progIdSuffix);
-// Keeps five store-app ProgIDs out of the shell's "Open with" lists.
-void BlockAppxOpenWith();

@@ -87,13 +87,21 @@ void PutBack(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* 
 
 }  // namespace
 
-void RecordBeforeReplacing(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* ours)
+HKEY ReplacedValuesRecord::Open(HKEY root)
+{
+    RegKey& record = root == HKEY_LOCAL_MACHINE ? m_machine : m_user;
+    if (!record)
+        record = OpenRecord(root, KEY_QUERY_VALUE | KEY_SET_VALUE, true);
+    return record.Get();
+}
+
+void ReplacedValuesRecord::KeepBeforeReplacing(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* ours)
 {
     wchar_t entry[kTextSize];
     if (!EntryName(key, name, entry, kTextSize))
         return;
-    RegKey record = OpenRecord(root, KEY_QUERY_VALUE | KEY_SET_VALUE, true);
-    if (!record || RegQueryValueExW(record.Get(), entry, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+    HKEY record = Open(root);
+    if (!record || RegQueryValueExW(record, entry, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
         return;
     wchar_t current[kTextSize];
     const bool present = CurrentText(root, key, name, current, kTextSize) && wcscmp(current, ours) != 0;
@@ -110,7 +118,7 @@ void RecordBeforeReplacing(HKEY root, const wchar_t* key, const wchar_t* name, c
     wmemcpy(data, ours, length);
     wmemcpy(data + length, before, wcslen(before));
     length += wcslen(before) + 2;  // the entry's terminator and the list's
-    RegSetValueExW(record.Get(), entry, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data),
+    RegSetValueExW(record, entry, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data),
                    static_cast<DWORD>(length * sizeof(wchar_t)));
 }
 

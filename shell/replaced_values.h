@@ -3,11 +3,22 @@
 // ProgID, a store app's "NoOpenWith"): the value as it stood before the first install is kept
 // once in a record of its own, per machine and per user, so removing the product can put it
 // back. One record serves both builds.
+#include "framework/handles.h"
+
 #include <windows.h>
 
-// Keeps the value as it stands unless a record of it exists or it already holds `ours` (a
-// reinstall never takes the product's own value for what was there before).
-void RecordBeforeReplacing(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* ours);
+// The record, written during one registration: each root's record key is opened once.
+class ReplacedValuesRecord {
+public:
+    // Keeps the value as it stands unless a record of it exists or it already holds `ours` (a
+    // reinstall never takes the product's own value for what was there before).
+    void KeepBeforeReplacing(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* ours);
+
+private:
+    HKEY Open(HKEY root);  // null when the record cannot be made
+
+    RegKey m_machine, m_user;
+};
 
 // Puts back every recorded value under `root` that still holds what the setup wrote, once
 // `stillInUse(ours)` says no installation uses that any more; those entries leave the record,

@@ -173,6 +173,8 @@ void ShortcutFolder(ShortcutPlace place, int allUsers, wchar_t* out, size_t outS
 
 int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, int allUsers)
 {
+    // One apartment for all the links: starting and ending COM for each costs more than the link.
+    ComApartment apartment;
     wchar_t group[kPathSize], desktop[kPathSize];
     ShortcutFolder(ShortcutPlace::kProgramGroup, allUsers, group, kPathSize);
     ShortcutFolder(ShortcutPlace::kDesktopFolder, allUsers, desktop, kPathSize);
