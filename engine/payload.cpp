@@ -89,7 +89,8 @@ KernelHandle CreateEntryFile(const wchar_t* path)
 void SetFileDate(HANDLE file, uint32_t dosDateTime)
 {
     FILETIME local, utc;
-    if (DosDateTimeToFileTime(HIWORD(dosDateTime), LOWORD(dosDateTime), &local) && LocalFileTimeToFileTime(&local, &utc))
+    if (DosDateTimeToFileTime(HIWORD(dosDateTime), LOWORD(dosDateTime), &local)
+        && LocalFileTimeToFileTime(&local, &utc))
         SetFileTime(file, &utc, nullptr, &utc);
 }
 

@@ -89,6 +89,8 @@ void ExpectShortcut(const std::wstring& path, const std::wstring& target, const 
         EXPECT_EQ(link.iconIndex, iconIndex);
     }
     EXPECT_EQ(link.description, description);
+    // Written through the link's stream, the file holds what the shell's Save would write.
+    EXPECT_EQ(ReadBytes(path), SavedByTheShell(link));
 }
 
 void ExpectStoreAppsBlocked(bool blocked)

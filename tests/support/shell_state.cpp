@@ -227,6 +227,36 @@ ShortcutInfo ReadShortcut(const std::wstring& path)
     return info;
 }
 
+std::string SavedByTheShell(const ShortcutInfo& parts)
+{
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring path = std::wstring(folder) + L"pt_reference.lnk";
+    CoInitialize(nullptr);
+    IShellLinkW* link = nullptr;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        if (!parts.iconPath.empty())
+            link->SetIconLocation(parts.iconPath.c_str(), parts.iconIndex);
+        link->SetPath(parts.target.c_str());
+        if (!parts.arguments.empty())
+            link->SetArguments(parts.arguments.c_str());
+        if (!parts.description.empty())
+            link->SetDescription(parts.description.c_str());
+        file->Save(path.c_str(), TRUE);
+    }
+    if (file)
+        file->Release();
+    if (link)
+        link->Release();
+    CoUninitialize();
+    std::string bytes = ReadBytes(path);
+    DeleteFileW(path.c_str());
+    return bytes;
+}
+
 WineVersion::WineVersion(const std::wstring& program, const wchar_t* version)
     : m_key(L"Software\\Wine\\AppDefaults\\" + program)
 {

@@ -45,6 +45,8 @@ struct ShortcutInfo {
     std::wstring description;
 };
 ShortcutInfo ReadShortcut(const std::wstring& path);
+// What the shell's own IPersistFile::Save writes for a link with these parts.
+std::string SavedByTheShell(const ShortcutInfo& parts);
 
 // Makes Wine report another Windows version to one program for the length of a test.
 class WineVersion {

@@ -192,6 +192,7 @@ def main():
     for name in ("ours", "stages", "nsis", "nsis_empty", "idle", "zip", "workdir", "out", "nsis_target"):
         ap.add_argument("--" + name.replace("_", "-"), required=True)
     ap.add_argument("--pairs", type=int, default=21)
+    ap.add_argument("--cores", default="all")
     ap.add_argument("--floor-runs", type=int, default=20)
     a = ap.parse_args()
     b = Bench(a)
@@ -247,7 +248,8 @@ def main():
          summary(times["NSIS"])),
         ("Ratio ours / NSIS (medians)", ratio),
         ("Ours: start-up to the running-product decision (`/silent` with the product's window open, "
-         "median of %d)" % a.floor_runs, "%.3f s, %.0f ms above the floor" % (decision, 1000 * (decision - wine_floor))),
+         "median of %d)" % a.floor_runs,
+         "%.3f s, %.0f ms above the floor" % (decision, 1000 * (decision - wine_floor))),
         ("Ours: peak resident memory (median)", mib(peaks["ours"], floor_peak)),
         ("NSIS peer: peak resident memory (median)", mib(peaks["NSIS"], floor_peak)),
         ("Floor: Wine starts a trivial program (median of %d)" % a.floor_runs, "%.3f s" % wine_floor),
@@ -273,8 +275,10 @@ def main():
         "- After the first run of each on a clean prefix: ours: %s. NSIS: %s." % (checks["ours"], checks["NSIS"]),
         "- NSIS stub: an installer compiled from an empty script with the same settings (stub, icon, "
         "headers); the peer's compressed files and script add %d bytes to it." % (nsis_size - nsis_empty),
-        "- Load average (1 min) %.2f before, %.2f after; %d cores. Measured %s."
-        % (load_before[0], load_after[0], os.cpu_count(), time.strftime("%Y-%m-%d %H:%M %Z")),
+        "- Load average (1 min) %.2f before, %.2f after; %d cores, Wine ran on %s. Measured %s."
+        % (load_before[0], load_after[0], os.cpu_count(),
+           "all of them" if a.cores == "all" else "core %s alone (BENCH_CPU)" % a.cores,
+           time.strftime("%Y-%m-%d %H:%M %Z")),
     ]
     for name, items in failures.items():
         lines += ["- Failures of %s: runs %s: %s" % (name, ", ".join(runs), text)

@@ -2,12 +2,17 @@
 # Times our silent 64-bit install against an NSIS installer doing the same work, both under
 # Wine, and writes build/bench/results.md. One command, run as root:
 #     tools/bench/run.sh            (BENCH_PAIRS=21 alternating pairs by default)
+# BENCH_CPU=N runs Wine (server, services and both installers) on core N alone: on a virtual
+# machine a request to the Wine server that wakes another core costs several times one that
+# stays on the same core, and which core the server wakes on varies from run to run.
 # Everything it makes stays under build/bench; it stops only the Wine and X processes it started.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 here=$root/tools/bench
 bench=$root/build/bench
 pairs=${BENCH_PAIRS:-21}
+pin=()
+[ -n "${BENCH_CPU:-}" ] && pin=(taskset -c "$BENCH_CPU")
 
 # Tools: the project's toolchain, plus NSIS and hyperfine.
 "$root/tools/install-deps.sh"
@@ -74,8 +79,8 @@ export DISPLAY=":$display"
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
-/usr/lib/wine/wineserver -p
-"$wine64" wineboot -i >/dev/null 2>&1 </dev/null
+"${pin[@]}" /usr/lib/wine/wineserver -p
+"${pin[@]}" "$wine64" wineboot -i >/dev/null 2>&1 </dev/null
 # Wine links Desktop, Documents and the like to the Linux home folder; shortcuts must land
 # inside the prefix instead.
 for link in "$WINEPREFIX"/drive_c/users/*/*; do
@@ -85,12 +90,12 @@ done
 # Windows has this key; a fresh Wine prefix does not.
 "$wine64" reg add 'HKLM\SOFTWARE\RegisteredApplications' /f >/dev/null 2>&1 </dev/null
 # Keeps Wine's desktop process and services up between the runs.
-"$wine64" "$bench/idle.exe" /wait </dev/null >/dev/null 2>&1 &
+"${pin[@]}" "$wine64" "$bench/idle.exe" /wait </dev/null >/dev/null 2>&1 &
 idle_pid=$!
 "$wine64" "$bench/idle.exe" </dev/null >/dev/null 2>&1
 
 status=0
-python3 "$here/measure.py" --ours "$ours" --stages "$stages" --nsis "$bench/nsis/pictarn_peer.exe" \
+"${pin[@]}" python3 "$here/measure.py" --cores "${BENCH_CPU:-all}" --ours "$ours" --stages "$stages" --nsis "$bench/nsis/pictarn_peer.exe" \
     --nsis-empty "$bench/nsis/empty.exe" --nsis-target "$target" --idle "$bench/idle.exe" \
     --zip "$zip" --workdir "$bench" --out "$bench/results.md" --pairs "$pairs" || status=$?
 exit $status
