@@ -97,17 +97,21 @@ int RunInstall(InstallOptions& options, InstallReporter& reporter, SetupExitCode
     wchar_t givenIniFolder[kFolderBufferSize];
     CopyText(givenIniFolder, options.iniFolder);
     wchar_t effectiveIni[kIniPathSize];
-    StageScope settings(Stage::kSettings);
-    if (!WriteInitialSettings(options.installFolder, options.iniFolder, options.silent, effectiveIni))
-        ReportUnusableIniFolder(reporter, givenIniFolder);
+    {
+        StageScope settings(Stage::kSettings);
+        if (!WriteInitialSettings(options.installFolder, options.iniFolder, options.silent, effectiveIni))
+            ReportUnusableIniFolder(reporter, givenIniFolder);
+    }
 
     const int confirmed = ConfirmAssociations(options, reporter) ? 1 : 0;
-    SwitchStage(Stage::kRegistry);
-    RegisterWithShell(confirmed, options.associate, options.installFolder, options.groupShortcuts,
-                      options.desktopShortcut, options.thumbsShortcut, options.allUsers, options.assocSelection,
-                      options.assocAllUsers);
+    {
+        StageScope registry(Stage::kRegistry);
+        RegisterWithShell(confirmed, options.associate, options.installFolder, options.groupShortcuts,
+                          options.desktopShortcut, options.thumbsShortcut, options.allUsers, options.assocSelection,
+                          options.assocAllUsers);
+    }
 
-    SwitchStage(Stage::kSettings);
+    StageScope settings(Stage::kSettings);
     if (CanOpenForReading(effectiveIni))
         ConvertIniToUnicode(effectiveIni);
     outcome = kExitInstalled;
