@@ -14,8 +14,6 @@
 #include "wizard/wizard_page.h"
 #include "wizard/wizard_sheet.h"
 
-#include <commctrl.h>
-
 #include <cwchar>
 
 

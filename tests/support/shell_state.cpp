@@ -198,16 +198,34 @@ std::wstring ProgramGroup(bool allUsers)
     return SpecialFolder(allUsers ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS) + L"Pictarn\\";
 }
 
-ShortcutInfo ReadShortcut(const std::wstring& path)
+namespace {
+
+// Runs `use` with a new shell link object and its file interface, inside COM.
+template <typename Use>
+void WithShellLink(Use use)
 {
-    ShortcutInfo info;
     CoInitialize(nullptr);
     IShellLinkW* link = nullptr;
     IPersistFile* file = nullptr;
     if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                    reinterpret_cast<void**>(&link))) &&
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
-        SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))))
+        use(link, file);
+    if (file)
+        file->Release();
+    if (link)
+        link->Release();
+    CoUninitialize();
+}
+
+}  // namespace
+
+ShortcutInfo ReadShortcut(const std::wstring& path)
+{
+    ShortcutInfo info;
+    WithShellLink([&](IShellLinkW* link, IPersistFile* file) {
+        if (FAILED(file->Load(path.c_str(), STGM_READ)))
+            return;
         wchar_t text[1024];
         info.loaded = true;
         if (SUCCEEDED(link->GetPath(text, 1024, nullptr, SLGP_RAWPATH)))
@@ -218,12 +236,7 @@ ShortcutInfo ReadShortcut(const std::wstring& path)
             info.iconPath = text;
         if (SUCCEEDED(link->GetDescription(text, 1024)))
             info.description = text;
-    }
-    if (file)
-        file->Release();
-    if (link)
-        link->Release();
-    CoUninitialize();
+    });
     return info;
 }
 
@@ -232,12 +245,7 @@ std::string SavedByTheShell(const ShortcutInfo& parts)
     wchar_t folder[MAX_PATH];
     GetTempPathW(MAX_PATH, folder);
     const std::wstring path = std::wstring(folder) + L"pt_reference.lnk";
-    CoInitialize(nullptr);
-    IShellLinkW* link = nullptr;
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                   reinterpret_cast<void**>(&link))) &&
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+    WithShellLink([&](IShellLinkW* link, IPersistFile* file) {
         if (!parts.iconPath.empty())
             link->SetIconLocation(parts.iconPath.c_str(), parts.iconIndex);
         link->SetPath(parts.target.c_str());
@@ -246,12 +254,7 @@ std::string SavedByTheShell(const ShortcutInfo& parts)
         if (!parts.description.empty())
             link->SetDescription(parts.description.c_str());
         file->Save(path.c_str(), TRUE);
-    }
-    if (file)
-        file->Release();
-    if (link)
-        link->Release();
-    CoUninitialize();
+    });
     std::string bytes = ReadBytes(path);
     DeleteFileW(path.c_str());
     return bytes;
