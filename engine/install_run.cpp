@@ -6,6 +6,7 @@
 #include "engine/payload.h"
 #include "engine/settings_ini.h"
 #include "framework/handles.h"
+#include "framework/joined_thread.h"
 #include "framework/path.h"
 #include "framework/stage_clock.h"
 #include "framework/text.h"
@@ -94,26 +95,28 @@ int RunInstall(InstallOptions& options, InstallReporter& reporter, SetupExitCode
         return Fail(reporter, IDS_CANT_INSTALL_ALL, folder, FolderPlace::kBeforeMessage, kExitFilesNotInstalled,
                     outcome);
 
+    // The settings file waits mostly on the file system and the display driver, the registration
+    // on the registry: done side by side, each fills the other's waits.
     wchar_t givenIniFolder[kFolderBufferSize];
     CopyText(givenIniFolder, options.iniFolder);
-    wchar_t effectiveIni[kIniPathSize];
+    int settingsUsable = 1;
+    auto writeSettings = [&] {
+        StageScope stage(Stage::kSettings);
+        wchar_t effectiveIni[kIniPathSize];
+        settingsUsable = WriteInitialSettings(options.installFolder, options.iniFolder, options.silent, effectiveIni);
+        if (CanOpenForReading(effectiveIni))
+            ConvertIniToUnicode(effectiveIni);
+    };
     {
-        StageScope settings(Stage::kSettings);
-        if (!WriteInitialSettings(options.installFolder, options.iniFolder, options.silent, effectiveIni))
-            ReportUnusableIniFolder(reporter, givenIniFolder);
-    }
-
-    const int confirmed = ConfirmAssociations(options, reporter) ? 1 : 0;
-    {
+        JoinedThread settings(writeSettings);
+        const int confirmed = ConfirmAssociations(options, reporter) ? 1 : 0;
         StageScope registry(Stage::kRegistry);
         RegisterWithShell(confirmed, options.associate, options.installFolder, options.groupShortcuts,
                           options.desktopShortcut, options.thumbsShortcut, options.allUsers, options.assocSelection,
                           options.assocAllUsers);
     }
-
-    StageScope settings(Stage::kSettings);
-    if (CanOpenForReading(effectiveIni))
-        ConvertIniToUnicode(effectiveIni);
+    if (!settingsUsable)
+        ReportUnusableIniFolder(reporter, givenIniFolder);
     outcome = kExitInstalled;
     return 1;
 }

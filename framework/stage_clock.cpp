@@ -32,25 +32,31 @@ ULONGLONG ProcessCreation()
     return (static_cast<ULONGLONG>(creation.dwHighDateTime) << 32) | creation.dwLowDateTime;
 }
 
-struct Clock {
-    ULONGLONG total[static_cast<size_t>(Stage::kCount)] = {};
-    Stage current = Stage::kStartUp;
-    ULONGLONG since = ProcessCreation();
+// Each thread runs one stage at a time; the totals are the sum over all threads, so work done
+// side by side counts in full for each of its stages.
+LONGLONG g_total[static_cast<size_t>(Stage::kCount)] = {};
+LONG g_threadsSeen = 0;
+
+struct ThreadClock {
+    Stage current = Stage::kOther;
+    ULONGLONG since = 0;
 };
 
-Clock& TheClock()
-{
-    static Clock clock;
-    return clock;
-}
+thread_local ThreadClock t_clock;
 
 }  // namespace
 
 Stage SwitchStage(Stage next)
 {
-    Clock& clock = TheClock();
+    ThreadClock& clock = t_clock;
     const ULONGLONG now = Now();
-    clock.total[static_cast<size_t>(clock.current)] += now - clock.since;
+    if (clock.since == 0) {
+        // The first thread to switch is the program's own: it has been starting up since then.
+        const bool first = InterlockedIncrement(&g_threadsSeen) == 1;
+        clock.current = first ? Stage::kStartUp : Stage::kOther;
+        clock.since = first ? ProcessCreation() : now;
+    }
+    InterlockedExchangeAdd64(&g_total[static_cast<size_t>(clock.current)], static_cast<LONGLONG>(now - clock.since));
     clock.since = now;
     const Stage previous = clock.current;
     clock.current = next;
@@ -67,9 +73,8 @@ void WriteStageTimes()
     StdioFile out(_wfopen(path, L"ab"));
     if (!out)
         return;
-    const Clock& clock = TheClock();
     for (size_t i = 0; i < static_cast<size_t>(Stage::kCount); ++i)
-        fprintf(out.Get(), "%s%s=%llu", i ? " " : "", kStageNames[i], clock.total[i] / 10);
+        fprintf(out.Get(), "%s%s=%llu", i ? " " : "", kStageNames[i], static_cast<ULONGLONG>(g_total[i]) / 10);
     fputs("\n", out.Get());
 }
 

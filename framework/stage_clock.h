@@ -18,8 +18,8 @@ enum class Stage {
 };
 
 #ifdef PT_STAGE_TIMES
-// Charges the time since the last switch to the running stage and starts `next`.
-// Returns the stage that ran until now.
+// Charges the calling thread's time since its last switch to the stage it ran and starts `next`
+// on it. Returns the stage that ran until now. Threads working side by side each count in full.
 Stage SwitchStage(Stage next);
 // Appends "name=microseconds" for every stage, one line per run, to the file named by the
 // PT_STAGE_FILE environment variable.

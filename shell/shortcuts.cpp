@@ -11,6 +11,8 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <cwchar>
+
 namespace {
 
 constexpr size_t kPathSize = 520;
@@ -41,35 +43,31 @@ ComPtr<Interface> QueryLink(IShellLinkW* link, REFIID id)
     return result;
 }
 
-// The link goes to its file through the stream interface, as IPersistFile::Save would write it,
-// and the shell is told as Save would tell it. Wine's Save also starts winemenubuilder for every
-// link and waits for it, which made the shortcuts half of a silent install's time.
+// The link goes to its file through the stream interface, as IPersistFile::Save would write it.
+// Wine's Save also starts winemenubuilder for every link and waits for it, which made the
+// shortcuts half of a silent install's time. The shell hears of each folder once, afterwards.
 int WriteLinkFile(IShellLinkW* link, const wchar_t* fullPath)
 {
     ComPtr<IPersistStream> persist = QueryLink<IPersistStream>(link, IID_IPersistStream);
     if (!persist)
         return 0;
-    const bool existed = GetFileAttributesW(fullPath) != INVALID_FILE_ATTRIBUTES;
-    {
-        ComPtr<IStream> file;
-        if (FAILED(SHCreateStreamOnFileEx(fullPath, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE,
-                                          FILE_ATTRIBUTE_NORMAL, TRUE, nullptr, file.Receive())))
-            return 0;
-        if (FAILED(persist.Get()->Save(file.Get(), TRUE)) || FAILED(file.Get()->Commit(STGC_DEFAULT))) {
-            file.Reset();
-            DeleteFileW(fullPath);  // no cut link under the shortcut's name
-            return 0;
-        }
+    ComPtr<IStream> file;
+    if (FAILED(SHCreateStreamOnFileEx(fullPath, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, FILE_ATTRIBUTE_NORMAL,
+                                      TRUE, nullptr, file.Receive())))
+        return 0;
+    if (FAILED(persist.Get()->Save(file.Get(), TRUE)) || FAILED(file.Get()->Commit(STGC_DEFAULT))) {
+        file.Reset();
+        DeleteFileW(fullPath);  // no cut link under the shortcut's name
+        return 0;
     }
-    SHChangeNotify(existed ? SHCNE_UPDATEITEM : SHCNE_CREATE, SHCNF_PATHW, fullPath, nullptr);
     return 1;
 }
 
-int SaveShortcut(const wchar_t* fullPath, const ShortcutParts& parts)
+// `factory` makes the shell link objects: asking COM once for it spares a class lookup per link.
+int SaveShortcut(IClassFactory* factory, const wchar_t* fullPath, const ShortcutParts& parts)
 {
-    ComApartment apartment;
-    ComPtr<IShellLinkW> shortcut = MakeShellLink();
-    if (!shortcut)
+    ComPtr<IShellLinkW> shortcut;
+    if (FAILED(factory->CreateInstance(nullptr, IID_IShellLinkW, reinterpret_cast<void**>(shortcut.Receive()))))
         return 0;
     IShellLinkW* link = shortcut.Get();
     if (parts.iconPath)
@@ -145,14 +143,26 @@ bool ChoiceMade(ShortcutChoice choice, const ShortcutChoices& made)
     return false;
 }
 
-int CreateShortcutRow(const ShortcutRow& row, const wchar_t* folder, const wchar_t* installFolder)
+int CreateShortcutRow(IClassFactory* factory, const ShortcutRow& row, const wchar_t* folder,
+                      const wchar_t* installFolder)
 {
     wchar_t fileName[kPathSize], fullPath[kPathSize], target[kPathSize];
     if (!ShortcutFileName(row, fileName, kPathSize) || !FormatText(fullPath, kPathSize, L"%ls%ls", folder, fileName)
         || !FormatText(target, kPathSize, L"%ls%ls", installFolder, row.target))
         return 0;
-    return SaveShortcut(fullPath, {target, row.arguments, row.targetIsIcon ? target : nullptr, row.iconIndex,
-                                   row.description});
+    return SaveShortcut(factory, fullPath, {target, row.arguments, row.targetIsIcon ? target : nullptr, row.iconIndex,
+                                            row.description});
+}
+
+// Tells the shell to read the folder (ending in a backslash) again: one notice covers every link
+// made or replaced in it, where one per link costs the shell a walk of the whole path each time.
+void NotifyFolderChanged(const wchar_t* folder)
+{
+    const size_t length = wcslen(folder);
+    wchar_t path[kPathSize];
+    if (length == 0 || !CopyTextN(path, kPathSize, folder, EndsWith(folder, L'\\') ? length - 1 : length))
+        return;
+    SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_PATHW, path, nullptr);
 }
 
 // The folder of `place` (the common one with `allUsers`), ending in a backslash; the Windows
@@ -183,10 +193,22 @@ int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, i
         DeleteOldGroupShortcut(group, L"4.57");
         DeleteOldGroupShortcut(group, L"4.56");
     }
+    ComPtr<IClassFactory> factory;
+    CoGetClassObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                     reinterpret_cast<void**>(factory.Receive()));
     int result = 1;
-    for (const ShortcutRow& row : kShortcuts)
-        if (ChoiceMade(row.choice, made))
-            result = CreateShortcutRow(row, row.place == ShortcutPlace::kProgramGroup ? group : desktop, installFolder);
+    bool groupChanged = made.group, desktopChanged = false;
+    for (const ShortcutRow& row : kShortcuts) {
+        if (!ChoiceMade(row.choice, made))
+            continue;
+        const bool inGroup = row.place == ShortcutPlace::kProgramGroup;
+        result = factory ? CreateShortcutRow(factory.Get(), row, inGroup ? group : desktop, installFolder) : 0;
+        (inGroup ? groupChanged : desktopChanged) = true;
+    }
+    if (groupChanged)
+        NotifyFolderChanged(group);
+    if (desktopChanged)
+        NotifyFolderChanged(desktop);
     return result;
 }
 
