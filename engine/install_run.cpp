@@ -42,10 +42,16 @@ int Fail(InstallReporter& reporter, unsigned messageId, const wchar_t* folder, F
     return 0;
 }
 
-// Asked only in the wizard and only when formats were chosen; false only for a "No".
+// The question is asked only in the wizard and only when formats were chosen.
+bool AsksAboutAssociations(const InstallOptions& options)
+{
+    return options.associate && !options.silent;
+}
+
+// False only for a "No".
 bool ConfirmAssociations(const InstallOptions& options, InstallReporter& reporter)
 {
-    if (!options.associate || options.silent)
+    if (!AsksAboutAssociations(options))
         return true;
     wchar_t question[kMessageSize];
     LoadMessage(IDS_ASSOCIATION_QUESTION, question, kMessageSize);
@@ -107,15 +113,22 @@ int RunInstall(InstallOptions& options, InstallReporter& reporter, SetupExitCode
         if (CanOpenForReading(effectiveIni))
             ConvertIniToUnicode(effectiveIni);
     };
+    const bool asking = AsksAboutAssociations(options);
     {
-        JoinedThread settings(writeSettings);
+        auto settings = StartAlongside(writeSettings);
+        // The question waits for the settings, so the run still reports in its order.
+        if (asking) {
+            settings.Join();
+            if (!settingsUsable)
+                ReportUnusableIniFolder(reporter, givenIniFolder);
+        }
         const int confirmed = ConfirmAssociations(options, reporter) ? 1 : 0;
         StageScope registry(Stage::kRegistry);
         RegisterWithShell(confirmed, options.associate, options.installFolder, options.groupShortcuts,
                           options.desktopShortcut, options.thumbsShortcut, options.allUsers, options.assocSelection,
                           options.assocAllUsers);
     }
-    if (!settingsUsable)
+    if (!asking && !settingsUsable)
         ReportUnusableIniFolder(reporter, givenIniFolder);
     outcome = kExitInstalled;
     return 1;

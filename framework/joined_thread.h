@@ -6,16 +6,14 @@
 #include <process.h>
 
 // Runs `work()` on a new thread until the owner goes out of scope or calls Join; the thread
-// handle is closed after the wait. When no thread can be made, `work()` runs at once on the
-// caller's thread, so the work is done either way. `work` must outlive the owner.
+// handle is closed after the wait. `work` must outlive the owner.
 template <typename Work>
 class JoinedThread {
 public:
+    JoinedThread() : m_thread(nullptr) {}  // owns no thread
     explicit JoinedThread(Work& work)
         : m_thread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &Run, &work, 0, nullptr)))
     {
-        if (!m_thread)
-            work();
     }
     ~JoinedThread() { Join(); }
     JoinedThread(JoinedThread&& other) noexcept : m_thread(other.m_thread) { other.m_thread = nullptr; }
@@ -23,6 +21,8 @@ public:
     JoinedThread(const JoinedThread&) = delete;
     JoinedThread& operator=(const JoinedThread&) = delete;
 
+    // False when no thread could be made: the work has not run then.
+    bool Started() const { return m_thread != nullptr; }
     // Waits for the work to end; does nothing the second time.
     void Join()
     {
@@ -42,3 +42,14 @@ private:
 
     HANDLE m_thread;
 };
+
+// Starts `work()` alongside the caller; when no thread can be made it runs at once instead, so
+// the work is done either way.
+template <typename Work>
+JoinedThread<Work> StartAlongside(Work& work)
+{
+    JoinedThread<Work> thread(work);
+    if (!thread.Started())
+        work();
+    return thread;
+}

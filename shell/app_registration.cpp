@@ -96,7 +96,7 @@ int RegisterWithShell(int confirmed, int associate, const wchar_t* installFolder
         StageScope stage(Stage::kShortcuts);
         CreateShortcuts(t.folder, {groupShortcuts != 0, desktopShortcut != 0, thumbsShortcut != 0}, allUsers);
     };
-    JoinedThread shortcuts(makeShortcuts);
+    auto shortcuts = StartAlongside(makeShortcuts);
     if (thumbsShortcut && vistaClass)
         WriteRows(RowGroup::kThumbnailVerbs, t);
     WriteRows(RowGroup::kApplication, t);

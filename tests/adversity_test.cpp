@@ -155,16 +155,23 @@ TEST_F(Adversity, RunsKilledHalfWayAreMendedByTheNextRun)
 {
     ASSERT_EQ(Install(), exit_code::kInstalled);
     const State clean = Capture();
+    // A run that finds an installation keeps the settings in the product folder.
+    ASSERT_EQ(Install(), exit_code::kInstalled);
+    const State reinstalled = Capture();
 
     struct Point {
         const char* label;
         bool (*reached)();
+        const State& mended;  // what the next run leaves
     };
     const Point points[] = {
         // Unpacking has begun: the first files are there, the last not yet.
-        {"unpacking", [] { return FileExists(kFolder + L"\\Plugins\\Icons.dll") || FolderExists(kFolder + L"\\Languages"); }},
-        // Registration has begun: the program group exists.
-        {"registration", [] { return FolderExists(ProgramGroup(false)); }},
+        {"unpacking", [] { return FileExists(kFolder + L"\\Plugins\\Icons.dll") || FolderExists(kFolder + L"\\Languages"); },
+         clean},
+        // Registration has begun: the product's open command is there, so the next run finds it.
+        {"registration",
+         [] { return ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn\\shell\\open\\command", nullptr) != L"<missing>"; },
+         reinstalled},
     };
     for (const Point& point : points) {
         SCOPED_TRACE(point.label);
@@ -175,8 +182,8 @@ TEST_F(Adversity, RunsKilledHalfWayAreMendedByTheNextRun)
             std::printf("note: the run ended before the kill at %s\n", point.label);
         ASSERT_EQ(Install(), exit_code::kInstalled);
         const State mended = Capture();
-        EXPECT_EQ(mended.files, clean.files);  // names and sizes, a half-written file among them
-        EXPECT_TRUE(mended.registry == clean.registry);
+        EXPECT_EQ(mended.files, point.mended.files);  // names and sizes, a half-written file among them
+        EXPECT_TRUE(mended.registry == point.mended.registry);
         EXPECT_FALSE(FileExists(TempArchive()));
     }
 
