@@ -47,9 +47,18 @@ FILETIME LastWrite(const std::wstring& path)
 TEST_F(PayloadTest, EntriesKeepTheirFoldersAndArchiveDatesAsLocalTime)
 {
     TempFolder target;
-    std::string zip = MakeZip({{"Docs/", ""}, {"Docs/a.txt", "alpha"}, {"Deep/er/b.txt", "beta"}, {"top.txt", "t"}});
+    // Files bigger than all the unpacking's buffers together, each byte telling where it belongs.
+    std::string big(700001, '\0'), bigger(900007, '\0');
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>(i * 7 + i / 251);
+    for (size_t i = 0; i < bigger.size(); ++i)
+        bigger[i] = static_cast<char>(i / 3 + i / 65536);
+    std::string zip = MakeZip({{"Docs/", ""}, {"Docs/a.txt", "alpha"}, {"Docs/big.bin", big}, {"Deep/er/b.txt", "beta"},
+                               {"bigger.bin", bigger}, {"top.txt", "t"}});
     EXPECT_EQ(Unpack(zip, target.Path()), kExtractComplete);
     EXPECT_EQ(ReadBytes(target / L"Docs\\a.txt"), "alpha");
+    EXPECT_TRUE(ReadBytes(target / L"Docs\\big.bin") == big);
+    EXPECT_TRUE(ReadBytes(target / L"bigger.bin") == bigger);
     EXPECT_EQ(ReadBytes(target / L"Deep\\er\\b.txt"), "beta");  // no folder entry: made on demand
     EXPECT_EQ(ReadBytes(target / L"top.txt"), "t");
     EXPECT_EQ(CurrentDirectory() + L"\\", target.Path() + L"\\");
