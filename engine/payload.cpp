@@ -1,8 +1,6 @@
 #include "engine/payload.h"
 
 #include "framework/handles.h"
-#include "framework/handoff_ring.h"
-#include "framework/joined_thread.h"
 #include "framework/resource_bytes.h"
 #include "framework/stage_clock.h"
 #include "framework/text.h"
@@ -11,7 +9,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -50,6 +47,24 @@ long LastSeparator(const Char* name)
     return last;
 }
 
+EntryResult CopyEntryData(unzFile archive, HANDLE out, char* buffer)
+{
+    for (;;) {
+        int read;
+        {
+            StageScope inflate(Stage::kInflate);
+            read = unzReadCurrentFile(archive, buffer, kCopyChunk);
+        }
+        if (read == 0)
+            return EntryResult::kDone;
+        StageScope write(Stage::kFileWrite);
+        DWORD written = 0;
+        if (read < 0 || !WriteFile(out, buffer, static_cast<DWORD>(read), &written, nullptr)
+            || written != static_cast<DWORD>(read))
+            return EntryResult::kStopWalk;  // a full disk shows here
+    }
+}
+
 KernelHandle CreateFileForWriting(const wchar_t* path)
 {
     return KernelHandle(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
@@ -79,204 +94,44 @@ void SetFileDate(HANDLE file, uint32_t dosDateTime)
         SetFileTime(file, &utc, nullptr, &utc);
 }
 
-constexpr int kRingSlots = 4;
-
-// One step of writing the product's files, handed from the unpacking to the writer in archive
-// order.
-enum class WriteStep { kFolder, kFileStart, kFileData, kFileEnd, kFileDamaged, kFinish };
-
-struct WriteSlot {
-    WriteStep step;
-    uint32_t dosDate;             // kFileStart: the archive's date
-    DWORD bytes;                  // kFileData
-    char* data;                   // kCopyChunk bytes of the slot's own
-    wchar_t name[kWideNameSize];  // kFolder, kFileStart; leaves room for ".partial"
-};
-
-// Writes what the unpacking hands it. Each file is written beside its place under a temporary
-// name, checked, and only then moved there: a run cut short or a damaged entry never leaves a
-// half-written file under a product name (a broken Icons.dll of ours would be kept by every
-// later run).
-class FileWriter {
-public:
-    void Handle(const WriteSlot& slot);
-    // A write failed (a full disk shows here): nothing after it is written.
-    bool Stopped() const { return m_stopped.load(); }
-    // A file could not be made or moved into place; read once the writer has finished.
-    bool SkippedAny() const { return m_skipped; }
-
-private:
-    void Start(const WriteSlot& slot);
-    void Write(const WriteSlot& slot);
-    void Finish();
-    void Discard();
-
-    KernelHandle m_out;  // the file being written; invalid when it could not be made
-    wchar_t m_name[kWideNameSize] = {};
-    wchar_t m_partial[kWideNameSize] = {};
-    uint32_t m_dosDate = 0;
-    std::atomic<bool> m_stopped{false};
-    bool m_skipped = false;
-};
-
-void FileWriter::Handle(const WriteSlot& slot)
+// The entry is written beside its place under a temporary name, checked, and only then moved
+// there: a run cut short or a damaged entry never leaves a half-written file under a product
+// name (a broken Icons.dll of ours would be kept by every later run).
+EntryResult ExtractFileEntry(unzFile archive, const wchar_t* wideName, uint32_t dosDate, char* buffer)
 {
-    if (m_stopped)
-        return;
-    switch (slot.step) {
-    case WriteStep::kFolder: CreateDirectoryW(slot.name, nullptr); break;  // usually exists already
-    case WriteStep::kFileStart: Start(slot); break;
-    case WriteStep::kFileData: Write(slot); break;
-    case WriteStep::kFileEnd: Finish(); break;
-    case WriteStep::kFileDamaged: Discard(); break;
-    case WriteStep::kFinish: break;
-    }
-}
-
-void FileWriter::Start(const WriteSlot& slot)
-{
+    wchar_t partialName[kWideNameSize];
+    if (!CopyText(partialName, wideName) || !AppendText(partialName, L".partial"))
+        return EntryResult::kSkipped;
+    if (unzOpenCurrentFilePassword(archive, nullptr) != UNZ_OK)
+        return EntryResult::kStopWalk;
     StageScope createAndMove(Stage::kFileCreateMove);
-    m_dosDate = slot.dosDate;
-    if (!CopyText(m_name, slot.name) || !CopyText(m_partial, slot.name) || !AppendText(m_partial, L".partial")) {
-        m_out.Reset();
-        m_skipped = true;
-        return;
-    }
-    m_out = CreateEntryFile(m_partial);
-    if (!m_out)
-        m_skipped = true;  // its data goes nowhere
-}
 
-void FileWriter::Write(const WriteSlot& slot)
-{
-    if (!m_out)
-        return;
-    StageScope write(Stage::kFileWrite);
-    DWORD written = 0;
-    if (!WriteFile(m_out.Get(), slot.data, slot.bytes, &written, nullptr) || written != slot.bytes) {
-        Discard();
-        m_stopped = true;
+    KernelHandle out = CreateEntryFile(partialName);
+    if (!out) {
+        unzCloseCurrentFile(archive);
+        return EntryResult::kSkipped;
     }
-}
-
-void FileWriter::Finish()
-{
-    if (!m_out)
-        return;
-    StageScope createAndMove(Stage::kFileCreateMove);
-    SetFileDate(m_out.Get(), m_dosDate);  // before closing: no second opening of the file
-    m_out.Reset();
-    if (!MoveFileExW(m_partial, m_name, MOVEFILE_REPLACE_EXISTING)) {
+    EntryResult result = CopyEntryData(archive, out.Get(), buffer);
+    // Closing the entry checks its CRC.
+    if (unzCloseCurrentFile(archive) != UNZ_OK && result == EntryResult::kDone)
+        result = EntryResult::kStopWalk;
+    if (result == EntryResult::kDone)
+        SetFileDate(out.Get(), dosDate);  // before closing: no second opening of the file
+    out.Reset();
+    if (result != EntryResult::kDone) {
+        DeleteFileW(partialName);
+        return result;
+    }
+    if (!MoveFileExW(partialName, wideName, MOVEFILE_REPLACE_EXISTING)) {
         // In use or write-protected: the rest of the product is still updated.
-        DeleteFileW(m_partial);
-        m_skipped = true;
+        DeleteFileW(partialName);
+        return EntryResult::kSkipped;
     }
-}
-
-void FileWriter::Discard()
-{
-    if (!m_out)
-        return;
-    m_out.Reset();
-    DeleteFileW(m_partial);
-}
-
-using WriteRing = HandoffRing<WriteSlot, kRingSlots>;
-
-// The writer's thread: handles the ring's steps in order up to the last.
-struct WriterLoop {
-    WriteRing& ring;
-    FileWriter& writer;
-
-    void operator()()
-    {
-        for (;;) {
-            const WriteSlot& slot = ring.Take();
-            writer.Handle(slot);
-            const bool last = slot.step == WriteStep::kFinish;
-            ring.Return();
-            if (last)
-                return;
-        }
-    }
-};
-
-// Passes the writer its steps: through the ring to a thread of its own, so that writing one
-// part overlaps with unpacking the next, or straight to the writer when no thread can start.
-// The writer has handled every step once the handoff is gone.
-class WriterHandoff {
-public:
-    explicit WriterHandoff(FileWriter& writer)
-        : m_writer(writer), m_buffers(AllocateBuffer<char>(kRingSlots * kCopyChunk)), m_loop{m_ring, writer},
-          m_thread(m_ring.Valid() && m_buffers ? JoinedThread<WriterLoop>(m_loop) : JoinedThread<WriterLoop>())
-    {
-        // The writer's thread touches a slot only once it has been passed on.
-        for (int i = 0; m_buffers && i < kRingSlots; ++i)
-            m_ring.At(i).data = m_buffers.Get() + static_cast<size_t>(i) * kCopyChunk;
-        m_direct.data = m_buffers.Get();
-    }
-    ~WriterHandoff()
-    {
-        if (!Ready())
-            return;
-        Next().step = WriteStep::kFinish;
-        Pass();
-        m_thread.Join();
-    }
-    WriterHandoff(const WriterHandoff&) = delete;
-    WriterHandoff& operator=(const WriterHandoff&) = delete;
-
-    bool Ready() const { return static_cast<bool>(m_buffers); }
-    bool WriterStopped() const { return m_writer.Stopped(); }
-    // The slot to fill next.
-    WriteSlot& Next() { return m_thread.Started() ? m_ring.Reserve() : m_direct; }
-    // Hands the filled slot on.
-    void Pass()
-    {
-        if (m_thread.Started())
-            m_ring.Publish();
-        else
-            m_writer.Handle(m_direct);
-    }
-
-private:
-    FileWriter& m_writer;
-    HeapBuffer<char> m_buffers;
-    WriteRing m_ring;
-    WriteSlot m_direct = {};
-    WriterLoop m_loop;
-    JoinedThread<WriterLoop> m_thread;  // last: the loop it runs uses everything above
-};
-
-// Passes the current entry's data on, chunk by chunk, and whether it came out whole.
-EntryResult PassEntryData(unzFile archive, WriterHandoff& handoff)
-{
-    for (;;) {
-        WriteSlot& slot = handoff.Next();
-        int read;
-        {
-            StageScope inflate(Stage::kInflate);
-            read = unzReadCurrentFile(archive, slot.data, kCopyChunk);
-        }
-        if (read <= 0) {
-            // Closing the entry checks its CRC.
-            const bool whole = unzCloseCurrentFile(archive) == UNZ_OK && read == 0;
-            slot.step = whole ? WriteStep::kFileEnd : WriteStep::kFileDamaged;
-            handoff.Pass();
-            return whole ? EntryResult::kDone : EntryResult::kStopWalk;
-        }
-        slot.step = WriteStep::kFileData;
-        slot.bytes = static_cast<DWORD>(read);
-        handoff.Pass();
-        if (handoff.WriterStopped()) {
-            unzCloseCurrentFile(archive);
-            return EntryResult::kStopWalk;
-        }
-    }
+    return EntryResult::kDone;
 }
 
 // Unpacks the current entry; the Icons.dll left alone on purpose counts as done.
-EntryResult ExtractCurrentEntry(unzFile archive, int skipIconsDll, WriterHandoff& handoff)
+EntryResult ExtractCurrentEntry(unzFile archive, int skipIconsDll)
 {
     unz_file_info64 info;
     char name[kNarrowNameSize];
@@ -297,22 +152,18 @@ EntryResult ExtractCurrentEntry(unzFile archive, int skipIconsDll, WriterHandoff
         return EntryResult::kDone;
 
     wchar_t wideName[kWideNameSize];
-    const int wideLength = MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, kWideNameSize);
-    if (wideLength == 0)
+    if (MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, kWideNameSize) == 0)
         return EntryResult::kSkipped;
 
-    const bool folder = name[LastSeparator(name) + 1] == '\0';
-    constexpr int kPartialSuffixLength = 8;  // ".partial"
-    if (!folder && wideLength + kPartialSuffixLength > static_cast<int>(kWideNameSize))
-        return EntryResult::kSkipped;
-    if (!folder && unzOpenCurrentFilePassword(archive, nullptr) != UNZ_OK)
+    if (name[LastSeparator(name) + 1] == '\0') {
+        CreateDirectoryW(wideName, nullptr);  // usually exists already
+        return EntryResult::kDone;
+    }
+
+    HeapBuffer<char> buffer = AllocateBuffer<char>(kCopyChunk);
+    if (!buffer)
         return EntryResult::kStopWalk;
-    WriteSlot& slot = handoff.Next();
-    slot.step = folder ? WriteStep::kFolder : WriteStep::kFileStart;
-    slot.dosDate = static_cast<uint32_t>(info.dosDate);
-    CopyText(slot.name, wideName);
-    handoff.Pass();
-    return folder ? EntryResult::kDone : PassEntryData(archive, handoff);
+    return ExtractFileEntry(archive, wideName, static_cast<uint32_t>(info.dosDate), buffer.Get());
 }
 
 int ExtractEntries(unzFile archive, int skipIconsDll)
@@ -320,25 +171,17 @@ int ExtractEntries(unzFile archive, int skipIconsDll)
     unz_global_info64 global;
     if (unzGetGlobalInfo64(archive, &global) != UNZ_OK)
         return kExtractStopped;
-    FileWriter writer;
     int result = kExtractComplete;
-    {
-        WriterHandoff handoff(writer);
-        if (!handoff.Ready())
+    for (ZPOS64_T i = 0; i < global.number_entry; ++i) {
+        EntryResult entry = ExtractCurrentEntry(archive, skipIconsDll);
+        if (entry == EntryResult::kStopWalk)
             return kExtractStopped;
-        for (ZPOS64_T i = 0; i < global.number_entry; ++i) {
-            EntryResult entry = ExtractCurrentEntry(archive, skipIconsDll, handoff);
-            if (entry == EntryResult::kStopWalk)
-                return kExtractStopped;
-            if (entry == EntryResult::kSkipped)
-                result = kExtractSkippedFiles;
-            if (i + 1 < global.number_entry && unzGoToNextFile(archive) != UNZ_OK)
-                return kExtractStopped;
-        }
+        if (entry == EntryResult::kSkipped)
+            result = kExtractSkippedFiles;
+        if (i + 1 < global.number_entry && unzGoToNextFile(archive) != UNZ_OK)
+            return kExtractStopped;
     }
-    if (writer.Stopped())
-        return kExtractStopped;
-    return writer.SkippedAny() ? kExtractSkippedFiles : result;
+    return result;
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 template <typename Work>
 class JoinedThread {
 public:
-    JoinedThread() : m_thread(nullptr) {}  // owns no thread
     explicit JoinedThread(Work& work)
         : m_thread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &Run, &work, 0, nullptr)))
     {
