@@ -49,10 +49,8 @@ bool AsksAboutAssociations(const InstallOptions& options)
 }
 
 // False only for a "No".
-bool ConfirmAssociations(const InstallOptions& options, InstallReporter& reporter)
+bool ConfirmAssociations(InstallReporter& reporter)
 {
-    if (!AsksAboutAssociations(options))
-        return true;
     wchar_t question[kMessageSize];
     LoadMessage(IDS_ASSOCIATION_QUESTION, question, kMessageSize);
     return reporter.ConfirmAssociations(question);
@@ -113,23 +111,24 @@ int RunInstall(InstallOptions& options, InstallReporter& reporter, SetupExitCode
         if (CanOpenForReading(effectiveIni))
             ConvertIniToUnicode(effectiveIni);
     };
-    const bool asking = AsksAboutAssociations(options);
-    {
-        auto settings = StartAlongside(writeSettings);
-        // The question waits for the settings, so the run still reports in its order.
-        if (asking) {
-            settings.Join();
-            if (!settingsUsable)
-                ReportUnusableIniFolder(reporter, givenIniFolder);
-        }
-        const int confirmed = ConfirmAssociations(options, reporter) ? 1 : 0;
+    auto registerProduct = [&](int confirmed) {
         StageScope registry(Stage::kRegistry);
         RegisterWithShell(confirmed, options.associate, options.installFolder, options.groupShortcuts,
                           options.desktopShortcut, options.thumbsShortcut, options.allUsers, options.assocSelection,
                           options.assocAllUsers);
+    };
+    // Without a question the registration runs beside the settings; the question waits for them,
+    // so the run still reports in its order.
+    const bool asking = AsksAboutAssociations(options);
+    {
+        auto settings = StartAlongside(writeSettings);
+        if (!asking)
+            registerProduct(1);
     }
-    if (!asking && !settingsUsable)
+    if (!settingsUsable)
         ReportUnusableIniFolder(reporter, givenIniFolder);
+    if (asking)
+        registerProduct(ConfirmAssociations(reporter) ? 1 : 0);
     outcome = kExitInstalled;
     return 1;
 }
