@@ -236,6 +236,11 @@ ShortcutInfo ReadShortcut(const std::wstring& path)
             info.iconPath = text;
         if (SUCCEEDED(link->GetDescription(text, 1024)))
             info.description = text;
+        LPITEMIDLIST items = nullptr;
+        if (SUCCEEDED(link->GetIDList(&items)) && items) {
+            info.itemIds.assign(reinterpret_cast<const char*>(items), ILGetSize(items));
+            CoTaskMemFree(items);
+        }
     });
     return info;
 }
@@ -249,6 +254,9 @@ std::string SavedByTheShell(const ShortcutInfo& parts)
         if (!parts.iconPath.empty())
             link->SetIconLocation(parts.iconPath.c_str(), parts.iconIndex);
         link->SetPath(parts.target.c_str());
+        // The shell makes the item list from the path in both files; only its folder dates may differ by now.
+        if (!parts.itemIds.empty())
+            link->SetIDList(reinterpret_cast<LPCITEMIDLIST>(parts.itemIds.data()));
         if (!parts.arguments.empty())
             link->SetArguments(parts.arguments.c_str());
         if (!parts.description.empty())

@@ -43,6 +43,8 @@ struct ShortcutInfo {
     std::wstring iconPath;
     int iconIndex = 0;
     std::wstring description;
+    // The item list the link holds: it carries the folders' dates, which move while a test runs.
+    std::string itemIds;
 };
 ShortcutInfo ReadShortcut(const std::wstring& path);
 // What the shell's own IPersistFile::Save writes for a link with these parts.
