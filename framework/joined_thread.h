@@ -1,6 +1,8 @@
 #pragma once
 // Work that overlaps with the caller's: it runs on a thread of its own, and the owner waits for
 // it to end before going on.
+#include "framework/handles.h"
+
 #include <windows.h>
 
 #include <process.h>
@@ -15,21 +17,18 @@ public:
     {
     }
     ~JoinedThread() { Join(); }
-    JoinedThread(JoinedThread&& other) noexcept : m_thread(other.m_thread) { other.m_thread = nullptr; }
+    JoinedThread(JoinedThread&&) noexcept = default;
     JoinedThread& operator=(JoinedThread&&) = delete;
-    JoinedThread(const JoinedThread&) = delete;
-    JoinedThread& operator=(const JoinedThread&) = delete;
 
     // False when no thread could be made: the work has not run then.
-    bool Started() const { return m_thread != nullptr; }
+    bool Started() const { return m_thread.Valid(); }
     // Waits for the work to end; does nothing the second time.
     void Join()
     {
         if (!m_thread)
             return;
-        WaitForSingleObject(m_thread, INFINITE);
-        CloseHandle(m_thread);
-        m_thread = nullptr;
+        WaitForSingleObject(m_thread.Get(), INFINITE);
+        m_thread.Reset();
     }
 
 private:
@@ -39,7 +38,7 @@ private:
         return 0;
     }
 
-    HANDLE m_thread;
+    KernelHandle m_thread;
 };
 
 // Starts `work()` alongside the caller; when no thread can be made it runs at once instead, so

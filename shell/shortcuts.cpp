@@ -25,8 +25,7 @@ struct ShortcutParts {
     const wchar_t* description;
 };
 
-// A shell link object; empty when COM cannot make one. Every shortcut has its own COM lifetime
-// (the caller's apartment), so nothing of COM outlives it.
+// A shell link object in the caller's apartment; empty when COM cannot make one.
 ComPtr<IShellLinkW> MakeShellLink()
 {
     ComPtr<IShellLinkW> link;
