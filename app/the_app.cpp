@@ -10,6 +10,7 @@
 #include "framework/text.h"
 #include "variants/variant.h"
 #include "model/running_product.h"
+#include "shell/default_apps_page.h"
 #include "wizard/message_box.h"
 #include "wizard/wizard_page.h"
 #include "wizard/wizard_sheet.h"
@@ -64,12 +65,7 @@ int TheApp::InitInstance()
 
 void TheApp::RunWizard()
 {
-    m_headingFont = LOGFONTW{};
-    m_headingFont.lfHeight = MulDiv(18, PixelsPerInch(nullptr), 96);
-    m_headingFont.lfWeight = FW_BOLD;
-    m_headingFont.lfQuality = ANTIALIASED_QUALITY;
-    CopyText(m_headingFont.lfFaceName, L"Arial");
-    m_sheet.BeginRun(CreateFontIndirectW(&m_headingFont));
+    m_sheet.BeginRun(PixelsPerInch(nullptr));
 
     CWizPropertyPage welcome(IDD_WELCOME), whatsNew(IDD_WHATS_NEW), associations(IDD_ASSOCIATIONS),
         ready(IDD_READY), finished(IDD_FINISHED);
@@ -81,5 +77,8 @@ void TheApp::RunWizard()
         ApplyVisualStyles();
     m_sheet.DoModal(nullptr);
     m_sheet.RemoveAllPages();
+    // Opened once the wizard is gone, so nothing covers it.
+    if (m_sheet.HandsOffDefaults())
+        OpenDefaultAppsPage();
     SetExitCode(m_sheet.Installed() ? kExitInstalled : kExitLeftWizard);
 }

@@ -19,8 +19,6 @@ private:
     void ApplyVisualStyles();
 
     CWizPropertySheet& m_sheet;
-    // The description the wizard's heading font is made from.
-    LOGFONTW m_headingFont{};
     // Kept loaded for the whole run once the visual-styles call was made.
     LibraryModule m_uxTheme;
     // Loaded from the system folder at start-up, before anything asks for it by name.

@@ -1,6 +1,7 @@
 #pragma once
 // Owners of GDI and cursor handles and of borrowed device contexts; each releases on every path.
 #include "framework/handles.h"
+#include "framework/system_library.h"
 
 #include <windows.h>
 
@@ -55,4 +56,14 @@ inline int PixelsPerInch(HWND window)
 {
     ClientDc dc(window);
     return dc.Get() ? GetDeviceCaps(dc.Get(), LOGPIXELSX) : 96;
+}
+
+// The DPI of the screen a window is on, as a per-monitor aware program sees it (Windows 10 and
+// later); elsewhere the screen's pixels per logical inch.
+inline int WindowDpi(HWND window)
+{
+    using GetDpiFn = UINT(WINAPI*)(HWND);
+    auto getDpi = ProcAddress<GetDpiFn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+    const UINT dpi = getDpi != nullptr ? getDpi(window) : 0;
+    return dpi != 0 ? static_cast<int>(dpi) : PixelsPerInch(window);
 }

@@ -2,6 +2,10 @@
 
 #include <commctrl.h>
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 void ModalPropertySheet::AddPage(PropertyPage* page)
 {
     if (m_pageCount < kMaxPages) {
@@ -71,6 +75,16 @@ LRESULT CALLBACK ModalPropertySheet::SubclassProc(HWND window, UINT message, WPA
         if (sheet->OnSysCommand(wParam & 0xFFF0))
             return 0;
         break;
+    case WM_DPICHANGED: {
+        // Windows rescales the templates' controls; the size it suggests keeps the sheet's
+        // place on the new screen.
+        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        sheet->OnDpiChanged(LOWORD(wParam));
+        return result;
+    }
     case WM_NCDESTROY:
         RemoveWindowSubclass(window, SubclassProc, 0);
         sheet->m_window = nullptr;

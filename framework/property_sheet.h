@@ -42,6 +42,9 @@ protected:
     virtual bool OnCommand(WPARAM wParam, LPARAM lParam) { (void)wParam; (void)lParam; return false; }
     // OnSysCommand: true = consumed; false = the sheet's own handling follows.
     virtual bool OnSysCommand(WPARAM command) { (void)command; return false; }
+    // OnDpiChanged: the sheet moved to a screen of `dpi` and has taken the rectangle Windows
+    // suggested; remake what the program drew for the old one.
+    virtual void OnDpiChanged(UINT dpi) { (void)dpi; }
     // Hands a command to the sheet's own handling (Cancel ends the sheet).
     LRESULT DefaultCommand(WPARAM wParam, LPARAM lParam);
 

@@ -7,10 +7,7 @@
 
 #include <cstring>
 
-namespace {
-
-// Full path of a library in the system folder; 0 when it does not fit.
-int SystemLibraryPath(const wchar_t* fileName, wchar_t* out, size_t outSize)
+int SystemFolderFile(const wchar_t* fileName, wchar_t* out, size_t outSize)
 {
     UINT len = GetSystemDirectoryW(out, static_cast<UINT>(outSize));
     if (len == 0 || len >= outSize)
@@ -18,11 +15,13 @@ int SystemLibraryPath(const wchar_t* fileName, wchar_t* out, size_t outSize)
     return AppendBackslash(out, outSize) && AppendText(out, outSize, fileName);
 }
 
+namespace {
+
 // Restricts the DLL search path to the system folder where Windows offers that.
 void RestrictDllSearch()
 {
     wchar_t kernelPath[MAX_PATH];
-    if (!SystemLibraryPath(L"kernel32.dll", kernelPath, MAX_PATH))
+    if (!SystemFolderFile(L"kernel32.dll", kernelPath, MAX_PATH))
         return;
     HMODULE kernel = GetModuleHandleW(kernelPath);
     if (kernel == nullptr)
@@ -38,7 +37,7 @@ void RestrictDllSearch()
 HMODULE LoadSystemLibrary(const wchar_t* fileName)
 {
     wchar_t path[MAX_PATH];
-    return SystemLibraryPath(fileName, path, MAX_PATH) ? LoadLibraryW(path) : nullptr;
+    return SystemFolderFile(fileName, path, MAX_PATH) ? LoadLibraryW(path) : nullptr;
 }
 
 void PrepareCommonControls()

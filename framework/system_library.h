@@ -5,6 +5,9 @@
 
 #include <cstddef>
 
+// Full path of a file in the system folder; 0 when it does not fit `outSize`.
+int SystemFolderFile(const wchar_t* fileName, wchar_t* out, size_t outSize);
+
 // Loads a library from the system folder by full path, never by bare name; null on failure.
 HMODULE LoadSystemLibrary(const wchar_t* fileName);
 

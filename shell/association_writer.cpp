@@ -47,6 +47,17 @@ struct AssociationRun {
     ReplacedValuesRecord record;
 };
 
+// The documented way to be offered for a type without taking it: "Open with" and, from
+// Windows 10 on, "How do you want to open this?" list the ProgIDs named here.
+void OfferInOpenWith(ReplacedValuesRecord& record, const wchar_t* extension, const wchar_t* progId)
+{
+    wchar_t key[kNameSize];
+    FormatText(key, kNameSize, L"SOFTWARE\\Classes\\.%ls\\OpenWithProgids", extension);
+    record.KeepBeforeReplacing(HKEY_LOCAL_MACHINE, key, progId, L"");
+    if (RegKey offers = CreateKey(HKEY_LOCAL_MACHINE, key))
+        SetStringValue(offers.Get(), progId, L"");
+}
+
 void PointExtensionAtProgId(ReplacedValuesRecord& record, const wchar_t* extension, const wchar_t* progId)
 {
     wchar_t key[kNameSize];
@@ -127,12 +138,15 @@ void AssociateExtension(AssociationRun& run, const wchar_t* extension, const wch
     SetKeyDefault(HKEY_LOCAL_MACHINE, key, run.openCommand);
     FormatText(key, kNameSize, L"SOFTWARE\\Classes\\%ls\\DefaultIcon", progId);
     SetKeyDefault(HKEY_LOCAL_MACHINE, key, icon);
+    OfferInOpenWith(run.record, extension, progId);
 
     if (!run.platform.vistaClass)
         return;
     if (run.capabilities)
         AddCapabilityAssociation(run.capabilities.Get(), extension, progIdSuffix);
-    if (selected)
+    // From Windows 8 on a choice carries a hash only Windows can make: one written here would be
+    // taken for tampering and reset, and the user's own choice would be lost.
+    if (selected && !run.platform.protectedChoice)
         WriteExplorerChoice(run.record, extension, progId);
 }
 
@@ -153,6 +167,7 @@ void BlockAppxOpenWith(ReplacedValuesRecord& record)
 AssociationPlatform ClassifyAssociationPlatform()
 {
     AssociationPlatform platform;
+    platform.protectedChoice = IsWindows8OrLater();
     if constexpr (variant::kIs32Bit) {
         platform.vistaClass = IsVistaOrLater();
         platform.xpClass = IsXpClass();
@@ -188,7 +203,7 @@ int WriteAssociations(const wchar_t* openCommand, const wchar_t* executable, con
     }
 
     if (associate) {
-        if (IsWindows8OrLater())
+        if (run.platform.protectedChoice)
             BlockAppxOpenWith(run.record);
         SystemParametersInfoW(SPI_SETICONS, 0, nullptr, SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
         SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH | SHCNF_FLUSHNOWAIT, nullptr, nullptr);

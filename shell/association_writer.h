@@ -1,11 +1,13 @@
 #pragma once
-// Registers every extension of the format table with a product ProgID, and points the
-// selected ones at the product, machine-wide and in the user's explorer choice.
+// Registers every extension of the format table with a product ProgID and offers it in the
+// extension's "Open with" list, and points the selected ones at the product machine-wide and,
+// before Windows 8, in the user's explorer choice.
 
 // Which registry paths the association writer takes on this Windows.
 struct AssociationPlatform {
     bool vistaClass = true;  // capabilities, explorer choice and every member's keys
     bool xpClass = false;    // per-user FileExts ProgID instead of the machine-wide default
+    bool protectedChoice = false;  // Windows 8 and later: the explorer choice is the user's alone
 };
 
 // The 64-bit build always takes the full path; the 32-bit build asks Windows once.

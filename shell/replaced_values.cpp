@@ -62,7 +62,59 @@ int MissingLevels(HKEY root, const wchar_t* key)
     return missing;
 }
 
-void PutBack(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* before)
+// Keys the setup made, gathered while the values go back and removed only after the walk,
+// deepest first and while empty: a key made for one value may hold another value's key, and
+// the record lists its entries in no order that follows the keys.
+class MadeKeys {
+public:
+    explicit MadeKeys(size_t capacity) : m_text(AllocateBuffer<wchar_t>(capacity)), m_capacity(capacity) {}
+
+    // `key` and its `levels` - 1 parents were made by the setup.
+    void Add(const wchar_t* key, int levels)
+    {
+        const size_t length = wcslen(key);
+        if (!m_text || levels <= 0 || m_used + length + 2 > m_capacity)
+            return;
+        m_text.Get()[m_used] = static_cast<wchar_t>(levels);
+        wmemcpy(m_text.Get() + m_used + 1, key, length + 1);
+        m_used += length + 2;
+    }
+
+    void RemoveEmpty(HKEY root) const
+    {
+        for (int depth = kMaxDepth; depth > 0; --depth) {
+            for (size_t at = 0; at < m_used; at += wcslen(m_text.Get() + at + 1) + 2) {
+                wchar_t path[kTextSize];
+                if (!CopyText(path, kTextSize, m_text.Get() + at + 1))
+                    continue;
+                int pathDepth = Depth(path);
+                for (int level = m_text.Get()[at]; level > 0 && pathDepth >= depth; --level, --pathDepth) {
+                    if (pathDepth == depth && IsEmptyKey(root, path))
+                        RegDeleteKeyW(root, path);
+                    if (wchar_t* last = wcsrchr(path, L'\\'))
+                        *last = L'\0';
+                }
+            }
+        }
+    }
+
+private:
+    static constexpr int kMaxDepth = 32;
+    static int Depth(const wchar_t* key)
+    {
+        int depth = 1;
+        for (; *key; ++key)
+            depth += *key == L'\\';
+        return depth;
+    }
+
+    HeapBuffer<wchar_t> m_text;
+    size_t m_capacity;
+    size_t m_used = 0;
+};
+
+// Puts the value back as it stood; the key levels the setup made go to `made`.
+void PutBack(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* before, MadeKeys& made)
 {
     if (before[0] == L'+') {
         if (RegKey target = CreateKey(root, key))
@@ -71,18 +123,8 @@ void PutBack(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* 
     }
     if (RegKey target = OpenKey(root, key, KEY_SET_VALUE))
         RegDeleteValueW(target.Get(), name[0] ? name : nullptr);
-    if (before[0] != L'0')
-        return;
-    // The levels the setup made go again while nothing else is in them.
-    wchar_t path[kTextSize];
-    CopyText(path, kTextSize, key);
-    for (int level = _wtoi(before + 1); level > 0 && IsEmptyKey(root, path); --level) {
-        RegDeleteKeyW(root, path);
-        wchar_t* last = wcsrchr(path, L'\\');
-        if (last == nullptr)
-            break;
-        *last = L'\0';
-    }
+    if (before[0] == L'0')
+        made.Add(key, _wtoi(before + 1));
 }
 
 }  // namespace
@@ -127,6 +169,10 @@ void RestoreReplacedValues(HKEY root, bool (*stillInUse)(const wchar_t* ours))
     RegKey record = OpenRecord(root, KEY_QUERY_VALUE | KEY_SET_VALUE, false);
     if (!record)
         return;
+    DWORD entries = 0, longestName = 0;
+    RegQueryInfoKeyW(record.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &entries, &longestName,
+                     nullptr, nullptr, nullptr);
+    MadeKeys made(static_cast<size_t>(entries) * (longestName + 2));
     for (DWORD index = 0;;) {
         wchar_t entry[kTextSize];
         DWORD entryLength = kTextSize;
@@ -148,10 +194,11 @@ void RestoreReplacedValues(HKEY root, bool (*stillInUse)(const wchar_t* ours))
         const wchar_t* name = bar + 1;
         wchar_t current[kTextSize];
         if (CurrentText(root, key, name[0] ? name : nullptr, current, kTextSize) && wcscmp(current, ours) == 0)
-            PutBack(root, key, name, before);
+            PutBack(root, key, name, before, made);
         *bar = L'|';
         RegDeleteValueW(record.Get(), entry);  // the enumeration index now names the next entry
     }
+    made.RemoveEmpty(root);
     DWORD values = 0;
     RegQueryInfoKeyW(record.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
                      nullptr, nullptr);

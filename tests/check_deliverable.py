@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Reads a built setup program with pefile, a reader that shares nothing with our code, and
 checks what it must carry: load-time imports, version information and resources."""
+from xml.etree import ElementTree
 import io
 import struct
 import sys
@@ -259,7 +260,14 @@ class Deliverable(unittest.TestCase):
                      ">True/PM<", 'name="Pictarn" version="1.0.0.0"',
                      "<description>Pictarn - Universal picture viewer</description>"):
             self.assertIn(text, " ".join(manifest.split()))
+        # No supported-OS list: the version rules rely on Windows reporting 6.2 from 8.1 on.
         self.assertNotIn("compatibility", manifest)
+        # Per-monitor awareness the way Windows 8.1 reads it, and the Windows 10 form beside it.
+        settings = ElementTree.fromstring(manifest).find(
+            "{urn:schemas-microsoft-com:asm.v3}application/{urn:schemas-microsoft-com:asm.v3}windowsSettings")
+        self.assertEqual(settings.findtext("{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware"), "True/PM")
+        self.assertEqual(settings.findtext("{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness"),
+                         "PerMonitorV2, PerMonitor")
 
     def test_string_table(self):
         strings = string_table(self.pe)

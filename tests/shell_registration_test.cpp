@@ -174,6 +174,7 @@ TEST_F(ShellRegistration, EverySwitchWritesEveryRowMemberAndShortcut)
         EXPECT_EQ(state[L"HKLM\\" + kCapabilities + L"\\FileAssociations|." + m.extension], Sz(m.progId));
         EXPECT_EQ(state[L"HKLM\\" + kClasses + L"." + m.extension + L"|"], Sz(m.progId));
         EXPECT_EQ(state[L"HKCU\\" + kFileExts + m.extension + L"\\UserChoice|Progid"], Sz(m.progId));
+        EXPECT_EQ(state[L"HKLM\\" + kClasses + L"." + m.extension + L"\\OpenWithProgids|" + m.progId], Sz(L""));
     }
     ExpectStoreAppsBlocked(false);  // Wine's default is Windows 7
 
@@ -218,28 +219,50 @@ TEST_F(ShellRegistration, NothingSelectedStillRegistersEveryMemberButPointsOnlyJ
     EXPECT_FALSE(FileExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + kThumbsShortcut));
 }
 
-TEST_F(ShellRegistration, WindowsVersionDecidesStoreAppStepAndUninstallShortcut)
+// From Windows 8 on an explorer choice carries a hash only Windows' own dialogs make: the
+// setup leaves the user's choices alone there and leaves out the uninstall shortcut.
+TEST_F(ShellRegistration, WindowsVersionDecidesStoreAppsExplorerChoicesAndUninstallShortcut)
 {
     struct Case {
         const wchar_t* version;
-        bool storeAppStep;
-        bool uninstallShortcut;
+        bool windows8OrLater;
     };
     // The 32-bit build reads the version GetVersionExW reports; on Windows 10 that is 6.2
     // for a program that does not declare Windows 10 in its manifest.
-    const std::vector<Case> cases = {
-        {L"win7", false, true}, {L"win8", true, false}, {L"win10", true, false}, {L"vista", false, true}};
+    const std::vector<Case> cases = {{L"win7", false}, {L"win8", true}, {L"win10", true}, {L"vista", false}};
+    const std::wstring usersJpg = L"HKCU\\" + kFileExts + L"jpg\\UserChoice";
     for (const Case& c : cases) {
         SCOPED_TRACE(ToUtf8(c.version));
         ClearShellState();
+        HKEY choice = nullptr;
+        RegCreateKeyW(HKEY_CURRENT_USER, usersJpg.substr(5).c_str(), &choice);
+        RegSetValueExW(choice, L"ProgId", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"OtherViewer.jpg"), 32);
+        RegSetValueExW(choice, L"Hash", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"q0Tk4mW2Xc8="), 26);
+        RegCloseKey(choice);
+        RegistrySnapshot planted = SnapshotShellState();
+        std::erase_if(planted, [&](const auto& entry) { return entry.first.rfind(usersJpg, 0) != 0; });
+        ASSERT_EQ(planted.size(), 3u);
+
         WineVersion windows(SetupProgramName(), c.version);
         ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /assoc=1"), exit_code::kInstalled);
-        ExpectStoreAppsBlocked(c.storeAppStep);
-        EXPECT_EQ(FileExists(ProgramGroup(false) + L"Uninstall Pictarn.lnk"), c.uninstallShortcut);
+        ExpectStoreAppsBlocked(c.windows8OrLater);
+        EXPECT_EQ(FileExists(ProgramGroup(false) + L"Uninstall Pictarn.lnk"), !c.windows8OrLater);
+        RegistrySnapshot state = SnapshotShellState();
+        if (c.windows8OrLater) {
+            for (const auto& [name, value] : planted)
+                EXPECT_EQ(state[name], value) << ToUtf8(name);
+        } else {
+            EXPECT_EQ(state.count(usersJpg + L"|Hash"), 0u) << "Windows 7 knows no hash; the choice is replaced";
+        }
         // Vista and later take the full path in both builds; "/assoc=1" chooses the image rows alone.
-        for (const Member& m : AllMembers())
-            EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kFileExts + m.extension + L"\\UserChoice", L"Progid"),
-                      m.image ? m.progId : L"<missing>") << ToUtf8(m.extension);
+        for (const Member& m : AllMembers()) {
+            SCOPED_TRACE(ToUtf8(m.extension));
+            const std::wstring chosen = c.windows8OrLater || !m.image ? L"<missing>" : m.progId;
+            if (!c.windows8OrLater || m.extension != L"jpg") {
+                EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kFileExts + m.extension + L"\\UserChoice", L"Progid"), chosen);
+            }
+            EXPECT_EQ(state[L"HKLM\\" + kClasses + L"." + m.extension + L"\\OpenWithProgids|" + m.progId], Sz(L""));
+        }
         EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kCapabilities + L"\\FileAssociations", L".avi"), L"Pictarn.avi");
     }
 }

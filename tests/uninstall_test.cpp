@@ -81,6 +81,11 @@ void PlantOtherHandlers()
                        static_cast<DWORD>((handler.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(key);
     }
+    // Another viewer offered for ".jpg": its offer stays, and so does the key it is in.
+    HKEY offers = nullptr;
+    RegCreateKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.jpg\\OpenWithProgids", &offers);
+    RegSetValueExW(offers, L"OtherViewer.jpg", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
+    RegCloseKey(offers);
     HKEY user = nullptr;
     RegCreateKeyW(HKEY_CURRENT_USER, (kFileExts + L".png").c_str(), &user);
     RegSetValueExW(user, L"ProgID", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"OtherViewer.png"), 32);

@@ -1,16 +1,23 @@
 // The wizard's link and notice controls bound to real static windows under a parent that
-// reflects notifications: sizing, fonts, colours, hover, opening an address, painting.
+// reflects notifications: sizing, fonts, colours, hover, opening an address, painting; and the
+// sheet's own fonts on a screen of another scale.
 #include "framework/gdi_handles.h"
 #include "framework/subclassed_control.h"
 #include "framework/text.h"
 #include "support/test_support.h"
 #include "wizard/color_static.h"
 #include "wizard/hyperlink.h"
+#include "wizard/wizard_page.h"
+#include "wizard/wizard_sheet.h"
+#include "framework/system_library.h"
+#include "res/resource.h"
 
 #include <gtest/gtest.h>
+#include <prsht.h>
 
 #include <algorithm>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -387,4 +394,42 @@ TEST_F(ColorStatic, PaintsItsTextInItsColoursOnItsOwnBackground)
             EXPECT_LE(ink.left, 3);
         }
     }
+}
+
+// The real sheet and pages in this process, which carries their templates: moved to a screen
+// of another scale, the sheet takes the size Windows suggests and remakes the fonts it made.
+TEST(WizardSheet, AnotherScaleTakesTheSuggestedSizeAndRemakesTheProgramsFonts)
+{
+    PrepareCommonControls();
+    CWizPropertySheet sheet;
+    CWizPropertyPage pages[] = {CWizPropertyPage(IDD_WELCOME), CWizPropertyPage(IDD_WHATS_NEW),
+                                CWizPropertyPage(IDD_ASSOCIATIONS), CWizPropertyPage(IDD_READY), CWizPropertyPage(IDD_FINISHED)};
+    sheet.BeginRun(96);
+    for (CWizPropertyPage& page : pages) {
+        sheet.AddPage(&page);
+        page.m_pSheet = &sheet;
+    }
+    std::thread modal([&sheet] { sheet.DoModal(nullptr); });
+    [&] {  // a step of its own, so the sheet is closed whatever fails
+        HWND headline = nullptr;
+        for (int i = 0; i < 300 && !(headline = GetDlgItem(pages[0].Window(), IDC_WELCOME_HEADLINE)); ++i)
+            Sleep(50);
+        ASSERT_TRUE(headline && sheet.m_linkEula.Window());
+        const LONG linkHeightAt96 = WindowFont(sheet.m_linkEula.Window()).lfHeight;
+        for (const int dpi : {144, 192}) {
+            RECT suggested = {40, 30, 40 + MulDiv(520, dpi, 96), 30 + MulDiv(400, dpi, 96)}, now{};
+            SendMessageW(sheet.Window(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+            GetWindowRect(sheet.Window(), &now);
+            EXPECT_TRUE(EqualRect(&now, &suggested)) << dpi;
+            EXPECT_EQ(WindowFont(headline).lfHeight, dpi == 144 ? 27 : 36);
+            EXPECT_EQ(WindowFont(sheet.m_linkEula.Window()).lfHeight, MulDiv(linkHeightAt96, dpi, 96)) << dpi;
+        }
+        // A page first shown after the move makes its headline and notice at the new scale.
+        SendMessageW(sheet.Window(), PSM_SETCURSEL, kReadyPage, 0);
+        EXPECT_EQ(Description(sheet.m_textInstalling.Font()).lfHeight, 36);
+        EXPECT_EQ(WindowFont(GetDlgItem(pages[kReadyPage].Window(), IDC_READY_HEADLINE)).lfHeight, 36);
+    }();
+    SendMessageW(sheet.Window(), PSM_SETCURSEL, kFinishedPage, 0);
+    PostMessageW(sheet.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    modal.join();
 }

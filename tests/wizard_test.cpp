@@ -1,6 +1,7 @@
 // The real setup program's wizard, driven from this process like a person would use it.
 #include "model/install_folder.h"
 #include "res/resource.h"
+#include "shell/default_apps_page.h"
 #include "support/expected_exit_codes.h"
 #include "support/shell_state.h"
 #include "support/test_support.h"
@@ -28,6 +29,34 @@ bool Enabled(HWND window)
     return IsWindowEnabled(window) != FALSE;
 }
 
+const std::string kDefaultApps = "ms-settings:defaultapps\n";
+
+// A recorder takes Settings' place as the "ms-settings:" handler for one test: what the wizard
+// hands over to Windows lands in its file, one address a line.
+class SettingsRecorder {
+public:
+    SettingsRecorder()
+    {
+        SetEnvironmentVariableW(L"PT_RECORDER_FILE", m_file.c_str());
+        m_protocol.Set(L"");
+        m_command.Set(L"\"" + BuildFolder() + L"\\settings_recorder.exe\" \"%1\"");
+    }
+    // What was opened: waits up to 20 s for `expected`, then 2 s more for anything after it.
+    std::string Opened(const std::string& expected) const
+    {
+        for (int i = 0; i < 200 && ReadBytes(m_file) != expected; ++i)
+            Sleep(100);
+        Sleep(2000);
+        return ReadBytes(m_file);
+    }
+
+private:
+    TempFolder m_folder;
+    const std::wstring m_file = m_folder / L"opened.txt";
+    MachineValueOverride m_protocol{L"Software\\Classes\\ms-settings", L"URL Protocol"};
+    MachineValueOverride m_command{L"Software\\Classes\\ms-settings\\shell\\open\\command", L""};
+};
+
 class Wizard : public ::testing::Test {
 protected:
     void SetUp() override { CloseProductWindow(); }
@@ -54,6 +83,8 @@ protected:
 
 TEST_F(Wizard, CompleteInstallLeavesWhatTheSilentInstallLeaves)
 {
+    WineVersion windows10(SetupProgramName(), L"win10");
+    SettingsRecorder settings;
     std::vector<std::wstring> wizardFiles;
     RegistrySnapshot wizardState;
     std::string wizardSettings;
@@ -90,7 +121,8 @@ TEST_F(Wizard, CompleteInstallLeavesWhatTheSilentInstallLeaves)
         wizard.PressSheetButton(IDCANCEL);
         EXPECT_EQ(wizard.WaitForExit(), exit_code::kInstalled);
     }
-    Sleep(500);
+    // Types chosen and Yes: the user makes the choice in Windows' own page, once the wizard is gone.
+    EXPECT_EQ(settings.Opened(kDefaultApps), kDefaultApps);
     EXPECT_EQ(FindWindowW(L"Pictarn", nullptr), nullptr) << "nothing started with both boxes cleared";
     wizardFiles = TreeListing(kFolder);
     wizardState = SnapshotShellState();
@@ -111,10 +143,30 @@ TEST_F(Wizard, CompleteInstallLeavesWhatTheSilentInstallLeaves)
     EXPECT_EQ(wizardSettings, ReadBytes(kFolder + variant::kSettingsFile));
     EXPECT_EQ(wizardState, SnapshotShellState());
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.gif", nullptr), L"Pictarn.gif");
+    EXPECT_EQ(settings.Opened(kDefaultApps), kDefaultApps) << "a silent run hands nothing over";
+}
+
+// Where each Windows lets the user make the product the default, by the version it really runs.
+TEST(DefaultAppsPage, EachWindowsGetsItsOwnPage)
+{
+    const std::wstring panel = L"control.exe /name Microsoft.DefaultPrograms /page "
+                               L"pageDefaultProgram\\pageAdvancedSettings?pszAppName=Pictarn";
+    const std::wstring product = L"ms-settings:defaultapps?registeredAppMachine=Pictarn";
+    const std::pair<WindowsRelease, std::wstring> cases[] = {
+        {{5, 1, 2600}, L""}, {{6, 1, 7601}, L""}, {{6, 2, 9200}, panel}, {{6, 3, 9600}, panel},
+        {{10, 0, 19045}, L"ms-settings:defaultapps"}, {{10, 0, 22000}, product}, {{10, 0, 26100}, product}};
+    for (const auto& [release, expected] : cases) {
+        const DefaultAppsPage page = DefaultAppsPageFor(release);
+        const std::wstring parameters = page.parameters ? L" " + std::wstring(page.parameters) : L"";
+        EXPECT_EQ((page.target ? page.target : L"") + parameters, expected) << release.build;
+        EXPECT_EQ(page.inSystemFolder, expected == panel) << "Control Panel comes from the system folder";
+    }
 }
 
 TEST_F(Wizard, DoneStartsTheProductFromTheFolderTheInstallUsed)
 {
+    WineVersion windows10(SetupProgramName(), L"win10");
+    SettingsRecorder defaultApps;
     WizardDriver wizard(L"", m_start.Path());
     ASSERT_TRUE(wizard.Started());
     wizard.SetText(IDC_FOLDER, L"   " + kFolder + L"   ");
@@ -136,6 +188,7 @@ TEST_F(Wizard, DoneStartsTheProductFromTheFolderTheInstallUsed)
     ASSERT_NE(product, nullptr);
     EXPECT_EQ(GetForegroundWindow(), product);
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.gif", nullptr), L"<missing>");
+    EXPECT_EQ(defaultApps.Opened(""), "") << "no type chosen, nothing handed over";
     const std::wstring settings = kFolder + variant::kSettingsFile;
     EXPECT_EQ(IniKey(settings, L"Others", L"INI_Folder"), L"<none>");
     EXPECT_EQ(IniKey(settings, L"Language", L"Lang"), L"English");
@@ -180,6 +233,8 @@ TEST_F(Wizard, ButtonsExitPromptAndCloseBox)
 
 TEST_F(Wizard, NoToTheQuestionPointsNothingAndTheCloseBoxOnFinishedAsksNothing)
 {
+    WineVersion windows10(SetupProgramName(), L"win10");
+    SettingsRecorder settings;
     WizardDriver wizard(L"", m_start.Path());
     ASSERT_TRUE(wizard.Started());
     wizard.SetText(IDC_FOLDER, kFolder);
@@ -207,7 +262,7 @@ TEST_F(Wizard, NoToTheQuestionPointsNothingAndTheCloseBoxOnFinishedAsksNothing)
     wizard.CloseBox();
     EXPECT_EQ(wizard.WaitForExit(), exit_code::kInstalled);
     EXPECT_FALSE(wizard.MessageBoxOpen());
-    Sleep(1000);
+    EXPECT_EQ(settings.Opened(""), "") << "after a No nothing is handed over";
     EXPECT_EQ(FindWindowW(L"Pictarn", nullptr), nullptr);
 }
 

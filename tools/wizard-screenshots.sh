@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Screenshots of the five wizard pages of the 64-bit build at 96 and 144 DPI, title bar
+# Screenshots of the five wizard pages of the 64-bit build at 96, 144 and 192 DPI, title bar
 # included, as PNG files in <build>/screenshots/<dpi>/; the 96-DPI set is copied to docs/wizard/
 # for the README. <build> is $PT_BUILD_DIR, else build/. Run after tools/build.sh; needs
 # ImageMagick and fonts-liberation (installed here when missing) and Debian's fonts-wine
@@ -31,7 +31,7 @@ if [ ! -e "$wine_fonts/sserife.fon" ]; then
 fi
 source "$root/tools/wine-env.sh"
 wine=/usr/lib/wine/wine64
-for dpi in 96 144; do
+for dpi in 96 144 192; do
     out=$build/screenshots/$dpi
     rm -rf "$out" && mkdir -p "$out"
     wine_env_start "$build/screenshot-prefix"
@@ -59,4 +59,4 @@ for dpi in 96 144; do
 done
 mkdir -p "$root/docs/wizard"
 cp "$build"/screenshots/96/*.png "$root/docs/wizard/"
-echo "Screenshots: $build/screenshots/{96,144}, copied the 96-DPI set to docs/wizard/"
+echo "Screenshots: $build/screenshots/{96,144,192}, copied the 96-DPI set to docs/wizard/"

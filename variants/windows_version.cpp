@@ -1,5 +1,6 @@
 #include "variants/windows_version.h"
 
+#include "framework/system_library.h"
 #include "variants/variant.h"
 
 #include <windows.h>
@@ -73,4 +74,15 @@ bool IsXpClass()
         return false;
     ReportedVersion v = QueryReportedVersion();
     return v.platform == VER_PLATFORM_WIN32_NT && v.major == 5 && v.minor >= 1;
+}
+
+WindowsRelease RunningRelease()
+{
+    RTL_OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+    using GetVersionFn = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
+    auto getVersion = ProcAddress<GetVersionFn>(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
+    if (getVersion == nullptr || getVersion(&info) != 0)
+        return {};
+    return {info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber};
 }

@@ -12,3 +12,12 @@ bool IsWindows8OrLater();
 bool LeavesOutUninstallShortcut();
 // Windows XP or Server 2003, where associations go to the per-user FileExts key.
 bool IsXpClass();
+
+// The version Windows really runs. Windows reports 6.2 to a program whose manifest does not
+// declare later versions, which the rules above rely on; only ntdll tells 8.1, 10 and 11 apart.
+struct WindowsRelease {
+    unsigned long major = 0;
+    unsigned long minor = 0;
+    unsigned long build = 0;
+};
+WindowsRelease RunningRelease();

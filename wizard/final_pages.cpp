@@ -54,7 +54,7 @@ void CWizPropertyPage::BindInstallingNotice()
     notice.Attach(Item(IDC_INSTALLING));
     notice.SetTextColor(RGB(255, 0, 0));
     notice.SetBold();
-    notice.SetFontHeight(MulDiv(18, PixelsPerInch(m_pSheet->Window()), 96));
+    notice.SetFontHeight(CWizPropertySheet::HeadingHeight(m_pSheet->Dpi()));
 }
 
 void CWizPropertyPage::ActivateReady()
@@ -105,11 +105,15 @@ public:
     void ReportNote(const wchar_t*) override {}  // the wizard's own settings folder is always usable
     bool ConfirmAssociations(const wchar_t* question) override
     {
-        return MessageBoxW(GetActiveWindow(), question, m_caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDNO;
+        m_confirmed = MessageBoxW(GetActiveWindow(), question, m_caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDNO;
+        return m_confirmed;
     }
+    // Rows were chosen and the question answered Yes.
+    bool Confirmed() const { return m_confirmed; }
 
 private:
     const wchar_t* m_caption;
+    bool m_confirmed = false;
 };
 
 }  // namespace
@@ -136,7 +140,7 @@ int CWizPropertyPage::InstallFromReady()
         m_pSheet->EnableButton(button, true);
     if (!installed)
         return static_cast<int>(SheetPage(kWelcomePage)->TemplateId());
-    m_pSheet->MarkInstalled(options.installFolder);
+    m_pSheet->MarkInstalled(options.installFolder, reporter.Confirmed());
     return 0;
 }
 

@@ -83,6 +83,27 @@ int CHyperLink::SetUrl(const wchar_t* url)
     return 1;
 }
 
+void CHyperLink::ScaleFonts(int dpi, int previousDpi)
+{
+    if (!Window() || !m_fontPlain || previousDpi <= 0)
+        return;
+    LOGFONTW description{};
+    GetObjectW(m_fontPlain.Get(), sizeof(description), &description);
+    // Scaled from the first font each time, so steps from screen to screen add no rounding.
+    if (m_baseDpi == 0) {
+        m_baseDpi = previousDpi;
+        m_baseHeight = description.lfHeight;
+    }
+    description.lfHeight = MulDiv(m_baseHeight, dpi, m_baseDpi);
+    description.lfWidth = 0;
+    m_fontPlain.Reset(CreateFontIndirectW(&description));
+    description.lfUnderline = TRUE;
+    m_fontUnderlined.Reset(CreateFontIndirectW(&description));
+    const bool underlined = m_underlineMode == 1 || (m_underlineMode == -1 && m_hovering);
+    SetControlFont(underlined ? m_fontUnderlined.Get() : m_fontPlain.Get());
+    FitToText();
+}
+
 void CHyperLink::SetUnderlineMode(int mode)
 {
     if (mode == m_underlineMode)

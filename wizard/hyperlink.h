@@ -25,6 +25,8 @@ public:
 
     // Resizes the control to its text, as drawn underlined, keeping the side its alignment names.
     void FitToText();
+    // Makes both fonts again for a screen of `dpi` instead of `previousDpi`, and fits the link.
+    void ScaleFonts(int dpi, int previousDpi);
     // Takes a private copy of the hand cursor that winhlp32.exe carries, once.
     void LoadHandCursor();
     // Stops the hover timer, then destroys the window.
@@ -55,6 +57,8 @@ private:
     wchar_t m_url[kLinkTextSize] = {};
     GdiFont m_fontUnderlined;
     GdiFont m_fontPlain;
+    int m_baseDpi = 0;  // the screen the first fonts were made for, once the scale changed
+    LONG m_baseHeight = 0;
     OwnedCursor m_cursorHand;
     UINT_PTR m_hoverTimerId = 100;
 };

@@ -6,6 +6,7 @@
 #include "variants/variant.h"
 #include "wizard/message_box.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 // The title is there from the start: the Welcome page may show a message before the sheet
@@ -14,6 +15,22 @@ CWizPropertySheet::CWizPropertySheet() : ModalPropertySheet(L"Pictarn Setup")
 {
     CopyText(m_szTitle, variant::kSetupTitle);
 }
+
+namespace {
+
+HFONT CreateHeadingFont(int dpi)
+{
+    LOGFONTW description{};
+    description.lfHeight = CWizPropertySheet::HeadingHeight(dpi);
+    description.lfWeight = FW_BOLD;
+    description.lfQuality = ANTIALIASED_QUALITY;
+    CopyText(description.lfFaceName, L"Arial");
+    return CreateFontIndirectW(&description);
+}
+
+constexpr int kHeadlines[] = {IDC_WELCOME_HEADLINE, IDC_READY_HEADLINE, IDC_FINISHED_HEADLINE};
+
+}  // namespace
 
 void CWizPropertySheet::SetHeadingFont(HWND headline)
 {
@@ -27,6 +44,8 @@ void CWizPropertySheet::OnInitDialog()
     LoadMessage(IDS_EXIT, exitText, 64);
     SetDlgItemTextW(Window(), kCancelButton, exitText);
     SetWindowTextW(Window(), m_szTitle);
+    // A sheet opened on a screen of its own scale is made at that screen's DPI.
+    UseDpi(WindowDpi(Window()));
 }
 
 bool CWizPropertySheet::ConfirmExit()
@@ -34,18 +53,49 @@ bool CWizPropertySheet::ConfirmExit()
     return ShowSetupMessage(Window(), IDS_EXIT_SETUP, m_szTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
-void CWizPropertySheet::BeginRun(HFONT headingFont)
+void CWizPropertySheet::BeginRun(int dpi)
 {
-    m_fontHeading.Reset(headingFont);
+    m_dpi = dpi;
+    m_fontHeading.Reset(CreateHeadingFont(dpi));
     m_hAssocList = nullptr;
     m_installed = false;
+    m_pointedTypes = false;
     m_installedFolder[0] = L'\0';
 }
 
-void CWizPropertySheet::MarkInstalled(const wchar_t* folder)
+void CWizPropertySheet::MarkInstalled(const wchar_t* folder, bool pointedTypes)
 {
     m_installed = true;
+    m_pointedTypes = pointedTypes;
     CopyText(m_installedFolder, folder);
+}
+
+// Windows rescales the templates' controls and their font; what the program made itself is
+// made again for the new screen: the heading font, the notice's font, the link's fonts and
+// the list's columns.
+void CWizPropertySheet::OnDpiChanged(UINT dpi)
+{
+    UseDpi(static_cast<int>(dpi));
+}
+
+void CWizPropertySheet::UseDpi(int dpi)
+{
+    const int previous = m_dpi;
+    m_dpi = dpi;
+    if (m_dpi <= 0 || m_dpi == previous)
+        return;
+    m_fontHeading.Reset(CreateHeadingFont(m_dpi));
+    for (int index = 0; index < GetPageCount(); ++index)
+        for (int id : kHeadlines)
+            if (HWND headline = GetDlgItem(GetPage(index)->Window(), id))
+                SetHeadingFont(headline);
+    if (m_textInstalling.Window())
+        m_textInstalling.SetFontHeight(HeadingHeight(m_dpi));
+    m_linkEula.ScaleFonts(m_dpi, previous);
+    if (m_hAssocList)
+        for (int column = 0; column < 2; ++column)
+            ListView_SetColumnWidth(m_hAssocList, column,
+                                    MulDiv(ListView_GetColumnWidth(m_hAssocList, column), m_dpi, previous));
 }
 
 bool CWizPropertySheet::OnCommand(WPARAM wParam, LPARAM)

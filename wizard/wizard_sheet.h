@@ -28,25 +28,39 @@ public:
     CXColorStatic m_textInstalling;
     wchar_t m_szTitle[260] = {};
 
-    // Starts an interactive run: takes the heading font, no list yet, nothing installed.
-    void BeginRun(HFONT headingFont);
-    // The Ready page's install succeeded into `folder` (trimmed, absolute).
-    void MarkInstalled(const wchar_t* folder);
+    // Starts an interactive run on a screen of `dpi`: the heading font, no list yet, nothing
+    // installed.
+    void BeginRun(int dpi);
+    // The Ready page's install succeeded into `folder` (trimmed, absolute); `pointedTypes`: rows
+    // were chosen and the question answered Yes.
+    void MarkInstalled(const wchar_t* folder, bool pointedTypes);
     // True once the install succeeded: the run then ends with "installed".
     bool Installed() const { return m_installed; }
+    // The install pointed file types at the product: Windows' own defaults page follows the
+    // wizard, where Windows 8 and later let only the user make that choice.
+    bool HandsOffDefaults() const { return m_installed && m_pointedTypes; }
     // Gives a headline static the heading font.
     void SetHeadingFont(HWND headline);
+    // The cell height of the headlines and the notice on a screen of `dpi`.
+    static int HeadingHeight(int dpi) { return MulDiv(18, dpi, 96); }
+    // The screen the program's own fonts are made for.
+    int Dpi() const { return m_dpi; }
 
 protected:
     void OnInitDialog() override;
     bool OnCommand(WPARAM wParam, LPARAM lParam) override;
     bool OnSysCommand(WPARAM command) override;
+    void OnDpiChanged(UINT dpi) override;
 
 private:
     bool ConfirmExit();
+    // Makes the heading, notice and link fonts and the list's columns again for `dpi`.
+    void UseDpi(int dpi);
     void RunFinishActions();
 
     bool m_installed = false;
+    bool m_pointedTypes = false;
+    int m_dpi = 96;  // the screen the program's own fonts are made for
     // Where Done starts the product.
     wchar_t m_installedFolder[kFolderBufferSize] = {};
 };

@@ -109,11 +109,12 @@ RegistrySnapshot SnapshotShellState()
 void ClearShellState()
 {
     for (const WatchedKey& watched : WatchedKeys()) {
-        // The extension keys belong to Windows too: only the default value is ours.
+        // The extension keys belong to Windows too: only the default value and the offers are ours.
         if (watched.key.rfind(L"SOFTWARE\\Classes\\.", 0) == 0) {
             HKEY key = nullptr;
-            if (RegOpenKeyExW(watched.root, watched.key.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            if (RegOpenKeyExW(watched.root, watched.key.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
                 RegDeleteValueW(key, nullptr);
+                RegDeleteTreeW(key, L"OpenWithProgids");
                 RegCloseKey(key);
             }
             continue;
