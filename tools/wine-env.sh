@@ -7,7 +7,7 @@ wine_env_start() {
     export WINEDLLOVERRIDES=winemenubuilder.exe=d
     local display=99
     while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$display" -screen 0 "${WINE_ENV_SCREEN:-1280x1024}x24" -nolisten tcp >/dev/null 2>&1 &
     WINE_ENV_XVFB=$!
     export DISPLAY=":$display"
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done

@@ -31,19 +31,23 @@ if [ ! -e "$wine_fonts/sserife.fon" ]; then
 fi
 source "$root/tools/wine-env.sh"
 wine=/usr/lib/wine/wine64
-for dpi in 96 144 192; do
+for dpi in ${PT_SCREENSHOT_DPIS:-96 144 192}; do
     out=$build/screenshots/$dpi
     rm -rf "$out" && mkdir -p "$out"
-    wine_env_start "$build/screenshot-prefix"
+    # At 192 DPI the sheet is about 1000 pixels high, and "MS Sans Serif" has no bitmap of
+    # that scale (Wine would draw the 144-DPI size): Liberation Sans, scalable, draws the pages.
+    dialog_font='MS Sans Serif' desktop=1024x768
+    [ "$dpi" -ge 192 ] && dialog_font='Liberation Sans' desktop=1400x1150
+    WINE_ENV_SCREEN=1600x1200 wine_env_start "$build/screenshot-prefix"
     cp "$wine_fonts"/{sserife.fon,sseriff.fon,tahoma.ttf,tahomabd.ttf,marlett.ttf} "$WINEPREFIX/drive_c/windows/Fonts/"
     $wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
     $wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
         /v 'MS Shell Dlg' /d 'Microsoft Sans Serif' /f >/dev/null 2>&1
-    $wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Microsoft Sans Serif' /d 'MS Sans Serif' /f >/dev/null 2>&1
+    $wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Microsoft Sans Serif' /d "$dialog_font" /f >/dev/null 2>&1
     $wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f >/dev/null 2>&1
     # The display has no window manager to draw title bars; on a desktop of its own, Wine draws
     # the windows whole, title bar included.
-    PT_SCREENSHOT_DIR="Z:${out//\//\\}" $wine explorer /desktop=screenshots,1024x768 "$build/x64/pt_tests64.exe" \
+    PT_SCREENSHOT_DIR="Z:${out//\//\\}" $wine explorer /desktop=screenshots,$desktop "$build/x64/pt_tests64.exe" \
         --gtest_also_run_disabled_tests --gtest_filter='Wizard.DISABLED_Screenshots' >/dev/null || true
     wine_env_stop
     # The desktop's exit code is not the test's: count the pictures instead.

@@ -192,9 +192,12 @@ def script(args):
         reg("HKLM", r"SOFTWARE\Classes\%s\DefaultIcon" % progid, "",
             icon if icon == "%1" else "%s,%d" % (EXE, icon))
         reg("HKLM", CAPS_KEY + r"\FileAssociations", "." + ext, progid)
-        # Every row is selected, so the user's explorer choice is replaced too.
+        reg("HKLM", r"SOFTWARE\Classes\.%s\OpenWithProgids" % ext, progid, "")
+        # Every row is selected; before Windows 8 the user's explorer choice is replaced too.
+        out.append("  ${IfNot} ${AtLeastWin8}")
         out.append("  DeleteRegKey HKCU %s" % q(r"%s\.%s\UserChoice" % (FILE_EXTS, ext)))
         reg("HKCU", r"%s\.%s\UserChoice" % (FILE_EXTS, ext), "Progid", progid)
+        out.append("  ${EndIf}")
     out.append("  ${If} ${AtLeastWin8}")
     for appx in APPX:
         reg("HKCU", "SOFTWARE\\Classes\\" + appx, "NoOpenWith", "")

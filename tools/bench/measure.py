@@ -78,11 +78,14 @@ class Bench:
         caps = wine("reg", "query", r"HKLM\SOFTWARE\Pictarn\Capabilities\FileAssociations")
         choices = wine("reg", "query", r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts", "/s")
         uninstall = wine("reg", "query", r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Pictarn64")
+        offers = "".join(wine("reg", "query", r"HKLM\SOFTWARE\Classes\.%s\OpenWithProgids" % ext)
+                         for ext in ("jpg", "gif", "mp3"))
         return ("%d files, settings in %s, %d desktop + %d group shortcuts, %d capability values, "
-                "%d UserChoice values, %d uninstall values" % (
+                "%d UserChoice values, %d of 3 Open-with offers, %d uninstall values" % (
                     len(self.installed_files()), self.settings_place(), len(desktop), len(group),
                     len(re.findall(r"^\s+\.\w+\s+REG_SZ", caps, re.M)),
                     len(re.findall(r"^\s+Progid\s+REG_SZ", choices, re.M | re.I)),
+                    len(re.findall(r"^\s+Pictarn\.\w+\s+REG_SZ", offers, re.M)),
                     len(re.findall(r"^\s+\S*\s+REG_(SZ|DWORD)", uninstall, re.M))))
 
     def settings_place(self):
@@ -109,7 +112,9 @@ class Bench:
                                    "Start Menu", "Programs", "Pictarn"), ignore_errors=True)
         for key in (r"HKLM\SOFTWARE\Pictarn", r"HKLM\SOFTWARE\Classes\Pictarn",
                     r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts",
-                    r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Pictarn64"):
+                    r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Pictarn64",
+                    r"HKLM\SOFTWARE\Classes\.jpg\OpenWithProgids", r"HKLM\SOFTWARE\Classes\.gif\OpenWithProgids",
+                    r"HKLM\SOFTWARE\Classes\.mp3\OpenWithProgids"):
             wine("reg", "delete", key, "/f")
 
 
