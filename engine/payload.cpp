@@ -2,6 +2,7 @@
 
 #include "framework/handles.h"
 #include "framework/resource_bytes.h"
+#include "framework/sha256.h"
 #include "framework/stage_clock.h"
 #include "framework/text.h"
 #include "res/resource.h"
@@ -13,9 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
-// unzip.h brings the zlib declarations that iowin32.h relies on.
 #include "unzip.h"
-#include "iowin32.h"
 
 namespace {
 
@@ -232,39 +231,74 @@ int MakeDirectoryPath(const wchar_t* path)
     return 1;
 }
 
-int TemporaryArchivePath(wchar_t* out, size_t outSize)
-{
-    DWORD len = GetTempPathW(static_cast<DWORD>(outSize - 1), out);
-    if (len == 0 || len >= outSize - 1)
-        return 0;
-    return AppendBackslash(out, outSize) && AppendText(out, outSize, variant::kPayloadTempFile);
-}
-
-#ifdef PT_STAGE_TIMES
 namespace {
 
-read_file_func g_readArchive;
+// Where the unpacking reads the archive: a file handle held so that nobody else may write,
+// rename or delete the file, or memory; the archive starts `offset` bytes in.
+struct ArchiveSource {
+    HANDLE file = nullptr;
+    const unsigned char* memory = nullptr;
+    ULONGLONG offset = 0;
+    ULONGLONG size = 0;
+    ULONGLONG position = 0;     // the reader's place in the archive
+    ULONGLONG filePointer = 0;  // where the next ReadFile starts, to spare needless seeks
+    bool failed = false;
+};
 
-uLong ZCALLBACK ReadArchiveTimed(voidpf opaque, voidpf stream, void* buffer, uLong size)
+DWORD ReadSource(ArchiveSource& source, void* buffer, DWORD size)
 {
-    StageScope read(Stage::kTempArchiveRead);
-    return g_readArchive(opaque, stream, buffer, size);
+    if (source.position >= source.size)
+        return 0;
+    if (size > source.size - source.position)
+        size = static_cast<DWORD>(source.size - source.position);
+    if (source.memory) {
+        memcpy(buffer, source.memory + source.offset + source.position, size);
+        source.position += size;
+        return size;
+    }
+    const ULONGLONG at = source.offset + source.position;
+    LARGE_INTEGER distance;
+    distance.QuadPart = static_cast<LONGLONG>(at);
+    DWORD got = 0;
+    if ((at != source.filePointer && !SetFilePointerEx(source.file, distance, nullptr, FILE_BEGIN))
+        || !ReadFile(source.file, buffer, size, &got, nullptr)) {
+        source.failed = true;
+        source.filePointer = ~0ULL;
+        return 0;
+    }
+    source.filePointer = at + got;
+    source.position += got;
+    return got;
 }
 
-}  // namespace
-#endif
-
-int UnpackArchive(const wchar_t* archivePath, const wchar_t* targetFolder, int skipIconsDll)
+// The archive reader's file functions, over the source it is given as its opaque pointer.
+voidpf ZCALLBACK OpenSource(voidpf source, const void*, int) { return source; }
+uLong ZCALLBACK ReadArchive(voidpf source, voidpf, void* buffer, uLong size)
 {
-    if (archivePath == nullptr)
-        return kExtractFailed;
-    zlib_filefunc64_def files;
-    fill_win32_filefunc64W(&files);
-#ifdef PT_STAGE_TIMES
-    g_readArchive = files.zread_file;
-    files.zread_file = ReadArchiveTimed;
-#endif
-    UnzArchive archive(unzOpen2_64(archivePath, &files));
+    StageScope read(Stage::kArchiveRead);
+    return ReadSource(*static_cast<ArchiveSource*>(source), buffer, size);
+}
+uLong ZCALLBACK WriteArchive(voidpf, voidpf, const void*, uLong) { return 0; }
+ZPOS64_T ZCALLBACK TellArchive(voidpf source, voidpf) { return static_cast<ArchiveSource*>(source)->position; }
+long ZCALLBACK SeekArchive(voidpf opaque, voidpf, ZPOS64_T offset, int origin)
+{
+    ArchiveSource& source = *static_cast<ArchiveSource*>(opaque);
+    const ULONGLONG base = origin == ZLIB_FILEFUNC_SEEK_CUR ? source.position
+                           : origin == ZLIB_FILEFUNC_SEEK_END ? source.size : 0;
+    if (offset > source.size || base + offset > source.size)
+        return -1;
+    source.position = base + offset;
+    return 0;
+}
+int ZCALLBACK CloseArchive(voidpf, voidpf) { return 0; }
+int ZCALLBACK ArchiveError(voidpf source, voidpf) { return static_cast<ArchiveSource*>(source)->failed ? 1 : 0; }
+
+int UnpackSource(ArchiveSource& source, const wchar_t* targetFolder, int skipIconsDll)
+{
+    zlib_filefunc64_def files{OpenSource, ReadArchive, WriteArchive, TellArchive, SeekArchive, CloseArchive,
+                              ArchiveError, &source};
+    source.position = 0;
+    UnzArchive archive(unzOpen2_64("", &files));
     if (!archive)
         return kExtractFailed;
     if (!SetCurrentDirectoryW(targetFolder))
@@ -272,63 +306,79 @@ int UnpackArchive(const wchar_t* archivePath, const wchar_t* targetFolder, int s
     return ExtractEntries(archive.Get(), skipIconsDll);
 }
 
-namespace {
-
-constexpr DWORD kProgramPathSize = 1024;
-constexpr DWORD kArchiveChunk = 65536;
-
-// Copies the payload from the program's own file, where the resource's pages are never touched
-// (the image maps them, so reading them would keep all of them in memory); returns how many
-// bytes it wrote.
-DWORD CopyFromProgramFile(const ResourceBytes& payload, FILE* out)
+// Reads the whole archive once through its source: true when its SHA-256 is `expected`.
+bool HasDigest(ArchiveSource& source, const unsigned char* expected)
 {
-    ULONGLONG offset;
+    StageScope check(Stage::kPayloadCheck);
+    Sha256 hash;
+    if (source.memory) {
+        hash.Update(source.memory + source.offset, source.size);
+    } else {
+        HeapBuffer<char> buffer = AllocateBuffer<char>(kCopyChunk);
+        if (!buffer)
+            return false;
+        source.position = 0;
+        while (const DWORD got = ReadSource(source, buffer.Get(), kCopyChunk))
+            hash.Update(buffer.Get(), got);
+        if (source.failed || source.position != source.size)
+            return false;
+    }
+    unsigned char digest[kSha256Size];
+    hash.Finish(digest);
+    return memcmp(digest, expected, kSha256Size) == 0;
+}
+
+// The program's own file, shared for reading only: while the run holds it, nobody can write,
+// rename or delete it. Whoever renamed it before may have put another file at its name, so
+// what it holds counts only once its digest matches.
+KernelHandle OpenProgramFile()
+{
+    constexpr DWORD kProgramPathSize = 1024;
     wchar_t program[kProgramPathSize];
     const DWORD length = GetModuleFileNameW(nullptr, program, kProgramPathSize);
-    if (!ResourceFileOffset(payload, offset) || length == 0 || length >= kProgramPathSize)
-        return 0;
-    KernelHandle file(CreateFileW(program, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    LARGE_INTEGER position;
-    position.QuadPart = static_cast<LONGLONG>(offset);
-    HeapBuffer<char> buffer = AllocateBuffer<char>(kArchiveChunk);
-    if (!file || !buffer || !SetFilePointerEx(file.Get(), position, nullptr, FILE_BEGIN))
-        return 0;
-    DWORD done = 0;
-    while (done < payload.size) {
-        const DWORD want = payload.size - done < kArchiveChunk ? payload.size - done : kArchiveChunk;
-        DWORD got = 0;
-        if (!ReadFile(file.Get(), buffer.Get(), want, &got, nullptr) || got != want
-            || fwrite(buffer.Get(), want, 1, out) != 1)
-            break;
-        done += want;
-    }
-    return done;
+    if (length == 0 || length >= kProgramPathSize)
+        return KernelHandle();
+    return KernelHandle(CreateFileW(program, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
 }  // namespace
 
+int UnpackArchive(const wchar_t* archivePath, const wchar_t* targetFolder, int skipIconsDll)
+{
+    if (archivePath == nullptr)
+        return kExtractFailed;
+    KernelHandle file(CreateFileW(archivePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    LARGE_INTEGER size;
+    if (!file || !GetFileSizeEx(file.Get(), &size))
+        return kExtractFailed;
+    ArchiveSource source;
+    source.file = file.Get();
+    source.size = static_cast<ULONGLONG>(size.QuadPart);
+    return UnpackSource(source, targetFolder, skipIconsDll);
+}
+
 int ExtractPayload(const wchar_t* targetFolder, int skipIconsDll)
 {
     const ResourceBytes payload = FindResourceBytes(L"ZIP", IDR_PAYLOAD);
-    if (payload.data == nullptr || payload.size == 0)
+    const ResourceBytes digest = FindResourceBytes(L"SHA256", IDR_PAYLOAD_DIGEST);
+    if (payload.data == nullptr || payload.size == 0 || digest.data == nullptr || digest.size != kSha256Size)
         return kExtractFailed;
-
-    wchar_t archivePath[520];
-    if (!TemporaryArchivePath(archivePath, 520))
-        return kExtractFailed;
-    {
-        StageScope write(Stage::kTempArchiveWrite);
-        StdioFile out(_wfopen(archivePath, L"wb"));
-        if (!out)
-            return kExtractFailed;
-        // What the program's file could not give comes from the mapped resource; a short write
-        // shows up as an archive that does not open.
-        const DWORD copied = CopyFromProgramFile(payload, out.Get());
-        if (copied < payload.size)
-            fwrite(static_cast<const char*>(payload.data) + copied, payload.size - copied, 1, out.Get());
+    const unsigned char* expected = static_cast<const unsigned char*>(digest.data);
+    // Read from the program's file, the payload's pages of the image are never touched and
+    // never count in the run's memory; the image itself is the payload this program carries.
+    ArchiveSource source;
+    source.size = payload.size;
+    const KernelHandle file = OpenProgramFile();
+    if (file && ResourceFileOffset(payload, source.offset)) {
+        source.file = file.Get();
+        if (HasDigest(source, expected))
+            return UnpackSource(source, targetFolder, skipIconsDll);
     }
-    int result = UnpackArchive(archivePath, targetFolder, skipIconsDll);
-    DeleteFileW(archivePath);
-    return result;
+    source = ArchiveSource{};
+    source.memory = static_cast<const unsigned char*>(payload.data);
+    source.size = payload.size;
+    if (!HasDigest(source, expected))
+        return kExtractFailed;  // not the payload this program was built with
+    return UnpackSource(source, targetFolder, skipIconsDll);
 }

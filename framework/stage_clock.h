@@ -6,8 +6,8 @@
 enum class Stage {
     kStartUp,          // from process creation to the running-product decision
     kOther,            // everything no other stage claims
-    kTempArchiveWrite,
-    kTempArchiveRead,
+    kPayloadCheck,     // the payload's SHA-256 against the one the program carries
+    kArchiveRead,
     kInflate,
     kFileWrite,        // handing inflated bytes to the file system
     kFileCreateMove,   // creating, dating and moving each file into place

@@ -34,6 +34,7 @@
 #define IDB_LOGO 113
 #define IDR_RELEASE_NOTES 217
 #define IDR_PAYLOAD 1974
+#define IDR_PAYLOAD_DIGEST 1975
 
 // Wizard page templates, in the order the sheet shows them: 101, 108, 104, 109, 110.
 #define IDD_WELCOME 101

@@ -27,7 +27,7 @@ protected:
     {
         return SilentSetupTest::Install(L"/folder=" + kFolder + switches);
     }
-    std::wstring TempArchive() const { return m_temp.Path() + L"\\" + variant::kPayloadTempFile; }
+    std::wstring TempArchive() const { return m_temp.Path() + L"\\" + (variant::kIs32Bit ? L"ptpack_x32.zip" : L"ptpack_x64.zip"); }
 
     // What a complete install leaves, to compare a later state against.
     struct State {
@@ -369,4 +369,39 @@ TEST_F(Adversity, TheOtherBuildIgnoresThisInstallationAndBothEntriesStayInTheirV
     if (ownFolder.size() > 3)
         RemoveTree(ownFolder.substr(0, ownFolder.size() - 1));
     RegDeleteKeyExW(HKEY_LOCAL_MACHINE, otherKey, otherView, 0);
+}
+
+// Started from a folder the user can write, the program's file is renamed away while it runs
+// and a copy carrying another payload put in its place: what is unpacked is still its own.
+TEST_F(Adversity, AProgramFileSwappedWhileItRunsNeverInstallsAnotherPayload)
+{
+    ASSERT_EQ(Install(L" /assoc=0"), exit_code::kInstalled);
+    const std::vector<std::wstring> ours = TreeListing(kFolder);
+    RemoveTree(kFolder);
+    ClearShellState();
+    std::string planted = ReadBytes(SetupProgramPath());
+    const std::string payload = ReadBytes(BuildFolder() + L"\\payload\\pt_payload.zip");
+    const size_t at = planted.find(payload);
+    ASSERT_NE(at, std::string::npos);
+    // The same length at the same place; the archive reader skips what comes before an archive.
+    const std::string other = MakeZip({{"planted.txt", "not ours"}, {variant::kIs32Bit ? "pt_main32.exe" : "pt_main64.exe", "x"}});
+    planted.replace(at, payload.size(), std::string(payload.size() - other.size(), 'P') + other);
+    const std::wstring program = m_start / SetupProgramName();
+    ASSERT_TRUE(CopyFileW(SetupProgramPath().c_str(), program.c_str(), FALSE));
+    std::wstring line = L"\"" + program + L"\" /silent /folder=" + kFolder + L" /assoc=0";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, m_start.Path().c_str(),
+                               &startup, &process));
+    EXPECT_TRUE(MoveFileW(program.c_str(), (program + L".old").c_str()));
+    WriteBytes(program, planted);
+    DWORD result = 99;
+    WaitForSingleObject(process.hProcess, 60000);
+    GetExitCodeProcess(process.hProcess, &result);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    EXPECT_FALSE(FileExists(kFolder + L"\\planted.txt"));
+    EXPECT_EQ(result, 0u) << Log();
+    EXPECT_EQ(TreeListing(kFolder), ours);  // names and sizes
 }

@@ -2,6 +2,7 @@
 """Reads a built setup program with pefile, a reader that shares nothing with our code, and
 checks what it must carry: load-time imports, version information and resources."""
 from xml.etree import ElementTree
+import hashlib
 import io
 import struct
 import sys
@@ -289,6 +290,8 @@ class Deliverable(unittest.TestCase):
         self.assertNotIn("\n", text.replace("\r\n", ""))
 
     def test_payload_archive(self):
+        # The program unpacks only the archive whose SHA-256 it carries beside it.
+        self.assertEqual(resource(self.pe, "SHA256", 1975), hashlib.sha256(resource(self.pe, "ZIP", 1974)).digest())
         archive = zipfile.ZipFile(io.BytesIO(resource(self.pe, "ZIP", 1974)))
         entries = archive.infolist()
         self.assertEqual(len(entries), 37 if BITS == 64 else 36)

@@ -98,7 +98,7 @@ std::wstring TempArchive()
 {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    return std::wstring(temp) + variant::kPayloadTempFile;
+    return std::wstring(temp) + (variant::kIs32Bit ? L"ptpack_x32.zip" : L"ptpack_x64.zip");
 }
 
 // Every silent install here starts without an earlier installation registered.
@@ -180,19 +180,29 @@ TEST_F(SilentInstall, FolderOnAMissingDriveIsReportedWithTheTrimmedFolder)
     EXPECT_EQ(log.substr(log.find(':', log.find(" - ") + 9)), expected) << log;
 }
 
-TEST_F(SilentInstall, UnwritableTemporaryFolderLeavesOnlyTheFoldersAndLogsFolderFirst)
+// A program whose payload is not the one it was built with unpacks nothing. (No temporary
+// archive is written any more, so an unusable temporary folder changes nothing.)
+TEST_F(SilentInstall, ADamagedPayloadLeavesOnlyTheFoldersAndLogsFolderFirst)
 {
+    std::string program = ReadBytes(SetupProgramPath());
+    const size_t at = program.find(ReadBytes(BuildFolder() + L"\\payload\\pt_payload.zip"));
+    ASSERT_NE(at, std::string::npos);
+    program[at + 1000] ^= 1;
+    const std::wstring damaged = m_start / SetupProgramName();
+    WriteBytes(damaged, program);
     std::wstring folder = m_target / L"Inst";
     {
         ScopedVariable tmp(L"TMP", m_target / L"missing-temp");
         ScopedVariable temp(L"TEMP", m_target / L"missing-temp");
-        EXPECT_EQ(Install(L"/folder=" + folder), exit_code::kFilesNotInstalled);
+        EXPECT_EQ(RunAndWait(L"\"" + damaged + L"\" /silent /folder=" + folder, m_start.Path()), exit_code::kFilesNotInstalled);
+        EXPECT_EQ(Install(L"/folder=" + m_target / L"Fine"), exit_code::kInstalled);
     }
     std::string log = Log();
     EXPECT_NE(log.find(": " + ToUtf8(folder) + "\\: " + kCantInstall + "\r\n" + kSeparator), std::string::npos)
         << log;
     EXPECT_EQ(Listing(folder), std::vector<std::wstring>{L"Plugins"});
     EXPECT_TRUE(Listing(folder + L"\\Plugins").empty());
+    RemoveTree(m_target / L"Fine");
     EXPECT_EQ(Listing(m_target.Path()), std::vector<std::wstring>{L"Inst"});
 }
 

@@ -9,6 +9,7 @@ fixed order with each entry dated by its modification time, so packing the same
 folder again gives the same bytes.
 """
 import argparse
+import hashlib
 import concurrent.futures
 import os
 import shutil
@@ -732,10 +733,13 @@ def main():
             f.writelines(rows)
         return
     data = zip_bytes(entries())
-    tmp = args.out + ".tmp"
-    with open(tmp, "wb") as f:
-        f.write(data)
-    os.replace(tmp, args.out)  # never leave a half-written zip behind for the next build step
+    # The program carries the archive's SHA-256 and unpacks only an archive that has it.
+    for path, content in ((os.path.splitext(args.out)[0] + ".sha256", hashlib.sha256(data).digest()),
+                          (args.out, data)):
+        tmp = path + ".tmp"
+        with open(tmp, "wb") as f:
+            f.write(content)
+        os.replace(tmp, path)  # never leave a half-written file behind for the next build step
 
 
 if __name__ == "__main__":
