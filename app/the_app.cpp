@@ -47,7 +47,7 @@ int TheApp::InitInstance()
         PrepareCommonControls();
     // A second run while one installs or removes changes nothing and says why.
     MachineLock lock;
-    if (!lock.Acquire(kRunLockName)) {
+    if (!lock.Acquire(kRunLockName, silent ? kRunLockWaitMs : 0)) {
         if (silent)
             LogMessage(IDS_ANOTHER_RUN);
         else

@@ -1,18 +1,122 @@
 #include "framework/machine_lock.h"
 
+#include "framework/system_library.h"
+#include "framework/text.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+
+namespace {
+
+// Full control for SYSTEM and the Administrators, nobody else, and the Administrators as owner.
+constexpr wchar_t kAdministratorsOnly[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
+constexpr wchar_t kNamespace[] = L"PictarnSetup";
+
+struct LocalFreeCall { void operator()(void* memory) const { LocalFree(memory); } };
+// Memory the security functions hand out, freed with LocalFree.
+using LocalMemory = UniqueResource<NullIsInvalid<void*, LocalFreeCall>>;
+
+// The private-namespace functions: Vista and later. Wine exports kernel32's but leaves them
+// unimplemented, so ntdll's own is asked whether they work.
+struct NamespaceFunctions {
+    HANDLE(WINAPI* createBoundary)(LPCWSTR, ULONG) = nullptr;
+    BOOL(WINAPI* addSid)(HANDLE*, PSID) = nullptr;
+    VOID(WINAPI* deleteBoundary)(HANDLE) = nullptr;
+    HANDLE(WINAPI* create)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR) = nullptr;
+    HANDLE(WINAPI* open)(LPVOID, LPCWSTR) = nullptr;
+    BOOLEAN(WINAPI* close)(HANDLE, ULONG) = nullptr;
+
+    bool Load()
+    {
+        if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlAddSIDToBoundaryDescriptor"))
+            return false;
+        HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+        createBoundary = ProcAddress<decltype(createBoundary)>(kernel, "CreateBoundaryDescriptorW");
+        addSid = ProcAddress<decltype(addSid)>(kernel, "AddSIDToBoundaryDescriptor");
+        deleteBoundary = ProcAddress<decltype(deleteBoundary)>(kernel, "DeleteBoundaryDescriptor");
+        create = ProcAddress<decltype(create)>(kernel, "CreatePrivateNamespaceW");
+        open = ProcAddress<decltype(open)>(kernel, "OpenPrivateNamespaceW");
+        close = ProcAddress<decltype(close)>(kernel, "ClosePrivateNamespace");
+        return createBoundary && addSid && deleteBoundary && create && open && close;
+    }
+};
+
+
+bool IsAdministrator()
+{
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(administrators);
+    BOOL member = FALSE;
+    return CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size)
+           && CheckTokenMembership(nullptr, administrators, &member) && member;
+}
+
+// A mutex of that name that SYSTEM or the Administrators own: one a user made is no lock.
+bool OwnedByAdministrators(HANDLE mutex)
+{
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+        return false;
+    LocalMemory freed(descriptor);
+    return owner && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) || IsWellKnownSid(owner, WinLocalSystemSid));
+}
+
+}  // namespace
+
 MachineLock::~MachineLock()
 {
     if (m_held)
         ReleaseMutex(m_mutex.Get());
+    m_mutex.Reset();
+    NamespaceFunctions ns;
+    if ((m_namespace || m_boundary) && ns.Load()) {
+        if (m_namespace)
+            ns.close(m_namespace, 0);
+        if (m_boundary)
+            ns.deleteBoundary(m_boundary);
+    }
 }
 
-bool MachineLock::Acquire(const wchar_t* name)
+bool MachineLock::Acquire(const wchar_t* name, DWORD waitMs)
 {
-    m_mutex.Reset(CreateMutexW(nullptr, FALSE, name));
+    if (!IsAdministrator()) {
+        m_mutex.Reset(CreateMutexW(nullptr, FALSE, name));
+    } else {
+        LocalMemory descriptor;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1,
+                                                                  descriptor.Receive(), nullptr))
+            return false;
+        SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.Get(), FALSE};
+        NamespaceFunctions ns;
+        if (ns.Load()) {
+            BYTE administrators[SECURITY_MAX_SID_SIZE];
+            DWORD size = sizeof(administrators);
+            m_boundary = ns.createBoundary(kNamespace, 0);
+            if (!m_boundary || !CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size)
+                || !ns.addSid(&m_boundary, administrators))
+                return false;
+            m_namespace = ns.create(&attributes, m_boundary, kNamespace);
+            if (!m_namespace && GetLastError() == ERROR_ALREADY_EXISTS)
+                m_namespace = ns.open(m_boundary, kNamespace);
+            wchar_t inside[64];
+            if (!m_namespace || !FormatText(inside, 64, L"%ls\\Run", kNamespace))
+                return false;
+            m_mutex.Reset(CreateMutexW(&attributes, FALSE, inside));
+        } else {
+            m_mutex.Reset(CreateMutexW(&attributes, FALSE, name));
+            const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+            if (!m_mutex || (existed && !OwnedByAdministrators(m_mutex.Get()))) {
+                m_mutex.Reset();
+                return true;  // a user's object at the name: it must not stop the machine's runs
+            }
+        }
+    }
     if (!m_mutex)
         return false;
     // A holder that died without letting go leaves the lock abandoned: it is free again.
-    const DWORD waited = WaitForSingleObject(m_mutex.Get(), 0);
+    const DWORD waited = WaitForSingleObject(m_mutex.Get(), waitMs);
     m_held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
     return m_held;
 }

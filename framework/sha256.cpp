@@ -51,6 +51,9 @@ void PlainBlocks(uint32_t* state, const uint8_t* data, size_t count)
 }
 
 #ifdef PT_SHA_INSTRUCTIONS
+// -1 until asked; no function-local static, whose guard would bring in the runtime's locks.
+int g_shaInstructions = -1;
+
 bool HasShaInstructions()
 {
     unsigned a, b, c, d;
@@ -105,8 +108,9 @@ Sha256::Sha256()
 void Sha256::Blocks(const uint8_t* data, size_t count)
 {
 #ifdef PT_SHA_INSTRUCTIONS
-    static const bool instructions = HasShaInstructions();
-    if (instructions) {
+    if (g_shaInstructions < 0)
+        g_shaInstructions = HasShaInstructions() ? 1 : 0;  // the same answer on every thread
+    if (g_shaInstructions) {
         ShaBlocks(m_state, data, count);
         return;
     }

@@ -7,3 +7,6 @@ HWND FindProductWindow();
 
 // The setup and the uninstaller hold this lock while they work, so two runs never meet.
 inline constexpr wchar_t kRunLockName[] = L"Global\\PictarnSetupRun";
+// How long a silent run waits for another run to finish before it answers 1618; a run with a
+// window says so at once.
+inline constexpr unsigned long kRunLockWaitMs = 10000;

@@ -8,6 +8,7 @@
 #include "variants/variant.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -180,19 +181,35 @@ TEST_F(Uninstall, UserFilesStayARunningProductStopsItAndAReinstallIsAFirstInstal
     ASSERT_EQ(Install(switches), exit_code::kInstalled);
     EXPECT_TRUE(Capture() == first);
 
-    // While one run holds the machine's lock, another changes nothing and says so.
-    HANDLE lock = CreateMutexW(nullptr, TRUE, L"Global\\PictarnSetupRun");
+    // A mutex of the lock's name that a user without administrator rights made is no lock: the
+    // machine's runs go on. (Wine has no private namespaces; elevated runs there check the owner.)
+    auto mutexOwnedBy = [](const wchar_t* descriptorText) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(descriptorText, SDDL_REVISION_1, &descriptor, nullptr);
+        SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+        HANDLE mutex = CreateMutexW(&attributes, TRUE, L"Global\\PictarnSetupRun");
+        LocalFree(descriptor);
+        return mutex;
+    };
+    HANDLE squatted = mutexOwnedBy(L"O:BUD:(A;;GA;;;WD)");
+    ASSERT_NE(squatted, nullptr);
+    EXPECT_EQ(Install(switches), exit_code::kInstalled);
+    CloseHandle(squatted);
+    const MachineState reinstalled = Capture();
+
+    // While a run holds the machine's lock, another waits 10 s, then changes nothing and says so.
+    HANDLE lock = mutexOwnedBy(L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)");
     ASSERT_NE(lock, nullptr);
+    const DWORD start = GetTickCount();
     EXPECT_EQ(Install(switches + L" /desktop=0"), exit_code::kAnotherRunning);
+    EXPECT_GE(GetTickCount() - start, 9500u);
     EXPECT_NE(Log().find("Another installation or removal of Pictarn is in progress!"), std::string::npos) << Log();
     EXPECT_EQ(RemoveThroughEntry(), exit_code::kAnotherRunning);
     ReleaseMutex(lock);
     CloseHandle(lock);
-    EXPECT_TRUE(Capture() == first);
+    EXPECT_TRUE(Capture() == reinstalled);
 }
 
-// Without switches the uninstaller asks in a window of its own: Cancel leaves everything,
-// Remove with "Also remove my settings" takes the settings too and shows the outcome.
 TEST_F(Uninstall, TheWindowCancelsOrRemovesWithTheSettings)
 {
     ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1"), exit_code::kInstalled);

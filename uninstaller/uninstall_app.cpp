@@ -118,7 +118,7 @@ int UninstallApp::InitInstance()
     FolderOfPath(m_self, m_folder, 520);
 
     MachineLock lock;
-    if (!lock.Acquire(kRunLockName)) {
+    if (!lock.Acquire(kRunLockName, m_silent ? kRunLockWaitMs : 0)) {
         Tell(m_silent, IDS_ANOTHER_RUN);
         SetExitCode(kUninstallAnotherRunning);
         return 0;
