@@ -36,6 +36,17 @@ RegKey CreateKey(HKEY root, const wchar_t* subKey)
     return key;
 }
 
+RegKey CreateKey(HKEY root, const wchar_t* subKey, bool& made)
+{
+    RegKey key;
+    DWORD disposition = 0;
+    if (RegCreateKeyExW(root, subKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(), &disposition)
+        != ERROR_SUCCESS)
+        key.Release();
+    made = key && disposition == REG_CREATED_NEW_KEY;
+    return key;
+}
+
 int ReadStringValue(HKEY root, const wchar_t* subKey, const wchar_t* name, DWORD byteLimit, wchar_t* out,
                     size_t outSize)
 {

@@ -14,6 +14,8 @@ void SetDwordValue(HKEY key, const wchar_t* name, DWORD value);
 
 RegKey OpenKey(HKEY root, const wchar_t* subKey, REGSAM access);
 RegKey CreateKey(HKEY root, const wchar_t* subKey);
+// The same, and whether the key itself (not its parents) was made by this call.
+RegKey CreateKey(HKEY root, const wchar_t* subKey, bool& made);
 
 // Reads a string value (REG_SZ or REG_EXPAND_SZ) of `subKey` with a data limit of `byteLimit`
 // bytes into `out`; `name` null reads the default value. 0 when the key or value is missing,

@@ -52,10 +52,16 @@ struct AssociationRun {
 void OfferInOpenWith(ReplacedValuesRecord& record, const wchar_t* extension, const wchar_t* progId)
 {
     wchar_t key[kNameSize];
-    FormatText(key, kNameSize, L"SOFTWARE\\Classes\\.%ls\\OpenWithProgids", extension);
-    record.KeepBeforeReplacing(HKEY_LOCAL_MACHINE, key, progId, L"");
-    if (RegKey offers = CreateKey(HKEY_LOCAL_MACHINE, key))
-        SetStringValue(offers.Get(), progId, L"");
+    FormatText(key, kNameSize, L"SOFTWARE\\Classes\\.%ls", extension);
+    bool typeMade = false, offersMade = false;
+    RegKey type = CreateKey(HKEY_LOCAL_MACHINE, key, typeMade);
+    RegKey offers = type ? CreateKey(type.Get(), L"OpenWithProgids", offersMade) : RegKey();
+    if (!offers)
+        return;
+    // The value is the product's by its name; only the keys made for it need noting.
+    if (offersMade && AppendText(key, kNameSize, L"\\OpenWithProgids"))
+        record.KeepMadeKeys(HKEY_LOCAL_MACHINE, key, progId, typeMade ? 2 : 1);
+    SetStringValue(offers.Get(), progId, L"");
 }
 
 void PointExtensionAtProgId(ReplacedValuesRecord& record, const wchar_t* extension, const wchar_t* progId)

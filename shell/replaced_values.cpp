@@ -137,6 +137,24 @@ HKEY ReplacedValuesRecord::Open(HKEY root)
     return record.Get();
 }
 
+namespace {
+
+// An entry's data: what the setup writes, then what stood there, each ended, then the list's end.
+void WriteEntry(HKEY record, const wchar_t* entry, const wchar_t* ours, const wchar_t* before)
+{
+    wchar_t data[3 * kTextSize] = {};
+    size_t length = wcslen(ours) + 1;
+    if (length + wcslen(before) + 2 >= 3 * kTextSize)
+        return;
+    wmemcpy(data, ours, length);
+    wmemcpy(data + length, before, wcslen(before));
+    length += wcslen(before) + 2;
+    RegSetValueExW(record, entry, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data),
+                   static_cast<DWORD>(length * sizeof(wchar_t)));
+}
+
+}  // namespace
+
 void ReplacedValuesRecord::KeepBeforeReplacing(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* ours)
 {
     wchar_t entry[kTextSize];
@@ -152,16 +170,16 @@ void ReplacedValuesRecord::KeepBeforeReplacing(HKEY root, const wchar_t* key, co
         FormatText(before, kTextSize + 2, L"+%ls", current);
     else if (const int missing = MissingLevels(root, key))
         FormatText(before, kTextSize + 2, L"0%d", missing);
-    // ours, terminator, what stood there, terminator, closing terminator
-    wchar_t data[3 * kTextSize] = {};
-    size_t length = wcslen(ours) + 1;
-    if (length + wcslen(before) + 2 >= 3 * kTextSize)
-        return;
-    wmemcpy(data, ours, length);
-    wmemcpy(data + length, before, wcslen(before));
-    length += wcslen(before) + 2;  // the entry's terminator and the list's
-    RegSetValueExW(record, entry, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data),
-                   static_cast<DWORD>(length * sizeof(wchar_t)));
+    WriteEntry(record, entry, ours, before);
+}
+
+void ReplacedValuesRecord::KeepMadeKeys(HKEY root, const wchar_t* key, const wchar_t* name, int levels)
+{
+    wchar_t entry[kTextSize], before[16];
+    HKEY record = Open(root);
+    if (record && EntryName(key, name, entry, kTextSize) && FormatText(before, 16, L"0%d", levels)
+        && RegQueryValueExW(record, entry, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        WriteEntry(record, entry, L"", before);
 }
 
 void RestoreReplacedValues(HKEY root, bool (*stillInUse)(const wchar_t* ours))
@@ -193,8 +211,12 @@ void RestoreReplacedValues(HKEY root, bool (*stillInUse)(const wchar_t* ours))
         const wchar_t* key = entry;
         const wchar_t* name = bar + 1;
         wchar_t current[kTextSize];
-        if (CurrentText(root, key, name[0] ? name : nullptr, current, kTextSize) && wcscmp(current, ours) == 0)
+        if (!CurrentText(root, key, name[0] ? name : nullptr, current, kTextSize)) {
+            if (before[0] == L'0')
+                made.Add(key, _wtoi(before + 1));  // the value is gone already; its keys may go
+        } else if (wcscmp(current, ours) == 0) {
             PutBack(root, key, name, before, made);
+        }
         *bar = L'|';
         RegDeleteValueW(record.Get(), entry);  // the enumeration index now names the next entry
     }

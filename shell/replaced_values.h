@@ -13,6 +13,8 @@ public:
     // Keeps the value as it stands unless a record of it exists or it already holds `ours` (a
     // reinstall never takes the product's own value for what was there before).
     void KeepBeforeReplacing(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* ours);
+    // Notes that the setup made `key` and `levels` - 1 of its parents for a value of its own.
+    void KeepMadeKeys(HKEY root, const wchar_t* key, const wchar_t* name, int levels);
 
 private:
     HKEY Open(HKEY root);  // null when the record cannot be made
@@ -23,4 +25,5 @@ private:
 // Puts back every recorded value under `root` that still holds what the setup wrote, once
 // `stillInUse(ours)` says no installation uses that any more; those entries leave the record,
 // and the record goes when it is empty. A value changed since by somebody else stays as it is.
+// Keys the setup made go once empty, also for values already removed by name.
 void RestoreReplacedValues(HKEY root, bool (*stillInUse)(const wchar_t* ours));

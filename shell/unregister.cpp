@@ -138,6 +138,22 @@ int RemoveProgIds(const RegistrationTexts& texts)
     return result;
 }
 
+// Each extension's offer of a product ProgID that no installation has any more; the offers of
+// other programs stay, and the keys the setup made go with the record.
+void RemoveOffers()
+{
+    for (const FormatRow& row : kFormatTable) {
+        for (int m = 0; m < row.memberCount; ++m) {
+            wchar_t progId[kNameSize], key[kNameSize];
+            FormatText(progId, kNameSize, L"%ls.%ls", variant::kProductFolderName, row.members[m].progIdSuffix);
+            FormatText(key, kNameSize, L"%ls.%ls\\OpenWithProgids", kClasses, row.members[m].extension);
+            if (!ProgIdExists(progId))
+                if (RegKey offers = OpenKey(HKEY_LOCAL_MACHINE, key, KEY_SET_VALUE))
+                    RegDeleteValueW(offers.Get(), progId);
+        }
+    }
+}
+
 }  // namespace
 
 int UnregisterFromShell(const wchar_t* installFolder)
@@ -148,6 +164,7 @@ int UnregisterFromShell(const wchar_t* installFolder)
     int result = RemoveShortcuts(texts.folder);
     result &= RemoveProgIds(texts);
     result &= RemoveOwnedEntries(texts);
+    RemoveOffers();
     RestoreReplacedValues(HKEY_LOCAL_MACHINE, StillInUse);
     RestoreReplacedValues(HKEY_CURRENT_USER, StillInUse);
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH | SHCNF_FLUSHNOWAIT, nullptr, nullptr);
