@@ -9,7 +9,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -17,18 +16,34 @@ namespace {
 constexpr size_t kLogPathSize = 600;
 // Empty until FixLocation gives the log a folder: the plain file name then.
 PT_ZERO_FILLED wchar_t g_logPath[kLogPathSize];
+bool g_startFolderLinked = false;
 
-// Text outside ASCII (a folder path) is written as UTF-8; ASCII stays byte for byte.
-void WriteUtf8(FILE* file, const wchar_t* text)
+// Text outside ASCII (a folder path) is written as UTF-8; ASCII stays byte for byte. Every line
+// feed, those inside the message too, becomes CR LF.
+void AppendUtf8(HeapBuffer<char>& out, size_t& used, size_t capacity, const wchar_t* text)
 {
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1)
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    HeapBuffer<char> utf8 = AllocateBuffer<char>(bytes > 0 ? static_cast<size_t>(bytes) : 1);
+    if (bytes <= 1 || !utf8 || !WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.Get(), bytes, nullptr, nullptr))
         return;
-    HeapBuffer<char> buffer = AllocateBuffer<char>(static_cast<size_t>(bytes));
-    if (!buffer)
-        return;
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer.Get(), bytes, nullptr, nullptr);
-    fputs(buffer.Get(), file);
+    for (const char* c = utf8.Get(); *c && used + 2 <= capacity; ++c) {
+        if (*c == '\n')
+            out.Get()[used++] = '\r';
+        out.Get()[used++] = *c;
+    }
+}
+
+// The log as a plain file of its own, opened for appending: never through a link (a reparse
+// point, or a second name of another file), never a folder; null when it is anything else.
+KernelHandle OpenLog(const wchar_t* path)
+{
+    KernelHandle file(CreateFileW(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file || !GetFileInformationByHandle(file.Get(), &info) || info.nNumberOfLinks != 1
+        || (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+        return KernelHandle();
+    return file;
 }
 
 }  // namespace
@@ -39,6 +54,12 @@ void InstallLog::FixLocation(const wchar_t* fileName)
     wchar_t folder[kLogPathSize];
     if (!CopyText(folder, StartDirectory()) || folder[0] == L'\0')
         return;  // keeps the plain file name, relative to the current directory
+    // A start folder that is itself a link would lead the log elsewhere: no log then.
+    const DWORD attributes = GetFileAttributesW(folder);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        g_startFolderLinked = true;
+        return;
+    }
     AppendBackslash(folder);
     if (AppendText(folder, fileName ? fileName : variant::kLogFileName))
         CopyText(g_logPath, folder);
@@ -51,11 +72,6 @@ const wchar_t* InstallLog::Path()
 
 void InstallLog::Append(const wchar_t* text)
 {
-    // Text mode turns every line feed, those inside the message too, into CR LF.
-    StdioFile file(_wfopen(Path(), L"a"));
-    if (!file)
-        return;
-
     wchar_t date[256] = L"";
     GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, date, 256);
     SYSTEMTIME now;
@@ -63,12 +79,19 @@ void InstallLog::Append(const wchar_t* text)
     wchar_t time[16];
     FormatText(time, 16, L"%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
 
-    WriteUtf8(file.Get(), date);
-    fputs(" - ", file.Get());
-    WriteUtf8(file.Get(), time);
-    fputs(": ", file.Get());
-    WriteUtf8(file.Get(), text);
-    fputs("\n------------------------------------------------\n", file.Get());
+    // Twice the UTF-8 of everything, for the CR before each LF.
+    const size_t capacity = 2 * 3 * (wcslen(date) + wcslen(time) + wcslen(text) + 64);
+    HeapBuffer<char> entry = AllocateBuffer<char>(capacity);
+    if (!entry)
+        return;
+    size_t used = 0;
+    const wchar_t* parts[] = {date, L" - ", time, L": ", text, L"\n------------------------------------------------\n"};
+    for (const wchar_t* part : parts)
+        AppendUtf8(entry, used, capacity, part);
+    const KernelHandle log = g_startFolderLinked ? KernelHandle() : OpenLog(Path());
+    DWORD written = 0;
+    if (log)
+        WriteFile(log.Get(), entry.Get(), static_cast<DWORD>(used), &written, nullptr);
 }
 
 void LogMessage(unsigned id)

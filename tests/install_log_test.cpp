@@ -74,14 +74,22 @@ TEST(InstallLog, StaysInTheStartFolderAccumulatesAndKeepsNonAsciiText)
     EXPECT_EQ(entries, 2u);
 }
 
-TEST(InstallLog, UnwritableLogLosesTheEntrySilently)
+// A folder in the log's place, or the log's name linked to another file: the entry is lost,
+// and nothing is written through the link.
+TEST(InstallLog, ALogThatIsNoPlainFileOfItsOwnLosesTheEntry)
 {
-    TempFolder start;
-    // A folder in the log's place makes the file impossible to open.
-    CreateDirectoryW((start / L"Pictarn_Install.log").c_str(), nullptr);
-    FromFolder(start.Path(), [] {
-        InstallLog::FixLocation();
-        InstallLog::Append(L"lost");
-    });
-    EXPECT_TRUE(FolderExists(start / L"Pictarn_Install.log"));
+    for (const bool link : {false, true}) {
+        SCOPED_TRACE(link ? "hard link to another file" : "folder");
+        TempFolder start;
+        const std::wstring log = start / L"Pictarn_Install.log", other = start / L"other.txt";
+        WriteBytes(other, "keep me");
+        ASSERT_TRUE(link ? CreateHardLinkW(log.c_str(), other.c_str(), nullptr)
+                         : CreateDirectoryW(log.c_str(), nullptr));
+        FromFolder(start.Path(), [] {
+            InstallLog::FixLocation();
+            InstallLog::Append(L"lost");
+        });
+        EXPECT_EQ(ReadBytes(other), "keep me");
+        EXPECT_EQ(FolderExists(log), !link);
+    }
 }
