@@ -65,12 +65,27 @@ int ReadStringValue(HKEY root, const wchar_t* subKey, const wchar_t* name, DWORD
     return CopyText(out, outSize, value);
 }
 
-bool IsEmptyKey(HKEY root, const wchar_t* subKey)
+
+namespace {
+
+// How many sub-keys and values the key holds; false when it cannot be read.
+bool CountContents(HKEY root, const wchar_t* subKey, DWORD& subKeys, DWORD& values)
 {
     RegKey key = OpenKey(root, subKey, KEY_QUERY_VALUE);
-    DWORD subKeys = 1, values = 1;
-    return key
-           && RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
-                               nullptr, nullptr, nullptr) == ERROR_SUCCESS
-           && subKeys == 0 && values == 0;
+    return key && RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values,
+                                   nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool IsEmptyKey(HKEY root, const wchar_t* subKey)
+{
+    DWORD subKeys = 0, values = 0;
+    return CountContents(root, subKey, subKeys, values) && subKeys == 0 && values == 0;
+}
+
+bool HoldsOnlyOneKey(HKEY root, const wchar_t* subKey)
+{
+    DWORD subKeys = 0, values = 0;
+    return CountContents(root, subKey, subKeys, values) && subKeys == 1 && values == 0;
 }

@@ -25,3 +25,5 @@ int ReadStringValue(HKEY root, const wchar_t* subKey, const wchar_t* name, DWORD
 
 // True when the key exists and holds neither values nor sub-keys.
 bool IsEmptyKey(HKEY root, const wchar_t* subKey);
+// True when the key exists and holds one sub-key and no values.
+bool HoldsOnlyOneKey(HKEY root, const wchar_t* subKey);

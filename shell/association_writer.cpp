@@ -16,6 +16,7 @@ namespace {
 
 constexpr size_t kNameSize = 300;
 constexpr size_t kIconSize = 600;
+constexpr int kFormatMemberLimit = 128;
 constexpr wchar_t kCapabilityKey[] = L"SOFTWARE\\Pictarn\\Capabilities\\FileAssociations";
 
 constexpr const wchar_t* kStoreAppProgIds[] = {
@@ -45,22 +46,38 @@ struct AssociationRun {
     int declined;
     RegKey capabilities;  // the Default Programs list; null before Vista
     ReplacedValuesRecord record;
+    // The ProgIDs written so far: members that share one (.jpg, .jpeg, .jpe) write it once.
+    const wchar_t* written[kFormatMemberLimit][2] = {};
+    int writtenCount = 0;
+
+    bool WritesProgIdOnce(const wchar_t* suffix, const wchar_t* icon)
+    {
+        for (int i = 0; i < writtenCount; ++i)
+            if (wcscmp(written[i][0], suffix) == 0 && wcscmp(written[i][1], icon) == 0)
+                return false;
+        if (writtenCount < kFormatMemberLimit) {
+            written[writtenCount][0] = suffix;
+            written[writtenCount++][1] = icon;
+        }
+        return true;
+    }
 };
 
 // The documented way to be offered for a type without taking it: "Open with" and, from
 // Windows 10 on, "How do you want to open this?" list the ProgIDs named here.
 void OfferInOpenWith(ReplacedValuesRecord& record, const wchar_t* extension, const wchar_t* progId)
 {
-    wchar_t key[kNameSize];
-    FormatText(key, kNameSize, L"SOFTWARE\\Classes\\.%ls", extension);
-    bool typeMade = false, offersMade = false;
-    RegKey type = CreateKey(HKEY_LOCAL_MACHINE, key, typeMade);
-    RegKey offers = type ? CreateKey(type.Get(), L"OpenWithProgids", offersMade) : RegKey();
+    wchar_t type[kNameSize], key[kNameSize];
+    FormatText(type, kNameSize, L"SOFTWARE\\Classes\\.%ls", extension);
+    FormatText(key, kNameSize, L"%ls\\OpenWithProgids", type);
+    bool made = false;
+    RegKey offers = CreateKey(HKEY_LOCAL_MACHINE, key, made);
     if (!offers)
         return;
-    // The value is the product's by its name; only the keys made for it need noting.
-    if (offersMade && AppendText(key, kNameSize, L"\\OpenWithProgids"))
-        record.KeepMadeKeys(HKEY_LOCAL_MACHINE, key, progId, typeMade ? 2 : 1);
+    // The value is the product's by its name; only the keys made for it need noting. A type key
+    // with nothing in it but the offers was made with them.
+    if (made)
+        record.KeepMadeKeys(HKEY_LOCAL_MACHINE, key, progId, HoldsOnlyOneKey(HKEY_LOCAL_MACHINE, type) ? 2 : 1);
     SetStringValue(offers.Get(), progId, L"");
 }
 
@@ -119,6 +136,9 @@ void AddCapabilityAssociation(HKEY capabilities, const wchar_t* extension, const
     SetStringValue(capabilities, name, progId);
 }
 
+void FinishExtension(AssociationRun& run, const wchar_t* extension, const wchar_t* progIdSuffix,
+                     const wchar_t* progId, int selected);
+
 void AssociateExtension(AssociationRun& run, const wchar_t* extension, const wchar_t* progIdSuffix,
                         const wchar_t* icon, int selected)
 {
@@ -130,6 +150,10 @@ void AssociateExtension(AssociationRun& run, const wchar_t* extension, const wch
     else if (selected || (IsAlwaysAssociated(extension) && !run.declined))
         PointExtensionAtProgId(run.record, extension, progId);
 
+    if (!run.WritesProgIdOnce(progIdSuffix, icon)) {
+        OfferInOpenWith(run.record, extension, progId);
+        return FinishExtension(run, extension, progIdSuffix, progId, selected);
+    }
     wchar_t upperSuffix[kNameSize];
     CopyText(upperSuffix, progIdSuffix);
     for (wchar_t* c = upperSuffix; *c; ++c)
@@ -145,7 +169,13 @@ void AssociateExtension(AssociationRun& run, const wchar_t* extension, const wch
     FormatText(key, kNameSize, L"SOFTWARE\\Classes\\%ls\\DefaultIcon", progId);
     SetKeyDefault(HKEY_LOCAL_MACHINE, key, icon);
     OfferInOpenWith(run.record, extension, progId);
+    FinishExtension(run, extension, progIdSuffix, progId, selected);
+}
 
+// What follows the ProgID: the capability and, before Windows 8, the explorer choice.
+void FinishExtension(AssociationRun& run, const wchar_t* extension, const wchar_t* progIdSuffix,
+                     const wchar_t* progId, int selected)
+{
     if (!run.platform.vistaClass)
         return;
     if (run.capabilities)
