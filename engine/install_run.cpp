@@ -2,6 +2,9 @@
 
 #include "model/messages.h"
 #include "framework/ensure_directory.h"
+#include "framework/folder_access.h"
+#include "model/install_folder.h"
+#include "model/payload_entries.h"
 #include "engine/icons_plugin.h"
 #include "engine/payload.h"
 #include "engine/settings_ini.h"
@@ -66,6 +69,22 @@ void ReportUnusableIniFolder(InstallReporter& reporter, const wchar_t* given)
     reporter.ReportNote(entry);
 }
 
+// Outside the program-files folders a new folder inherits rights that may let users replace the
+// programs an administrator or SYSTEM runs later, and one a user made is theirs: an elevated
+// run gives the installation folder and the payload's folders already there a list of their own.
+void ProtectProductFolders(const wchar_t* folder)
+{
+    if (!RunsAsAdministrator() || IsBelowProgramFiles(folder))
+        return;
+    ProtectFolder(folder);
+    for (int i = 0; i < kPayloadItemCount; ++i) {
+        wchar_t path[kFolderBufferSize];
+        if (kPayloadItems[i].folder && FormatText(path, kFolderBufferSize, L"%ls%ls", folder, kPayloadItems[i].name)
+            && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
+            ProtectFolder(path);
+    }
+}
+
 bool CanOpenForReading(const wchar_t* path)
 {
     StdioFile file(_wfopen(path, L"rb"));
@@ -88,6 +107,7 @@ int RunInstall(InstallOptions& options, InstallReporter& reporter, SetupExitCode
         return Fail(reporter, IDS_CANT_CREATE_DESTINATION, folder, FolderPlace::kAfterMessage, kExitFolderNotCreated,
                     outcome);
 
+    ProtectProductFolders(folder);
     wchar_t pluginFolder[kFolderBufferSize];
     FormatText(pluginFolder, kFolderBufferSize, L"%lsPlugins", folder);
     EnsureDirectory(pluginFolder);  // the unpacking creates it later if it can

@@ -63,6 +63,7 @@ struct DeleteDcCall { void operator()(HDC dc) const { DeleteDC(dc); } };
 struct ReleaseCall { void operator()(IUnknown* object) const { object->Release(); } };
 struct CoTaskMemFreeCall { void operator()(void* memory) const { CoTaskMemFree(memory); } };
 struct FreeCall { void operator()(void* memory) const { free(memory); } };
+struct LocalFreeCall { void operator()(void* memory) const { LocalFree(memory); } };
 
 struct CloseHandleTraits {
     using Handle = HANDLE;
@@ -96,6 +97,9 @@ HeapBuffer<T> AllocateBuffer(size_t count)
 {
     return HeapBuffer<T>(static_cast<T*>(malloc(count * sizeof(T))));
 }
+
+// Memory the security functions hand out, freed with LocalFree.
+using LocalMemory = UniqueResource<NullIsInvalid<void*, LocalFreeCall>>;
 
 // COM for the current thread for the length of a scope; uninitialised only if it started.
 class ComApartment {

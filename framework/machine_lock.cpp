@@ -1,5 +1,6 @@
 #include "framework/machine_lock.h"
 
+#include "framework/folder_access.h"
 #include "framework/system_library.h"
 #include "framework/text.h"
 
@@ -12,9 +13,6 @@ namespace {
 constexpr wchar_t kAdministratorsOnly[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
 constexpr wchar_t kNamespace[] = L"PictarnSetup";
 
-struct LocalFreeCall { void operator()(void* memory) const { LocalFree(memory); } };
-// Memory the security functions hand out, freed with LocalFree.
-using LocalMemory = UniqueResource<NullIsInvalid<void*, LocalFreeCall>>;
 
 // The private-namespace functions: Vista and later. Wine exports kernel32's but leaves them
 // unimplemented, so ntdll's own is asked whether they work.
@@ -41,15 +39,6 @@ struct NamespaceFunctions {
     }
 };
 
-
-bool IsAdministrator()
-{
-    BYTE administrators[SECURITY_MAX_SID_SIZE];
-    DWORD size = sizeof(administrators);
-    BOOL member = FALSE;
-    return CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size)
-           && CheckTokenMembership(nullptr, administrators, &member) && member;
-}
 
 // A mutex of that name that SYSTEM or the Administrators own: one a user made is no lock.
 bool OwnedByAdministrators(HANDLE mutex)
@@ -81,7 +70,7 @@ MachineLock::~MachineLock()
 
 bool MachineLock::Acquire(const wchar_t* name, DWORD waitMs)
 {
-    if (!IsAdministrator()) {
+    if (!RunsAsAdministrator()) {
         m_mutex.Reset(CreateMutexW(nullptr, FALSE, name));
     } else {
         LocalMemory descriptor;

@@ -62,3 +62,17 @@ int FindEarlierInstallation(wchar_t* out, size_t outSize)
     return 1;
 }
 
+
+bool IsBelowProgramFiles(const wchar_t* folder)
+{
+    // Each view names its own folder first; 64-bit Windows names the other view's beside it.
+    for (const wchar_t* name : {L"ProgramFilesDir", L"ProgramFilesDir (x86)", L"ProgramW6432Dir"}) {
+        wchar_t programFiles[kValueChars];
+        if (!ReadMachineString(L"Software\\Microsoft\\Windows\\CurrentVersion", name, programFiles)
+            || programFiles[0] == L'\0' || !AppendBackslash(programFiles))
+            continue;
+        if (_wcsnicmp(folder, programFiles, wcslen(programFiles)) == 0)
+            return true;
+    }
+    return false;
+}

@@ -9,3 +9,7 @@ int DefaultInstallFolder(wchar_t* out, size_t outSize);
 // 1 = found and `out` holds the folder of the registered open command with a trailing
 // backslash; 0 = none, `out` is empty.
 int FindEarlierInstallation(wchar_t* out, size_t outSize);
+
+// True when `folder` (absolute) lies below a program-files folder, whose rights Windows keeps
+// to the administrators.
+bool IsBelowProgramFiles(const wchar_t* folder);

@@ -8,6 +8,8 @@
 #include "variants/variant.h"
 
 #include <gtest/gtest.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -404,4 +406,47 @@ TEST_F(Adversity, AProgramFileSwappedWhileItRunsNeverInstallsAnotherPayload)
     EXPECT_FALSE(FileExists(kFolder + L"\\planted.txt"));
     EXPECT_EQ(result, 0u) << Log();
     EXPECT_EQ(TreeListing(kFolder), ours);  // names and sizes
+}
+
+// Outside the program-files folders an elevated install gives the installation folder, and a
+// payload folder a user made before, a protected access list of their own.
+TEST_F(Adversity, FoldersOutsideProgramFilesGetAProtectedAccessList)
+{
+    auto entries = [](const std::wstring& folder) {
+        PACL acl = nullptr;
+        PSID owner = nullptr;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        std::vector<std::wstring> found;
+        if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | OWNER_SECURITY_INFORMATION,
+                                  &owner, nullptr, &acl, nullptr, &descriptor) != ERROR_SUCCESS)
+            return found;
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        GetSecurityDescriptorControl(descriptor, &control, &revision);
+        found.push_back(control & SE_DACL_PROTECTED ? L"protected" : L"inherits");
+        for (DWORD i = 0; acl && i < acl->AceCount; ++i) {
+            ACCESS_ALLOWED_ACE* ace = nullptr;
+            wchar_t* sid = nullptr;
+            GetAce(acl, i, reinterpret_cast<void**>(&ace));
+            ConvertSidToStringSidW(&ace->SidStart, &sid);
+            found.push_back(std::wstring(sid) + L" " + std::to_wstring(ace->Mask) + L" " + std::to_wstring(ace->Header.AceFlags));
+            LocalFree(sid);
+        }
+        LocalFree(descriptor);
+        return found;
+    };
+    // SYSTEM and the Administrators full control, Users read and execute; folders and files inherit.
+    const std::vector<std::wstring> expected = {L"protected", L"S-1-5-18 2032127 3", L"S-1-5-32-544 2032127 3",
+                                                L"S-1-5-32-545 1179817 3"};
+    // A folder a user made, open to everybody.
+    CreateDirectoryW(kFolder.c_str(), nullptr);
+    SECURITY_ATTRIBUTES everyone{sizeof(everyone), nullptr, FALSE};
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;WD)", SDDL_REVISION_1, &everyone.lpSecurityDescriptor, nullptr);
+    ASSERT_TRUE(CreateDirectoryW((kFolder + L"\\Plugins").c_str(), &everyone));
+    LocalFree(everyone.lpSecurityDescriptor);
+    if (entries(kFolder + L"\\Plugins") != std::vector<std::wstring>{L"protected", L"S-1-1-0 2032127 3"})
+        GTEST_SKIP() << "this Wine keeps no access list for files: it answers one made from the Unix mode";
+    ASSERT_EQ(Install(), exit_code::kInstalled);
+    EXPECT_EQ(entries(kFolder), expected);
+    EXPECT_EQ(entries(kFolder + L"\\Plugins"), expected);
 }

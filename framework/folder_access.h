@@ -1,0 +1,11 @@
+#pragma once
+// Who runs the program, and access lists of their own for folders others could write.
+
+// True for a member of the Administrators whose rights are in force (elevated, or SYSTEM).
+bool RunsAsAdministrator();
+
+// Gives `folder` an access list of its own, protected from what its parents pass down, for the
+// folder and everything made in it: SYSTEM and the Administrators full control, Users read and
+// execute; the Administrators as owner. The folder is opened as itself, never through a link,
+// and changed through that handle. False when it is no plain folder or could not be changed.
+bool ProtectFolder(const wchar_t* folder);
