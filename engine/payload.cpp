@@ -185,6 +185,28 @@ int ExtractEntries(unzFile archive, int skipIconsDll)
 
 }  // namespace
 
+namespace {
+
+// Windows opens a device, not a file, for these names, with any extension ("nul.txt"); and it
+// drops a name's trailing dots and blanks, so "a." would be written as "a".
+bool IsDeviceOrTrimmedName(const char* component, size_t length)
+{
+    if (length > 0 && (component[length - 1] == '.' || component[length - 1] == ' '))
+        return !(length == 1 || (length == 2 && component[0] == '.'));  // "." is harmless, ".." refused apart
+    size_t base = 0;
+    while (base < length && component[base] != '.')
+        ++base;
+    while (base > 0 && component[base - 1] == ' ')
+        --base;
+    for (const char* device : {"CON", "PRN", "AUX", "NUL"})
+        if (base == 3 && _strnicmp(component, device, 3) == 0)
+            return true;
+    return base == 4 && (_strnicmp(component, "COM", 3) == 0 || _strnicmp(component, "LPT", 3) == 0)
+           && component[3] >= '1' && component[3] <= '9';
+}
+
+}  // namespace
+
 int IsSafeEntryName(const char* name)
 {
     if (name[0] == '\0' || IsSeparator(name[0]))
@@ -195,7 +217,7 @@ int IsSafeEntryName(const char* name)
     for (const char* p = name;; ++p) {
         if (*p == '\0' || IsSeparator(*p)) {
             size_t len = static_cast<size_t>(p - component);
-            if (len == 2 && component[0] == '.' && component[1] == '.')
+            if ((len == 2 && component[0] == '.' && component[1] == '.') || IsDeviceOrTrimmedName(component, len))
                 return 0;
             if (*p == '\0')
                 return 1;

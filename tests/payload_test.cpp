@@ -144,6 +144,11 @@ TEST_F(PayloadTest, NamesLeavingTheTargetAreNeverWritten)
     EXPECT_FALSE(FileExists(target + L"\\x.txt"));
     EXPECT_EQ(IsSafeEntryName("a/b..c/..d"), 1);
     EXPECT_EQ(IsSafeEntryName("a/.."), 0);
+    // Device names, with or without an extension, and names Windows would cut short.
+    for (const char* name : {"CON", "nul.txt", "Plugins/com1.dll", "lpt9", "aux .ini", "prn", "readme.", "Html/a ", "x./y"})
+        EXPECT_EQ(IsSafeEntryName(name), 0) << name;
+    for (const char* name : {"console.txt", "com10.txt", "nulls/x", "lpt.txt", "com0", ".hidden", "Html/./index.htm"})
+        EXPECT_EQ(IsSafeEntryName(name), 1) << name;
 }
 
 TEST_F(PayloadTest, EnsureDirectoryTrimsCreatesLevelsAndKeepsTheCurrentDirectory)
