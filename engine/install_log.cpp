@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -79,15 +80,20 @@ void InstallLog::Append(const wchar_t* text)
     wchar_t time[16];
     FormatText(time, 16, L"%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
 
-    // Twice the UTF-8 of everything, for the CR before each LF.
-    const size_t capacity = 2 * 3 * (wcslen(date) + wcslen(time) + wcslen(text) + 64);
+    // Twice the UTF-8 of everything, for the CR before each LF, and the separator line.
+    const size_t capacity = 2 * 3 * (wcslen(date) + wcslen(time) + wcslen(text) + 8) + 64;
     HeapBuffer<char> entry = AllocateBuffer<char>(capacity);
     if (!entry)
         return;
     size_t used = 0;
-    const wchar_t* parts[] = {date, L" - ", time, L": ", text, L"\n------------------------------------------------\n"};
+    const wchar_t* parts[] = {date, L" - ", time, L": ", text};
     for (const wchar_t* part : parts)
         AppendUtf8(entry, used, capacity, part);
+    constexpr char kSeparator[] = "\r\n------------------------------------------------\r\n";
+    if (used + sizeof(kSeparator) <= capacity) {
+        memcpy(entry.Get() + used, kSeparator, sizeof(kSeparator) - 1);
+        used += sizeof(kSeparator) - 1;
+    }
     const KernelHandle log = g_startFolderLinked ? KernelHandle() : OpenLog(Path());
     DWORD written = 0;
     if (log)

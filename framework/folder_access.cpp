@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr wchar_t kProgramFolder[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+constexpr char kProgramFolder[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
 
 }  // namespace
@@ -34,7 +34,7 @@ bool ProtectFolder(const wchar_t* folder)
     PACL access = nullptr;
     PSID owner = nullptr;
     BOOL present = FALSE, defaulted = FALSE;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kProgramFolder, SDDL_REVISION_1, descriptor.Receive(),
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kProgramFolder, SDDL_REVISION_1, descriptor.Receive(),
                                                               nullptr)
         || !GetSecurityDescriptorDacl(descriptor.Get(), &present, &access, &defaulted)
         || !GetSecurityDescriptorOwner(descriptor.Get(), &owner, &defaulted))

@@ -2,7 +2,6 @@
 
 #include "framework/folder_access.h"
 #include "framework/system_library.h"
-#include "framework/text.h"
 
 #include <aclapi.h>
 #include <sddl.h>
@@ -10,7 +9,7 @@
 namespace {
 
 // Full control for SYSTEM and the Administrators, nobody else, and the Administrators as owner.
-constexpr wchar_t kAdministratorsOnly[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
+constexpr char kAdministratorsOnly[] = "O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
 constexpr wchar_t kNamespace[] = L"PictarnSetup";
 
 
@@ -19,10 +18,8 @@ constexpr wchar_t kNamespace[] = L"PictarnSetup";
 struct NamespaceFunctions {
     HANDLE(WINAPI* createBoundary)(LPCWSTR, ULONG) = nullptr;
     BOOL(WINAPI* addSid)(HANDLE*, PSID) = nullptr;
-    VOID(WINAPI* deleteBoundary)(HANDLE) = nullptr;
     HANDLE(WINAPI* create)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR) = nullptr;
     HANDLE(WINAPI* open)(LPVOID, LPCWSTR) = nullptr;
-    BOOLEAN(WINAPI* close)(HANDLE, ULONG) = nullptr;
 
     bool Load()
     {
@@ -31,11 +28,9 @@ struct NamespaceFunctions {
         HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
         createBoundary = ProcAddress<decltype(createBoundary)>(kernel, "CreateBoundaryDescriptorW");
         addSid = ProcAddress<decltype(addSid)>(kernel, "AddSIDToBoundaryDescriptor");
-        deleteBoundary = ProcAddress<decltype(deleteBoundary)>(kernel, "DeleteBoundaryDescriptor");
         create = ProcAddress<decltype(create)>(kernel, "CreatePrivateNamespaceW");
         open = ProcAddress<decltype(open)>(kernel, "OpenPrivateNamespaceW");
-        close = ProcAddress<decltype(close)>(kernel, "ClosePrivateNamespace");
-        return createBoundary && addSid && deleteBoundary && create && open && close;
+        return createBoundary && addSid && create && open;
     }
 };
 
@@ -54,18 +49,11 @@ bool OwnedByAdministrators(HANDLE mutex)
 
 }  // namespace
 
+// The namespace and its boundary go with the process: the lock lives for the whole run.
 MachineLock::~MachineLock()
 {
     if (m_held)
         ReleaseMutex(m_mutex.Get());
-    m_mutex.Reset();
-    NamespaceFunctions ns;
-    if ((m_namespace || m_boundary) && ns.Load()) {
-        if (m_namespace)
-            ns.close(m_namespace, 0);
-        if (m_boundary)
-            ns.deleteBoundary(m_boundary);
-    }
 }
 
 bool MachineLock::Acquire(const wchar_t* name, DWORD waitMs)
@@ -74,7 +62,7 @@ bool MachineLock::Acquire(const wchar_t* name, DWORD waitMs)
         m_mutex.Reset(CreateMutexW(nullptr, FALSE, name));
     } else {
         LocalMemory descriptor;
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1,
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdministratorsOnly, SDDL_REVISION_1,
                                                                   descriptor.Receive(), nullptr))
             return false;
         SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.Get(), FALSE};
@@ -89,10 +77,9 @@ bool MachineLock::Acquire(const wchar_t* name, DWORD waitMs)
             m_namespace = ns.create(&attributes, m_boundary, kNamespace);
             if (!m_namespace && GetLastError() == ERROR_ALREADY_EXISTS)
                 m_namespace = ns.open(m_boundary, kNamespace);
-            wchar_t inside[64];
-            if (!m_namespace || !FormatText(inside, 64, L"%ls\\Run", kNamespace))
+            if (!m_namespace)
                 return false;
-            m_mutex.Reset(CreateMutexW(&attributes, FALSE, inside));
+            m_mutex.Reset(CreateMutexW(&attributes, FALSE, L"PictarnSetup\\Run"));  // inside the namespace
         } else {
             m_mutex.Reset(CreateMutexW(&attributes, FALSE, name));
             const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;

@@ -6,6 +6,7 @@
 #include <delayimp.h>
 
 #include <cstring>
+#include <initializer_list>
 
 int SystemFolderFile(const wchar_t* fileName, wchar_t* out, size_t outSize)
 {
@@ -27,9 +28,13 @@ void RestrictDllSearch()
     if (kernel == nullptr)
         return;
     auto setDirectories = ProcAddress<BOOL(WINAPI*)(DWORD)>(kernel, "SetDefaultDllDirectories");
-    // Older Windows lacks it; the program then carries on with the ordinary search.
-    if (setDirectories != nullptr)
-        setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (setDirectories != nullptr && setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return;
+    // Windows without it (XP, Vista and 7 before their update): at least the current directory
+    // leaves the search; the program's own folder stays in it there.
+    auto setDirectory = ProcAddress<BOOL(WINAPI*)(LPCWSTR)>(kernel, "SetDllDirectoryW");
+    if (setDirectory != nullptr)
+        setDirectory(L"");
 }
 
 }  // namespace
@@ -42,6 +47,10 @@ HMODULE LoadSystemLibrary(const wchar_t* fileName)
 
 void PrepareCommonControls()
 {
+    // The common controls import msimg32; loaded from outside the system folder they would look
+    // for it beside the program first (Wine does), so it is there, from the system folder, before
+    // them. Kept for the whole run.
+    LoadSystemLibrary(L"msimg32.dll");
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), 0xFF};
     InitCommonControlsEx(&controls);
 }
@@ -49,6 +58,10 @@ void PrepareCommonControls()
 HMODULE PrepareLibraryLoading()
 {
     RestrictDllSearch();
+    // What ole32 and shlwapi bind to, first: Windows keeps these among its known libraries, Wine
+    // looks for them beside the program. They stay loaded for the run, like ole32.
+    for (const wchar_t* name : {L"rpcrt4.dll", L"combase.dll", L"shcore.dll"})
+        LoadSystemLibrary(name);
     return LoadSystemLibrary(L"ole32.dll");
 }
 

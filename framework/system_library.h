@@ -11,9 +11,10 @@ int SystemFolderFile(const wchar_t* fileName, wchar_t* out, size_t outSize);
 // Loads a library from the system folder by full path, never by bare name; null on failure.
 HMODULE LoadSystemLibrary(const wchar_t* fileName);
 
-// Restricts the DLL search and loads ole32 from the system folder before anything asks for it
-// by name (shell32's import of it, the input-method support once there are windows; under
-// Wine those look in the program's folder first). Keep the module for the whole run.
+// Restricts the DLL search and loads ole32 (and what it and shlwapi bind to) from the system
+// folder before anything asks for it by name (shell32's import of it, the input-method support
+// once there are windows; under Wine those look in the program's folder first). Keep the module
+// for the whole run.
 HMODULE PrepareLibraryLoading();
 
 // A function of a loaded library as the pointer type `Fn`; null when it is missing.

@@ -15,18 +15,18 @@
 
 namespace {
 
-constexpr const wchar_t* kPlantedNames[] = {
-    L"version", L"uxtheme", L"userenv", L"setupapi", L"apphelp", L"propsys", L"dwmapi", L"cryptbase",
-    L"oleacc", L"clbcatq", L"ntmarta", L"mpr", L"netapi32", L"textshaping", L"winhttp", L"cryptsp",
-    L"secur32", L"riched20", L"shfolder", L"iertutil", L"shell32", L"shlwapi", L"ole32", L"oleaut32"};
 const std::wstring kFolder = L"C:\\PictarnPlanted";
 
+// The planted libraries that were loaded: each canary leaves "<name>.loaded" beside itself.
 std::set<std::wstring> Markers(const std::wstring& folder)
 {
     std::set<std::wstring> loaded;
-    for (const wchar_t* name : kPlantedNames)
-        if (FileExists(folder + L"\\" + name + L".dll.loaded"))
-            loaded.insert(name);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*.loaded").c_str(), &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
+        loaded.insert(found.cFileName);
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
     return loaded;
 }
 
@@ -35,7 +35,7 @@ std::set<std::wstring> Markers(const std::wstring& folder)
 // Run by tests/check_dll_planting.sh, which plants the libraries, makes Wine consider the
 // planted copies (WINEDLLOVERRIDES must be set before Wine starts the program) and checks the
 // silent install name by name; this part drives the wizard through to Finished from there.
-TEST(DllPlanting, DISABLED_WizardLoadsNoPlantedLibrary)
+TEST(DllPlanting, DISABLED_WizardAndUninstallWindowLoadNoPlantedLibrary)
 {
     wchar_t folder[MAX_PATH] = {};
     ASSERT_GT(GetEnvironmentVariableW(L"PT_PLANT_DIR", folder, MAX_PATH), 0u);
@@ -59,7 +59,33 @@ TEST(DllPlanting, DISABLED_WizardLoadsNoPlantedLibrary)
     EXPECT_NE(FindWindowW(L"Pictarn", nullptr), nullptr) << "the installed product was started";
     CloseProductWindow();
     for (const std::wstring& name : Markers(planted))
-        ADD_FAILURE() << "the wizard loaded the planted " << ToUtf8(name) << ".dll";
+        ADD_FAILURE() << "the wizard loaded the planted " << ToUtf8(name);
+
+    // The uninstaller's window, with the same libraries planted beside it in the installation.
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((planted + L"\\*.dll").c_str(), &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
+        CopyFileW((planted + L"\\" + found.cFileName).c_str(), (kFolder + L"\\" + found.cFileName).c_str(), FALSE);
+    FindClose(search);
+    std::wstring line = L"\"" + kFolder + L"\\pt_uninstall.exe\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, kFolder.c_str(), &startup,
+                               &process));
+    HWND window = nullptr;
+    for (int i = 0; i < 300 && window == nullptr; ++i, Sleep(100))
+        window = FindWindowW(L"#32770", L"Remove Pictarn");
+    EXPECT_NE(window, nullptr);
+    PostMessageW(window, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 600 && IsWindowVisible(GetDlgItem(window, IDOK)); ++i)
+        Sleep(100);
+    PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    WaitForSingleObject(process.hProcess, 60000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    for (const std::wstring& name : Markers(kFolder))
+        ADD_FAILURE() << "the uninstaller's window loaded the planted " << ToUtf8(name);
     ClearShellState();
     RemoveTree(kFolder);
 }

@@ -83,6 +83,15 @@ int CHyperLink::SetUrl(const wchar_t* url)
     return 1;
 }
 
+void CHyperLink::MakeFonts(LOGFONTW description)
+{
+    description.lfUnderline = FALSE;
+    m_fontPlain.Reset(CreateFontIndirectW(&description));
+    description.lfUnderline = TRUE;
+    m_fontUnderlined.Reset(CreateFontIndirectW(&description));
+    FitToText();
+}
+
 void CHyperLink::ScaleFonts(int dpi, int previousDpi)
 {
     if (!Window() || !m_fontPlain || previousDpi <= 0)
@@ -96,12 +105,9 @@ void CHyperLink::ScaleFonts(int dpi, int previousDpi)
     }
     description.lfHeight = MulDiv(m_baseHeight, dpi, m_baseDpi);
     description.lfWidth = 0;
-    m_fontPlain.Reset(CreateFontIndirectW(&description));
-    description.lfUnderline = TRUE;
-    m_fontUnderlined.Reset(CreateFontIndirectW(&description));
+    MakeFonts(description);
     const bool underlined = m_underlineMode == 1 || (m_underlineMode == -1 && m_hovering);
     SetControlFont(underlined ? m_fontUnderlined.Get() : m_fontPlain.Get());
-    FitToText();
 }
 
 void CHyperLink::SetUnderlineMode(int mode)
@@ -206,12 +212,7 @@ void CHyperLink::PreSubclassWindow()
     if (text[0] == L'\0')
         SetWindowTextW(window, m_url);
 
-    LOGFONTW description = ControlFontDescription(window);
-    m_fontPlain.Reset(CreateFontIndirectW(&description));
-    description.lfUnderline = TRUE;
-    m_fontUnderlined.Reset(CreateFontIndirectW(&description));
-
-    FitToText();
+    MakeFonts(ControlFontDescription(window));
     LoadHandCursor();
     SetUnderlineMode(-1);
 }

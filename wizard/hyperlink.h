@@ -47,6 +47,8 @@ private:
     void OnClicked();
     BOOL OnEraseBkgnd(HDC dc) const;
     void SetControlFont(HFONT font);
+    // Makes the plain and the underlined font from `description` and fits the link to them.
+    void MakeFonts(LOGFONTW description);
 
     COLORREF m_colorLink = RGB(0, 0, 238);
     COLORREF m_colorVisited = RGB(85, 26, 139);
