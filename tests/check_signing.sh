@@ -55,6 +55,20 @@ check "the signed payload keeps its entries and total size" test $? -eq 0
 check "the uninstaller in the payload verifies against the test authority" \
     osslsigncode verify -CAfile ca.pem -in pt_uninstall.exe
 
+# Every signature is checked as it is made: an unsigned program does not pass for a signed one.
+refuse "tools/sign.sh --check refuses the unsigned program" "$root/tools/sign.sh" --check "$build/$setup"
+
+# This unsigned build made again with the key: the payload follows the signing settings, and its
+# uninstaller comes out signed. Then back without the key, for what runs after this check.
+inner() { python3 -c 'import sys, zipfile; open(sys.argv[2], "wb").write(zipfile.ZipFile(sys.argv[1]).read("pt_uninstall.exe"))' \
+              "$build/payload/pt_payload.zip" "$1"; }
+"$root/tools/sign.sh" --stamp "$build/signing-settings.txt" && cmake --build "$build" --target pt_payload >/dev/null 2>&1
+inner incremental.exe
+check "an incremental build with the key signs the uninstaller in the payload" osslsigncode verify -CAfile ca.pem -in incremental.exe
+PT_SIGN_PKCS12= "$root/tools/sign.sh" --stamp "$build/signing-settings.txt" && PT_SIGN_PKCS12= cmake --build "$build" --target pt_payload >/dev/null 2>&1
+inner unsigned-again.exe
+refuse "and without the key again, an unsigned one" osslsigncode verify -CAfile ca.pem -in unsigned-again.exe
+
 # The signed program still finds its payload: a silent install into a folder of its own.
 cp first.exe "$setup"
 WINEDLLOVERRIDES="winemenubuilder.exe=d" timeout 120 "$wine" "$work/$setup" /silent '/folder=C:\PictarnSigned' /ini= \
