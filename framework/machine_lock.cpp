@@ -70,13 +70,13 @@ bool MachineLock::Acquire(const wchar_t* name, DWORD waitMs)
         if (ns.Load()) {
             BYTE administrators[SECURITY_MAX_SID_SIZE];
             DWORD size = sizeof(administrators);
-            m_boundary = ns.createBoundary(kNamespace, 0);
-            if (!m_boundary || !CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size)
-                || !ns.addSid(&m_boundary, administrators))
+            HANDLE boundary = ns.createBoundary(kNamespace, 0);
+            if (!boundary || !CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size)
+                || !ns.addSid(&boundary, administrators))
                 return false;
-            m_namespace = ns.create(&attributes, m_boundary, kNamespace);
+            m_namespace = ns.create(&attributes, boundary, kNamespace);
             if (!m_namespace && GetLastError() == ERROR_ALREADY_EXISTS)
-                m_namespace = ns.open(m_boundary, kNamespace);
+                m_namespace = ns.open(boundary, kNamespace);
             if (!m_namespace)
                 return false;
             m_mutex.Reset(CreateMutexW(&attributes, FALSE, L"PictarnSetup\\Run"));  // inside the namespace

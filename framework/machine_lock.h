@@ -22,6 +22,5 @@ public:
 private:
     KernelHandle m_mutex;
     HANDLE m_namespace = nullptr;  // kept open for the run, like the mutex in it
-    HANDLE m_boundary = nullptr;
     bool m_held = false;
 };

@@ -136,24 +136,9 @@ void AddCapabilityAssociation(HKEY capabilities, const wchar_t* extension, const
     SetStringValue(capabilities, name, progId);
 }
 
-void FinishExtension(AssociationRun& run, const wchar_t* extension, const wchar_t* progIdSuffix,
-                     const wchar_t* progId, int selected);
-
-void AssociateExtension(AssociationRun& run, const wchar_t* extension, const wchar_t* progIdSuffix,
-                        const wchar_t* icon, int selected)
+// The ProgID's own keys: description, open command and icon.
+void WriteProgId(const wchar_t* progId, const wchar_t* progIdSuffix, const wchar_t* openCommand, const wchar_t* icon)
 {
-    wchar_t progId[kNameSize];
-    FormatProgId(progId, kNameSize, progIdSuffix);
-
-    if (run.platform.xpClass)
-        WriteXpExplorerChoice(run, extension, progId);
-    else if (selected || (IsAlwaysAssociated(extension) && !run.declined))
-        PointExtensionAtProgId(run.record, extension, progId);
-
-    if (!run.WritesProgIdOnce(progIdSuffix, icon)) {
-        OfferInOpenWith(run.record, extension, progId);
-        return FinishExtension(run, extension, progIdSuffix, progId, selected);
-    }
     wchar_t upperSuffix[kNameSize];
     CopyText(upperSuffix, progIdSuffix);
     for (wchar_t* c = upperSuffix; *c; ++c)
@@ -165,17 +150,25 @@ void AssociateExtension(AssociationRun& run, const wchar_t* extension, const wch
     FormatText(key, kNameSize, L"SOFTWARE\\Classes\\%ls", progId);
     SetKeyDefault(HKEY_LOCAL_MACHINE, key, description);
     FormatText(key, kNameSize, L"SOFTWARE\\Classes\\%ls\\shell\\open\\command", progId);
-    SetKeyDefault(HKEY_LOCAL_MACHINE, key, run.openCommand);
+    SetKeyDefault(HKEY_LOCAL_MACHINE, key, openCommand);
     FormatText(key, kNameSize, L"SOFTWARE\\Classes\\%ls\\DefaultIcon", progId);
     SetKeyDefault(HKEY_LOCAL_MACHINE, key, icon);
-    OfferInOpenWith(run.record, extension, progId);
-    FinishExtension(run, extension, progIdSuffix, progId, selected);
 }
 
-// What follows the ProgID: the capability and, before Windows 8, the explorer choice.
-void FinishExtension(AssociationRun& run, const wchar_t* extension, const wchar_t* progIdSuffix,
-                     const wchar_t* progId, int selected)
+void AssociateExtension(AssociationRun& run, const wchar_t* extension, const wchar_t* progIdSuffix,
+                        const wchar_t* icon, int selected)
 {
+    wchar_t progId[kNameSize];
+    FormatProgId(progId, kNameSize, progIdSuffix);
+
+    if (run.platform.xpClass)
+        WriteXpExplorerChoice(run, extension, progId);
+    else if (selected || (IsAlwaysAssociated(extension) && !run.declined))
+        PointExtensionAtProgId(run.record, extension, progId);
+    if (run.WritesProgIdOnce(progIdSuffix, icon))
+        WriteProgId(progId, progIdSuffix, run.openCommand, icon);
+    OfferInOpenWith(run.record, extension, progId);
+
     if (!run.platform.vistaClass)
         return;
     if (run.capabilities)

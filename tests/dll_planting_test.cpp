@@ -17,17 +17,23 @@ namespace {
 
 const std::wstring kFolder = L"C:\\PictarnPlanted";
 
+// The names of the files in `folder` that match `pattern`.
+std::set<std::wstring> Files(const std::wstring& folder, const wchar_t* pattern)
+{
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\" + pattern).c_str(), &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
+        names.insert(found.cFileName);
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    return names;
+}
+
 // The planted libraries that were loaded: each canary leaves "<name>.loaded" beside itself.
 std::set<std::wstring> Markers(const std::wstring& folder)
 {
-    std::set<std::wstring> loaded;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*.loaded").c_str(), &found);
-    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
-        loaded.insert(found.cFileName);
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
-    return loaded;
+    return Files(folder, L"*.loaded");
 }
 
 }  // namespace
@@ -62,11 +68,8 @@ TEST(DllPlanting, DISABLED_WizardAndUninstallWindowLoadNoPlantedLibrary)
         ADD_FAILURE() << "the wizard loaded the planted " << ToUtf8(name);
 
     // The uninstaller's window, with the same libraries planted beside it in the installation.
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((planted + L"\\*.dll").c_str(), &found);
-    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
-        CopyFileW((planted + L"\\" + found.cFileName).c_str(), (kFolder + L"\\" + found.cFileName).c_str(), FALSE);
-    FindClose(search);
+    for (const std::wstring& library : Files(planted, L"*.dll"))
+        CopyFileW((planted + L"\\" + library).c_str(), (kFolder + L"\\" + library).c_str(), FALSE);
     std::wstring line = L"\"" + kFolder + L"\\pt_uninstall.exe\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
