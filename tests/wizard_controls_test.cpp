@@ -313,12 +313,12 @@ TEST(OpenUrl, FallsBackToTheBrowserRegisteredForWebPages)
     htmClass.Set(L"PtTestBrowser");
     command.Set(L"\"" + SystemFile(L"cmd.exe") + L"\" /c >\"" + record + L"\" echo \"%1\"");
 
-    EXPECT_GT(CHyperLink::OpenUrl(L"ptnoscheme://x/eula"), 32);  // no handler for the scheme
+    EXPECT_TRUE(CHyperLink::OpenUrl(L"ptnoscheme://x/eula"));  // no handler for the scheme
     EXPECT_TRUE(PumpUntil([&] { return ReadBytes(record).find('\n') != std::string::npos; }, 20000));
     EXPECT_EQ(ReadBytes(record), "ptnoscheme://x/eula\r\n");  // unquoted, after the browser path
 
     htmClass.Set(L"PtNoSuchBrowser");
-    EXPECT_LE(CHyperLink::OpenUrl(L"ptnoscheme://x/eula"), 32);
+    EXPECT_FALSE(CHyperLink::OpenUrl(L"ptnoscheme://x/eula"));
 }
 
 TEST_F(ColorStatic, MakesBoldArialFontsFromTheControlsFont)

@@ -6,10 +6,12 @@
 #include "support/shell_state.h"
 #include "support/test_support.h"
 #include "support/wizard_driver.h"
+#include "framework/handles.h"
 #include "variants/variant.h"
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 #include <shlobj.h>
 
 #include <string>
@@ -78,6 +80,21 @@ protected:
 
     TempFolder m_start;
 };
+
+// The file name of the program that started process `id`, or the number of one that is gone.
+std::wstring ParentProgramName(DWORD id)
+{
+    KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    DWORD parent = 0;
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
+        parent = entry.th32ProcessID == id ? entry.th32ParentProcessID : parent;
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); parent && more; more = Process32NextW(snapshot.Get(), &entry))
+        if (entry.th32ProcessID == parent)
+            return entry.szExeFile;
+    return L"<gone: " + std::to_wstring(parent) + L">";
+}
 
 }  // namespace
 
@@ -187,6 +204,10 @@ TEST_F(Wizard, DoneStartsTheProductFromTheFolderTheInstallUsed)
     HWND product = FindWindowW(L"Pictarn", nullptr);
     ASSERT_NE(product, nullptr);
     EXPECT_EQ(GetForegroundWindow(), product);
+    // The wizard ran with administrator rights: the desktop's shell started the product, not the wizard.
+    DWORD productId = 0;
+    GetWindowThreadProcessId(product, &productId);
+    EXPECT_EQ(ParentProgramName(productId), L"explorer.exe");
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.gif", nullptr), L"<missing>");
     EXPECT_EQ(defaultApps.Opened(""), "") << "no type chosen, nothing handed over";
     const std::wstring settings = kFolder + variant::kSettingsFile;

@@ -20,6 +20,12 @@ wine_env_start() {
     /usr/lib/wine/wineserver -p
     # Services started here, not from a test, so no test's output pipe stays open.
     /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 </dev/null
+    # The first boot of a new prefix leaves its service database locked (two service managers
+    # overlap), so no COM server of another process could start, the desktop's shell among them.
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
+    /usr/lib/wine/wineserver -w 2>/dev/null || true
+    /usr/lib/wine/wineserver -p
+    /usr/lib/wine/wine64 wineboot >/dev/null 2>&1 </dev/null
     # A fresh prefix links Desktop, Documents and the like to the Linux home folder; the
     # shortcuts the setup saves must stay inside the prefix.
     local link

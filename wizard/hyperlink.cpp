@@ -3,6 +3,7 @@
 #include "framework/handles.h"
 #include "framework/text.h"
 #include "framework/registry.h"
+#include "shell/signed_in_user_start.h"
 
 #include <shellapi.h>
 
@@ -183,20 +184,18 @@ void CHyperLink::DestroyWindow()
     ::DestroyWindow(Window());
 }
 
-INT_PTR CHyperLink::OpenUrl(const wchar_t* url)
+bool CHyperLink::OpenUrl(const wchar_t* url)
 {
-    INT_PTR shellResult = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(GetDesktopWindow(), L"open", url, nullptr, nullptr, SW_SHOW));
-    if (shellResult > 32)
-        return shellResult;
+    if (OpenAsSignedInUser(url, nullptr))
+        return true;
     wchar_t command[kLinkTextSize];
     if (!RegisteredBrowserCommand(url, command, kLinkTextSize))
-        return shellResult;
+        return false;
     // WinExec takes ANSI text; a double-byte code page may need two bytes a character.
     char ansiCommand[kLinkTextSize * 2];
     if (!WideCharToMultiByte(CP_ACP, 0, command, -1, ansiCommand, sizeof(ansiCommand), nullptr, nullptr))
-        return shellResult;
-    return WinExec(ansiCommand, SW_SHOW);
+        return false;
+    return WinExec(ansiCommand, SW_SHOW) > 31;
 }
 
 void CHyperLink::PreSubclassWindow()
@@ -293,7 +292,7 @@ void CHyperLink::OnTimer()
 void CHyperLink::OnClicked()
 {
     m_hovering = 0;
-    m_visited = OpenUrl(m_url) > 32 ? 1 : 0;
+    m_visited = OpenUrl(m_url) ? 1 : 0;
     if (m_visited)
         InvalidateRect(Window(), nullptr, TRUE);
     else

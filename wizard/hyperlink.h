@@ -32,8 +32,8 @@ public:
     // Stops the hover timer, then destroys the window.
     void DestroyWindow();
 
-    // Opens an address in the browser; a result above 32 means it opened.
-    static INT_PTR OpenUrl(const wchar_t* url);
+    // Opens an address in the browser, as the signed-in user where the desktop's shell can; true when it opened.
+    static bool OpenUrl(const wchar_t* url);
 
 protected:
     void PreSubclassWindow() override;

@@ -3,11 +3,11 @@
 #include "model/messages.h"
 #include "framework/text.h"
 #include "model/running_product.h"
+#include "shell/signed_in_user_start.h"
 #include "variants/variant.h"
 #include "wizard/message_box.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 // The title is there from the start: the Welcome page may show a message before the sheet
 // has finished its initialisation.
@@ -126,7 +126,7 @@ void CWizPropertySheet::RunFinishActions()
     if (finished->IsChecked(IDC_OPEN_FAQ)) {
         wchar_t faq[128];
         FormatText(faq, 128, L"%ls/faq.htm", kProductSite);
-        ShellExecuteW(GetDesktopWindow(), L"open", faq, nullptr, L"", SW_SHOW);
+        OpenAsSignedInUser(faq, nullptr);
     }
     if (!finished->IsChecked(IDC_START_PRODUCT))
         return;
@@ -135,7 +135,7 @@ void CWizPropertySheet::RunFinishActions()
     if (!CopyText(program, m_installedFolder) || !AppendBackslash(program)
         || !AppendText(program, variant::kMainProgram))
         return;
-    ShellExecuteW(GetActiveWindow(), L"open", program, L"", nullptr, SW_SHOW);
+    OpenAsSignedInUser(program, nullptr);
     Sleep(50);
     for (int attempt = 0; attempt < 5; ++attempt) {
         if (HWND product = FindProductWindow()) {
