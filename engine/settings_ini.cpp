@@ -3,6 +3,7 @@
 #include "framework/path.h"
 #include "model/install_folder.h"
 #include "framework/ensure_directory.h"
+#include "framework/folder_access.h"
 #include "framework/handles.h"
 #include "framework/text.h"
 #include "variants/variant.h"
@@ -43,7 +44,17 @@ int PrepareIniFolder(const wchar_t* iniFolder, wchar_t* expanded)
 {
     const int allDefined = ExpandIniFolder(iniFolder, expanded, kIniPathSize);
     TrimSpaces(expanded);
-    return allDefined && IsAbsoluteFolder(expanded) && EnsureDirectory(expanded);
+    if (!allDefined || !IsAbsoluteFolder(expanded))
+        return 0;
+    wchar_t madeFolder[kIniPathSize];
+    const bool makesFolder = TopmostMissingFolder(expanded, madeFolder, kIniPathSize);
+    if (!EnsureDirectory(expanded))
+        return 0;
+    // Made elevated outside the user's profile, the folder would take the rights of its parent,
+    // often one where every user may replace what others wrote.
+    if (makesFolder && RunsAsAdministrator() && !IsInUserProfile(expanded))
+        ProtectFolder(madeFolder, FolderUse::kSharedSettings);
+    return 1;
 }
 
 }  // namespace

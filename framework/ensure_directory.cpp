@@ -69,3 +69,24 @@ int EnsureDirectory(wchar_t* path)
     SetCurrentDirectoryW(previous);
     return 1;
 }
+
+bool TopmostMissingFolder(const wchar_t* path, wchar_t* out, size_t outSize)
+{
+    if (!CopyText(out, outSize, path))
+        return false;
+    size_t length = wcslen(out);
+    while (length > 0 && out[length - 1] == L'\\')
+        out[--length] = L'\0';
+    if (length == 0 || GetFileAttributesW(out) != INVALID_FILE_ATTRIBUTES)
+        return false;
+    // Upwards until the parent exists: a share's or drive's root is never taken for a level.
+    for (wchar_t* cut = wcsrchr(out, L'\\'); cut != nullptr; cut = wcsrchr(out, L'\\')) {
+        *cut = L'\0';
+        const bool parentExists = GetFileAttributesW(out) != INVALID_FILE_ATTRIBUTES;
+        *cut = L'\\';
+        if (parentExists)
+            break;
+        *cut = L'\0';
+    }
+    return true;
+}

@@ -8,7 +8,9 @@
 namespace {
 
 constexpr char kProgramFolder[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
-
+// Read, write and create without DELETE or WRITE_DAC; "OW" limits a file's owner to the same.
+constexpr char kSettingsFolder[] =
+    "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1201bf;;;BU)(A;OICI;0x1201bf;;;OW)";
 
 }  // namespace
 
@@ -21,7 +23,7 @@ bool RunsAsAdministrator()
            && CheckTokenMembership(nullptr, administrators, &member) && member;
 }
 
-bool ProtectFolder(const wchar_t* folder)
+bool ProtectFolder(const wchar_t* folder, FolderUse use)
 {
     KernelHandle handle(CreateFileW(folder, READ_CONTROL | WRITE_DAC | WRITE_OWNER | FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
@@ -34,7 +36,7 @@ bool ProtectFolder(const wchar_t* folder)
     PACL access = nullptr;
     PSID owner = nullptr;
     BOOL present = FALSE, defaulted = FALSE;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kProgramFolder, SDDL_REVISION_1, descriptor.Receive(),
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(use == FolderUse::kPrograms ? kProgramFolder : kSettingsFolder, SDDL_REVISION_1, descriptor.Receive(),
                                                               nullptr)
         || !GetSecurityDescriptorDacl(descriptor.Get(), &present, &access, &defaulted)
         || !GetSecurityDescriptorOwner(descriptor.Get(), &owner, &defaulted))

@@ -4,8 +4,14 @@
 // True for a member of the Administrators whose rights are in force (elevated, or SYSTEM).
 bool RunsAsAdministrator();
 
+// Who may do what in a folder the setup protects.
+enum class FolderUse {
+    kPrograms,        // Users read and execute
+    kSharedSettings,  // Users also create and write files, but never delete, rename or re-permit them
+};
+
 // Gives `folder` an access list of its own, protected from what its parents pass down, for the
-// folder and everything made in it: SYSTEM and the Administrators full control, Users read and
-// execute; the Administrators as owner. The folder is opened as itself, never through a link,
-// and changed through that handle. False when it is no plain folder or could not be changed.
-bool ProtectFolder(const wchar_t* folder);
+// folder and everything made in it: SYSTEM and the Administrators full control, Users as `use`
+// says; the Administrators as owner. The folder is opened as itself, never through a link, and
+// changed through that handle. False when it is no plain folder or could not be changed.
+bool ProtectFolder(const wchar_t* folder, FolderUse use = FolderUse::kPrograms);

@@ -7,6 +7,7 @@
 #include "variants/variant.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cwchar>
 
@@ -63,15 +64,32 @@ int FindEarlierInstallation(wchar_t* out, size_t outSize)
 }
 
 
+namespace {
+
+// `folder` is `parent` or below it; `parent` gains a trailing backslash so "C:\\Pictarn2" is not
+// taken for a folder below "C:\\Pictarn".
+template <size_t N>
+bool IsInFolder(const wchar_t* folder, wchar_t (&parent)[N])
+{
+    return parent[0] != L'\0' && AppendBackslash(parent) && _wcsnicmp(folder, parent, wcslen(parent)) == 0;
+}
+
+}  // namespace
+
+bool IsInUserProfile(const wchar_t* folder)
+{
+    wchar_t profile[MAX_PATH + 1];
+    return SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, profile))
+           && IsInFolder(folder, profile);
+}
+
 bool IsBelowProgramFiles(const wchar_t* folder)
 {
     // Each view names its own folder first; 64-bit Windows names the other view's beside it.
     for (const wchar_t* name : {L"ProgramFilesDir", L"ProgramFilesDir (x86)", L"ProgramW6432Dir"}) {
         wchar_t programFiles[kValueChars];
-        if (!ReadMachineString(L"Software\\Microsoft\\Windows\\CurrentVersion", name, programFiles)
-            || programFiles[0] == L'\0' || !AppendBackslash(programFiles))
-            continue;
-        if (_wcsnicmp(folder, programFiles, wcslen(programFiles)) == 0)
+        if (ReadMachineString(L"Software\\Microsoft\\Windows\\CurrentVersion", name, programFiles)
+            && IsInFolder(folder, programFiles))
             return true;
     }
     return false;

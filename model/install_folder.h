@@ -13,3 +13,7 @@ int FindEarlierInstallation(wchar_t* out, size_t outSize);
 // True when `folder` (absolute) lies below a program-files folder, whose rights Windows keeps
 // to the administrators.
 bool IsBelowProgramFiles(const wchar_t* folder);
+
+// True when `folder` (absolute) lies in the profile of the user running the setup, which only
+// that user and the administrators may change.
+bool IsInUserProfile(const wchar_t* folder);

@@ -446,7 +446,12 @@ TEST_F(Adversity, FoldersOutsideProgramFilesGetAProtectedAccessList)
     LocalFree(everyone.lpSecurityDescriptor);
     if (entries(kFolder + L"\\Plugins") != std::vector<std::wstring>{L"protected", L"S-1-1-0 2032127 3"})
         GTEST_SKIP() << "this Wine keeps no access list for files: it answers one made from the Unix mode";
-    ASSERT_EQ(Install(), exit_code::kInstalled);
+    ASSERT_EQ(Install(L" /ini=C:\\PtSharedSettings\\Pictarn"), exit_code::kInstalled);
     EXPECT_EQ(entries(kFolder), expected);
     EXPECT_EQ(entries(kFolder + L"\\Plugins"), expected);
+    // A settings folder the setup made: Users may write settings but not delete or re-permit them.
+    EXPECT_EQ(entries(L"C:\\PtSharedSettings"),
+              (std::vector<std::wstring>{L"protected", L"S-1-5-18 2032127 3", L"S-1-5-32-544 2032127 3",
+                                         L"S-1-5-32-545 1180095 3", L"S-1-3-4 1180095 3"}));
+    RemoveTree(L"C:\\PtSharedSettings");
 }

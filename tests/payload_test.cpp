@@ -157,8 +157,12 @@ TEST_F(PayloadTest, EnsureDirectoryTrimsCreatesLevelsAndKeepsTheCurrentDirectory
     std::wstring before = CurrentDirectory();
     wchar_t path[520];
     std::wstring given = L" " + base.Path() + L"\\One\\Two ";
+    wchar_t made[520];
+    EXPECT_TRUE(TopmostMissingFolder((base / L"One\\Two\\").c_str(), made, 520));
+    EXPECT_EQ(std::wstring(made), base / L"One");
     wcscpy(path, given.c_str());
     EXPECT_EQ(EnsureDirectory(path), 1);
+    EXPECT_FALSE(TopmostMissingFolder(path, made, 520));
     EXPECT_EQ(std::wstring(path), base.Path() + L"\\One\\Two\\");
     EXPECT_TRUE(FolderExists(base / L"One\\Two"));
     EXPECT_EQ(CurrentDirectory(), before);
