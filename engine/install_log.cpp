@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -69,6 +70,19 @@ void InstallLog::FixLocation(const wchar_t* fileName)
 const wchar_t* InstallLog::Path()
 {
     return g_logPath[0] != L'\0' ? g_logPath : variant::kLogFileName;
+}
+
+void InstallLog::MoveOutOf(const wchar_t* folder)
+{
+    const size_t length = wcslen(folder);
+    if (g_logPath[0] == L'\0' || _wcsnicmp(g_logPath, folder, length) != 0)
+        return;
+    wchar_t moved[kLogPathSize];
+    const DWORD tempLength = GetTempPathW(kLogPathSize, moved);
+    if (tempLength == 0 || tempLength >= kLogPathSize || !AppendText(moved, wcsrchr(g_logPath, L'\\') + 1))
+        return;
+    CopyText(g_logPath, moved);
+    g_startFolderLinked = false;
 }
 
 void InstallLog::Append(const wchar_t* text)

@@ -11,6 +11,8 @@ public:
     // Appends "<date> - <time>: <text>" and a separator line; opens and closes the file each time.
     static void Append(const wchar_t* text);
     static const wchar_t* Path();
+    // A log inside `folder` (which is about to go) moves to the temporary folder instead.
+    static void MoveOutOf(const wchar_t* folder);
 };
 
 // Appends message `id` of the string table as one entry.

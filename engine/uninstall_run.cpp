@@ -1,6 +1,9 @@
 #include "engine/uninstall_run.h"
 
 #include "engine/settings_ini.h"
+#include "framework/file_identity.h"
+#include "framework/path.h"
+#include "framework/registry.h"
 #include "framework/text.h"
 #include "model/messages.h"
 #include "model/payload_entries.h"
@@ -53,14 +56,36 @@ void Tally(Removal removal, const wchar_t* path, InstallReporter& reporter, Remo
     }
 }
 
+bool IsLink(const wchar_t* path)
+{
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// True when a folder between `folder` and the item `name` below it is a link: what is behind it
+// belongs to somebody else.
+bool ReachedThroughLink(const wchar_t* folder, const wchar_t* name)
+{
+    wchar_t path[kPathSize];
+    if (!FormatText(path, kPathSize, L"%ls%ls", folder, name))
+        return true;
+    for (wchar_t* level = path + wcslen(folder); (level = wcschr(level, L'\\')) != nullptr; *level++ = L'\\') {
+        *level = L'\0';
+        if (IsLink(path))
+            return true;
+    }
+    return false;
+}
+
 // Every payload file but the uninstaller, last entry first, then the folders the payload made
-// once they are empty.
+// once they are empty. A folder that has become a link goes as a link; nothing behind it is touched.
 void RemovePayload(const wchar_t* folder, InstallReporter& reporter, RemovalTally& tally)
 {
     for (int i = kPayloadItemCount - 1; i >= 0; --i) {
         wchar_t path[kPathSize];
         if (_wcsicmp(kPayloadItems[i].name, kUninstallerFile) == 0
-            || !FormatText(path, kPathSize, L"%ls%ls", folder, kPayloadItems[i].name))
+            || !FormatText(path, kPathSize, L"%ls%ls", folder, kPayloadItems[i].name)
+            || ReachedThroughLink(folder, kPayloadItems[i].name))
             continue;
         if (kPayloadItems[i].folder) {
             RemoveDirectoryW(path);  // a folder holding something of the user's stays
@@ -86,7 +111,9 @@ void RemoveSettings(const UninstallOptions& options, InstallReporter& reporter, 
     GetPrivateProfileStringW(L"Others", L"INI_Folder", L"", pointer, kPathSize, installIni);
     if (pointer[0] != L'\0' && options.purge) {
         wchar_t settingsFolder[kIniPathSize], settings[kPathSize];
-        if (ExpandIniFolder(pointer, settingsFolder, kIniPathSize) && settingsFolder[0] != L'\0') {
+        // Only a folder the install itself would have used: absolute, and not a link.
+        if (ExpandIniFolder(pointer, settingsFolder, kIniPathSize) && IsAbsoluteFolder(settingsFolder)
+            && !IsLink(settingsFolder)) {
             AppendBackslash(settingsFolder, kIniPathSize);
             FormatText(settings, kPathSize, L"%ls%ls", settingsFolder, variant::kSettingsFile);
             Tally(RemoveFile(settings), settings, reporter, tally);
@@ -99,7 +126,65 @@ void RemoveSettings(const UninstallOptions& options, InstallReporter& reporter, 
         Tally(RemoveFile(installIni), installIni, reporter, tally);
 }
 
+bool IsPayloadItem(const wchar_t* relativeName)
+{
+    for (int i = 0; i < kPayloadItemCount; ++i)
+        if (_wcsicmp(kPayloadItems[i].name, relativeName) == 0)
+            return true;
+    return false;
+}
+
+// True when everything still in `folder` (the installation folder itself when `relative` is
+// empty) is an item of the payload: files whose deletion waits for a handle, or for the restart.
+bool HoldsOnlyPayload(const wchar_t* installFolder, const wchar_t* relative)
+{
+    wchar_t pattern[kPathSize];
+    if (!FormatText(pattern, kPathSize, L"%ls%ls%ls*", installFolder, relative, relative[0] ? L"\\" : L""))
+        return false;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    bool onlyPayload = true;
+    do {
+        wchar_t name[kPathSize];
+        if (wcscmp(found.cFileName, L".") == 0 || wcscmp(found.cFileName, L"..") == 0)
+            continue;
+        onlyPayload = FormatText(name, kPathSize, L"%ls%ls%ls", relative, relative[0] ? L"\\" : L"", found.cFileName)
+                      && IsPayloadItem(name);
+    } while (onlyPayload && FindNextFileW(search, &found));
+    FindClose(search);
+    return onlyPayload;
+}
+
+// A folder of the payload still there, deepest first, then the installation folder: one that
+// holds nothing of anybody else's (held open, or its files wait for a handle or the restart)
+// is scheduled for the restart and reported; one with files of the user's stays, as it should.
+void RemoveLeftFolders(const wchar_t* installFolder, InstallReporter& reporter, RemovalTally& tally)
+{
+    for (int i = kPayloadItemCount - 1; i >= -1; --i) {
+        const wchar_t* relative = i < 0 ? L"" : kPayloadItems[i].name;
+        if (i >= 0 && (!kPayloadItems[i].folder || ReachedThroughLink(installFolder, relative)))
+            continue;
+        wchar_t path[kPathSize];
+        if (!FormatText(path, kPathSize, L"%ls%ls", installFolder, relative) || RemoveDirectoryW(path)
+            || GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES || IsLink(path)
+            || !HoldsOnlyPayload(installFolder, relative))
+            continue;
+        Tally(MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? Removal::kAtRestart : Removal::kStays, path,
+              reporter, tally);
+    }
+}
+
 }  // namespace
+
+bool FindRegisteredInstallation(const wchar_t* ownFolder, wchar_t* registered, size_t registeredSize)
+{
+    return ReadStringValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"InstallLocation",
+                           static_cast<DWORD>((registeredSize - 1) * sizeof(wchar_t)), registered, registeredSize)
+           && IsAbsoluteFolder(registered) && AppendBackslash(registered, registeredSize)
+           && IsSameFolder(registered, ownFolder);
+}
 
 UninstallExitCode RunUninstall(const UninstallOptions& options, InstallReporter& reporter)
 {
@@ -110,14 +195,18 @@ UninstallExitCode RunUninstall(const UninstallOptions& options, InstallReporter&
         tally.incomplete = true;
         Report(reporter, IDS_NOT_REMOVED, options.installFolder);
     }
+    if (OpenKey(HKEY_LOCAL_MACHINE, variant::kUninstallKey, KEY_QUERY_VALUE)) {
+        tally.incomplete = true;  // the installation would still be listed as installed
+        wchar_t key[kPathSize];
+        FormatText(key, kPathSize, L"HKEY_LOCAL_MACHINE\\%ls", variant::kUninstallKey);
+        Report(reporter, IDS_NOT_REMOVED, key);
+    }
     // Last the uninstaller itself, then the folder, once nothing of the user's is left in it.
     wchar_t uninstaller[kPathSize];
     FormatText(uninstaller, kPathSize, L"%ls%ls", options.installFolder, kUninstallerFile);
     if (GetFileAttributesW(uninstaller) != INVALID_FILE_ATTRIBUTES && !options.moveUninstallerOut(options.context))
         Tally(RemoveFile(uninstaller), uninstaller, reporter, tally);
-    if (!RemoveDirectoryW(options.installFolder) && GetFileAttributesW(options.installFolder) != INVALID_FILE_ATTRIBUTES
-        && tally.atRestart)
-        MoveFileExW(options.installFolder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    RemoveLeftFolders(options.installFolder, reporter, tally);
     if (tally.incomplete)
         return kUninstallIncomplete;
     return tally.atRestart ? kUninstallAtRestart : kUninstallRemoved;

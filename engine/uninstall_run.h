@@ -4,6 +4,8 @@
 #include "engine/install_reporter.h"
 #include "model/exit_codes.h"
 
+#include <cstddef>
+
 struct UninstallOptions {
     const wchar_t* installFolder;  // ending in a backslash
     bool purge;                    // the user's settings go too
@@ -12,6 +14,11 @@ struct UninstallOptions {
     bool (*moveUninstallerOut)(void* context);
     void* context;
 };
+
+// True when `ownFolder` is the folder this build's uninstall entry names ("InstallLocation"),
+// compared as folders, not as texts; `registered` (ending in a backslash) then holds the folder
+// as the entry spells it, which is how every value the setup wrote spells it too.
+bool FindRegisteredInstallation(const wchar_t* ownFolder, wchar_t* registered, size_t registeredSize);
 
 // Everything but the uninstaller itself goes first, so a run cut short leaves the uninstaller
 // in place to be run again. Each file or folder that stays behind is reported as a note

@@ -16,6 +16,7 @@ enum UninstallExitCode : int {
     kUninstallCancelled = 1,         // the user cancelled; nothing was removed
     kUninstallProductRunning = 2,    // the product is running; nothing was removed
     kUninstallIncomplete = 5,        // not everything could be removed (listed in the log)
+    kUninstallNotRegistered = 1605,  // no registered installation in this folder; nothing was removed
     kUninstallAnotherRunning = 1618, // another installation or removal is at work; nothing was done
     kUninstallAtRestart = 3010,      // removed; what was in use goes at the next restart
 };

@@ -24,6 +24,7 @@
 #define IDS_UNINSTALL_INCOMPLETE 26
 #define IDS_UNINSTALL_QUESTION 27
 #define IDS_CLOSE 28
+#define IDS_UNINSTALL_NOT_REGISTERED 29
 
 // The uninstaller's window.
 #define IDD_UNINSTALL 201

@@ -118,10 +118,11 @@ TEST_F(Uninstall, RoundTripLeavesTheMachineAsItWasButTheUsersSettings)
         const wchar_t* windows;
         const wchar_t* switches;
         bool purge;
+        bool otherSpelling;  // started by the folder's short name, from inside the installation
     };
-    std::vector<Case> cases = {{L"win10", L"", false}, {L"win7", L" /allusers=1", true}};
+    std::vector<Case> cases = {{L"win10", L"", false, false}, {L"win7", L" /allusers=1", true, true}};
     if (variant::kIs32Bit)
-        cases.push_back({L"winxp", L" /assocallusers", false});
+        cases.push_back({L"winxp", L" /assocallusers", false, false});
     for (const Case& c : cases) {
         SCOPED_TRACE(ToUtf8(c.windows));
         ClearShellState();
@@ -133,7 +134,12 @@ TEST_F(Uninstall, RoundTripLeavesTheMachineAsItWasButTheUsersSettings)
         ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /assoc=2" + c.switches),
                   exit_code::kInstalled);
         ASSERT_NE(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn.jpg", nullptr), L"<missing>");
-        ASSERT_EQ(RemoveThroughEntry(c.purge ? L" /purge" : L""), kUninstallRemoved) << UninstallLog();
+        wchar_t shortFolder[MAX_PATH] = {};
+        GetShortPathNameW(kFolder.c_str(), shortFolder, MAX_PATH);
+        const int removed = !c.otherSpelling ? RemoveThroughEntry(c.purge ? L" /purge" : L"")
+                                             : RunAndWait(L"\"" + std::wstring(shortFolder) + L"\\pt_uninstall.exe\" /silent /purge",
+                                                          kFolder + L"\\Plugins");
+        ASSERT_EQ(removed, kUninstallRemoved) << UninstallLog();
         // When the command returns, the folder is gone: no copy of ours works on.
         EXPECT_FALSE(FolderExists(kFolder));
         EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.jpg", nullptr), L"OtherViewer.jpg");
@@ -337,4 +343,28 @@ TEST_F(Uninstall, ARemovalKilledHalfWayIsFinishedByTheNextRun)
     EXPECT_EQ(RunAndWait(L"\"" + kFolder + L"\\pt_uninstall.exe\" /silent /purge", m_start.Path()), kUninstallRemoved)
         << UninstallLog();
     EXPECT_TRUE(Capture() == before);
+}
+
+// Only the folder the uninstall entry names is an installation: a copy of the uninstaller in a
+// user's folder, or an entry edited to name another folder, removes nothing and says why.
+TEST_F(Uninstall, ACopyElsewhereOrAnEditedEntryRemovesNothing)
+{
+    ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /assoc=1"), exit_code::kInstalled);
+    const MachineState installed = Capture();
+    TempFolder documents;
+    WriteBytes(documents / L"readme.txt", "mine");
+    CreateDirectoryW((documents / L"Html").c_str(), nullptr);
+    WriteBytes(documents / L"Html\\index.htm", "mine too");
+    ASSERT_TRUE(CopyFileW((kFolder + L"\\pt_uninstall.exe").c_str(), (documents / L"pt_uninstall.exe").c_str(), FALSE));
+    EXPECT_EQ(RunAndWait(L"\"" + documents / L"pt_uninstall.exe\" /silent /purge", documents.Path()), 1605);
+    EXPECT_EQ(TreeListing(documents.Path()).size(), 5u);  // the two files, Html, the copy and its log
+    EXPECT_NE(ReadBytes(documents / L"Pictarn_Uninstall.log").find("Nothing was removed: no registered installation"),
+              std::string::npos);
+
+    MachineValueOverride location(kUninstallKey, L"InstallLocation");
+    location.Set(documents.Path() + L"\\");
+    EXPECT_EQ(RunAndWait(L"\"" + kFolder + L"\\pt_uninstall.exe\" /silent", m_start.Path()), 1605);
+    EXPECT_NE(UninstallLog().find(ToUtf8(kFolder)), std::string::npos) << UninstallLog();
+    location.Set(kFolder + L"\\");
+    EXPECT_TRUE(Capture() == installed);
 }

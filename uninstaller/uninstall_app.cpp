@@ -10,6 +10,9 @@
 #include "model/running_product.h"
 #include "uninstaller/uninstall_window.h"
 
+#include <windows.h>
+#include <ntsecapi.h>
+
 #include <cwchar>
 
 namespace {
@@ -48,15 +51,17 @@ UninstallExitCode RemoveFromWindow(bool purge, wchar_t* summary, size_t summaryS
     return static_cast<UninstallApp*>(context)->Remove(purge, summary, summarySize);
 }
 
-// A silent run logs why it stops; with the window, the user is told.
-void Tell(bool silent, unsigned id)
+// A silent run logs why it stops; with the window, the user is told. `path` follows the message.
+void Tell(bool silent, unsigned id, const wchar_t* path = nullptr)
 {
-    if (silent) {
-        LogMessage(id);
-        return;
-    }
     wchar_t message[kTextSize], title[128];
     LoadMessage(id, message, kTextSize);
+    if (path != nullptr)
+        AppendText(message, kTextSize, L" ") && AppendText(message, kTextSize, path);
+    if (silent) {
+        InstallLog::Append(message);
+        return;
+    }
     LoadMessage(IDS_UNINSTALL_TITLE, title, 128);
     MessageBoxW(nullptr, message, title, MB_ICONEXCLAMATION | MB_OK);
 }
@@ -70,24 +75,37 @@ bool AskedFor(const wchar_t* commandLine, const wchar_t* name)
 
 bool UninstallApp::MoveSelfOut()
 {
-    wchar_t temp[MAX_PATH], moved[520];
+    wchar_t temp[MAX_PATH];
     const DWORD length = GetTempPathW(MAX_PATH, temp);
-    if (length == 0 || length >= MAX_PATH
-        || !FormatText(moved, 520, L"%lspt_uninstall_%lu.exe", temp, GetCurrentProcessId()))
+    if (length == 0 || length >= MAX_PATH)
         return false;
-    // A running program's file may be moved within its volume, though not deleted.
-    if (!MoveFileExW(m_self, moved, MOVEFILE_REPLACE_EXISTING))
-        return false;
-    return CopyText(m_self, 520, moved);
+    // A running program's file may be moved within its volume, though not deleted. The name is
+    // one nobody can guess, and nothing there is replaced: any user may create files in the
+    // temporary folder of SYSTEM.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        unsigned long long random[2];
+        wchar_t moved[520];
+        if (!RtlGenRandom(random, sizeof(random))
+            || !FormatText(moved, 520, L"%lspt_uninstall_%016llx%016llx.exe", temp, random[0], random[1]))
+            return false;
+        if (MoveFileExW(m_self, moved, 0)) {
+            m_movedOut = true;
+            return CopyText(m_self, 520, moved);
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
+            return false;
+    }
+    return false;
 }
 
 UninstallExitCode UninstallApp::Remove(bool purge, wchar_t* summary, size_t summarySize)
 {
     RemovalReporter reporter(m_silent, summary, summarySize);
     UninstallExitCode outcome = RunUninstall({m_folder, purge, MoveSelfOutOf, this}, reporter);
-    // The program's own file, moved out of the installation folder (or not), goes at the next
-    // restart: nothing else can remove it.
-    MoveFileExW(m_self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    // The program's own file, moved out of the installation folder, goes at the next restart:
+    // nothing else can remove it. Left in the folder, the removal has scheduled it already.
+    if (m_movedOut)
+        MoveFileExW(m_self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     if (summary != nullptr) {
         wchar_t headline[kTextSize];
         const unsigned id = outcome == kUninstallRemoved       ? IDS_UNINSTALL_DONE
@@ -115,7 +133,21 @@ int UninstallApp::InitInstance()
         SetExitCode(kUninstallIncomplete);
         return 0;
     }
-    FolderOfPath(m_self, m_folder, 520);
+    wchar_t ownFolder[520];
+    FolderOfPath(m_self, ownFolder, 520);
+    // Only the installation the uninstall entry names is removed, whatever folder a copy of
+    // this program sits in; its spelling is the one every registered value uses.
+    if (!FindRegisteredInstallation(ownFolder, m_folder, 520)) {
+        Tell(m_silent, IDS_UNINSTALL_NOT_REGISTERED, ownFolder);
+        SetExitCode(kUninstallNotRegistered);
+        return 0;
+    }
+    InstallLog::MoveOutOf(ownFolder);
+    InstallLog::MoveOutOf(m_folder);
+    // The folder is to go: this process must not hold it as its current directory.
+    wchar_t system[MAX_PATH];
+    if (GetSystemDirectoryW(system, MAX_PATH))
+        SetCurrentDirectoryW(system);
 
     MachineLock lock;
     if (!lock.Acquire(kRunLockName, m_silent ? kRunLockWaitMs : 0)) {

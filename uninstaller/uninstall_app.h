@@ -23,4 +23,5 @@ private:
     wchar_t m_folder[520] = {};     // the installation folder, ending in a backslash
     wchar_t m_self[520] = {};       // where this program's file is now
     bool m_silent = false;
+    bool m_movedOut = false;        // m_self is out of the installation folder
 };
