@@ -191,7 +191,13 @@ UninstallExitCode RunUninstall(const UninstallOptions& options, InstallReporter&
     RemovalTally tally;
     RemovePayload(options.installFolder, reporter, tally);
     RemoveSettings(options, reporter, tally);
-    if (!UnregisterFromShell(options.installFolder)) {
+    struct Notes : LeftBehindNotes {
+        Notes(InstallReporter& r, RemovalTally& t) : reporter(r), tally(t) {}
+        void LeftBehind(const wchar_t* what) override { Tally(Removal::kStays, what, reporter, tally); }
+        InstallReporter& reporter;
+        RemovalTally& tally;
+    } notes(reporter, tally);
+    if (!UnregisterFromShell(options.installFolder, notes)) {
         tally.incomplete = true;
         Report(reporter, IDS_NOT_REMOVED, options.installFolder);
     }

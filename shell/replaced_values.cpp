@@ -182,7 +182,20 @@ void ReplacedValuesRecord::KeepMadeKeys(HKEY root, const wchar_t* key, const wch
         WriteEntry(record, entry, L"", before);
 }
 
-void RestoreReplacedValues(HKEY root, bool (*stillInUse)(const wchar_t* ours))
+namespace {
+
+void NoteRecordEntry(HKEY root, const wchar_t* entry, LeftBehindNotes& notes)
+{
+    wchar_t what[2 * kTextSize];
+    if (FormatText(what, 2 * kTextSize, L"%ls\\%ls\\%ls", root == HKEY_LOCAL_MACHINE ? L"HKEY_LOCAL_MACHINE"
+                                                                                    : L"HKEY_CURRENT_USER",
+                   kRecordKey, entry))
+        notes.LeftBehind(what);
+}
+
+}  // namespace
+
+void RestoreReplacedValues(HKEY root, bool (*stillInUse)(const wchar_t* ours), LeftBehindNotes& notes)
 {
     RegKey record = OpenRecord(root, KEY_QUERY_VALUE | KEY_SET_VALUE, false);
     if (!record)
@@ -192,18 +205,26 @@ void RestoreReplacedValues(HKEY root, bool (*stillInUse)(const wchar_t* ours))
                      nullptr, nullptr, nullptr);
     MadeKeys made(static_cast<size_t>(entries) * (longestName + 2));
     for (DWORD index = 0;;) {
-        wchar_t entry[kTextSize];
+        wchar_t entry[kTextSize] = {};
         DWORD entryLength = kTextSize;
         wchar_t data[3 * kTextSize] = {};
         DWORD bytes = sizeof(data) - 2 * sizeof(wchar_t);
         DWORD type = 0;
-        if (RegEnumValueW(record.Get(), index, entry, &entryLength, nullptr, &type, reinterpret_cast<BYTE*>(data),
-                          &bytes) != ERROR_SUCCESS)
+        const LSTATUS status = RegEnumValueW(record.Get(), index, entry, &entryLength, nullptr, &type,
+                                             reinterpret_cast<BYTE*>(data), &bytes);
+        if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA)
             break;
         const wchar_t* ours = data;
         const wchar_t* before = ours + wcslen(ours) + 1;
         wchar_t* bar = wcschr(entry, L'|');
-        if (type != REG_MULTI_SZ || bar == nullptr || stillInUse(ours)) {
+        // Not one the setup wrote (too long, another type, no key in its name): kept and told.
+        if (status == ERROR_MORE_DATA || type != REG_MULTI_SZ || bar == nullptr) {
+            entry[kTextSize - 1] = L'\0';
+            NoteRecordEntry(root, entry, notes);
+            ++index;
+            continue;
+        }
+        if (stillInUse(ours)) {
             ++index;
             continue;
         }

@@ -22,8 +22,18 @@ private:
     RegKey m_machine, m_user;
 };
 
+// Told of each thing a removal leaves behind: its key (and value) as text.
+class LeftBehindNotes {
+public:
+    virtual void LeftBehind(const wchar_t* what) = 0;
+
+protected:
+    ~LeftBehindNotes() = default;
+};
+
 // Puts back every recorded value under `root` that still holds what the setup wrote, once
 // `stillInUse(ours)` says no installation uses that any more; those entries leave the record,
 // and the record goes when it is empty. A value changed since by somebody else stays as it is.
-// Keys the setup made go once empty, also for values already removed by name.
-void RestoreReplacedValues(HKEY root, bool (*stillInUse)(const wchar_t* ours));
+// Keys the setup made go once empty, also for values already removed by name. An entry that
+// cannot be read stays in the record and goes to `notes`; the walk goes on past it.
+void RestoreReplacedValues(HKEY root, bool (*stillInUse)(const wchar_t* ours), LeftBehindNotes& notes);

@@ -154,9 +154,47 @@ void RemoveOffers()
     }
 }
 
+// Where a type's choice is kept: the machine's default, the user's choice before and from Vista on.
+struct ChoiceValue {
+    HKEY root;
+    const wchar_t* keyFormat;
+    const wchar_t* name;
+};
+const ChoiceValue kChoiceValues[] = {
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.%ls", nullptr},
+    {HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.%ls", L"ProgID"},
+    {HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.%ls\\UserChoice", L"Progid"},
+};
+
+// With the record damaged or gone, a type's choice may still name a product ProgID that is gone:
+// it would open nothing. Such a value goes, and is told, since what stood before is unknown.
+void RemoveDanglingChoices(LeftBehindNotes& notes)
+{
+    const size_t prefixLength = wcslen(variant::kProductFolderName);
+    for (const FormatRow& row : kFormatTable) {
+        for (int m = 0; m < row.memberCount; ++m) {
+            for (const ChoiceValue& choice : kChoiceValues) {
+                wchar_t key[kNameSize], value[kValueSize];
+                if (!FormatText(key, kNameSize, choice.keyFormat, row.members[m].extension)
+                    || !ReadStringValue(choice.root, key, choice.name, (kValueSize - 1) * sizeof(wchar_t), value,
+                                        kValueSize)
+                    || _wcsnicmp(value, variant::kProductFolderName, prefixLength) != 0
+                    || value[prefixLength] != L'.' || ProgIdExists(value))
+                    continue;
+                if (RegKey target = OpenKey(choice.root, key, KEY_SET_VALUE))
+                    RegDeleteValueW(target.Get(), choice.name);
+                wchar_t what[kNameSize + kValueSize];
+                FormatText(what, kNameSize + kValueSize, L"%ls\\%ls (%ls)",
+                           choice.root == HKEY_LOCAL_MACHINE ? L"HKEY_LOCAL_MACHINE" : L"HKEY_CURRENT_USER", key, value);
+                notes.LeftBehind(what);
+            }
+        }
+    }
+}
+
 }  // namespace
 
-int UnregisterFromShell(const wchar_t* installFolder)
+int UnregisterFromShell(const wchar_t* installFolder, LeftBehindNotes& notes)
 {
     RegistrationTexts texts;
     if (!texts.Form(installFolder))
@@ -165,8 +203,9 @@ int UnregisterFromShell(const wchar_t* installFolder)
     result &= RemoveProgIds(texts);
     result &= RemoveOwnedEntries(texts);
     RemoveOffers();
-    RestoreReplacedValues(HKEY_LOCAL_MACHINE, StillInUse);
-    RestoreReplacedValues(HKEY_CURRENT_USER, StillInUse);
+    RestoreReplacedValues(HKEY_LOCAL_MACHINE, StillInUse, notes);
+    RestoreReplacedValues(HKEY_CURRENT_USER, StillInUse, notes);
+    RemoveDanglingChoices(notes);
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH | SHCNF_FLUSHNOWAIT, nullptr, nullptr);
     return result;
 }

@@ -13,6 +13,7 @@
 
 #include <cstdio>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -367,4 +368,42 @@ TEST_F(Uninstall, ACopyElsewhereOrAnEditedEntryRemovesNothing)
     EXPECT_NE(UninstallLog().find(ToUtf8(kFolder)), std::string::npos) << UninstallLog();
     location.Set(kFolder + L"\\");
     EXPECT_TRUE(Capture() == installed);
+}
+
+// A record damaged by hand or by a tool: every readable entry still goes back, nothing is left
+// naming a removed ProgID, and the run says it is incomplete.
+TEST_F(Uninstall, ADamagedRecordIsWalkedToItsEndAndNothingNamesARemovedProgId)
+{
+    const wchar_t* kRecord = L"SOFTWARE\\Pictarn Setup\\Replaced";
+    const std::vector<std::function<void(HKEY)>> damages = {
+        [](HKEY record) {  // an entry too long to read, listed first
+            const std::wstring huge(5000, L'x');
+            RegSetValueExW(record, L"!oversized", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(huge.c_str()),
+                           static_cast<DWORD>((huge.size() + 1) * sizeof(wchar_t)));
+        },
+        [](HKEY record) {  // the .jpg entry of another type
+            const DWORD number = 1;
+            RegSetValueExW(record, L"SOFTWARE\\Classes\\.jpg|", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
+        },
+        [kRecord](HKEY) { RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kRecord, KEY_WOW64_64KEY, 0); },
+    };
+    WineVersion setupVersion(SetupProgramName(), L"win7");
+    for (size_t i = 0; i < damages.size(); ++i) {
+        SCOPED_TRACE(i);
+        PlantOtherHandlers();
+        ASSERT_EQ(Install(L"/folder=" + kFolder + L" /assoc=2"), exit_code::kInstalled);
+        HKEY record = nullptr;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecord, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &record), ERROR_SUCCESS);
+        damages[i](record);
+        RegCloseKey(record);
+        EXPECT_EQ(RemoveThroughEntry(), 5);
+        // Without a record nothing can be put back; with one, all that is readable is.
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.gif", nullptr), i < 2 ? L"OtherViewer.gif" : L"<missing>");
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.jpg", nullptr), i < 1 ? L"OtherViewer.jpg" : L"<missing>");
+        EXPECT_NE(ReadValue(HKEY_CURRENT_USER, kFileExts + L".jpg\\UserChoice", L"Progid"), L"Pictarn.jpg");
+        EXPECT_NE(UninstallLog().find(i == 0 ? "Replaced\\!oversized" : "Classes\\.jpg"), std::string::npos) << UninstallLog();
+        DeleteFileW((m_start / L"Pictarn_Uninstall.log").c_str());
+        ClearShellState();
+        RemoveTree(kFolder);
+    }
 }
