@@ -58,7 +58,7 @@ struct OwnedEntry {
     HKEY root;
     const wchar_t* key;
     const wchar_t* value;
-    int parentLevels;  // how many parents the setup may have made: they go too while empty
+    int parentLevels;  // how many parents the setup may make: those it made are recorded, and go again once empty
 };
 
 inline constexpr int kOwnedEntryCount = 7;

@@ -8,6 +8,7 @@
 #include "framework/text.h"
 #include "shell/association_writer.h"
 #include "shell/registration_texts.h"
+#include "shell/replaced_values.h"
 #include "shell/shortcuts.h"
 #include "variants/variant.h"
 #include "variants/version_info.h"
@@ -97,8 +98,13 @@ int RegisterWithShell(int confirmed, int associate, const wchar_t* installFolder
         CreateShortcuts(t.folder, {groupShortcuts != 0, desktopShortcut != 0, thumbsShortcut != 0}, allUsers);
     };
     auto shortcuts = StartAlongside(makeShortcuts);
-    if (thumbsShortcut && vistaClass)
+    if (thumbsShortcut && vistaClass) {
+        ReplacedValuesRecord record;
+        for (const OwnedEntry& entry : kOwnedEntries)
+            if (entry.group == RowGroup::kThumbnailVerbs)
+                record.KeepParentsToMake(entry.root, entry.key, entry.parentLevels);
         WriteRows(RowGroup::kThumbnailVerbs, t);
+    }
     WriteRows(RowGroup::kApplication, t);
     WriteRows(RowGroup::kUninstallEntry, t);
     if (vistaClass)

@@ -195,6 +195,18 @@ void NoteRecordEntry(HKEY root, const wchar_t* entry, LeftBehindNotes& notes)
 
 }  // namespace
 
+void ReplacedValuesRecord::KeepParentsToMake(HKEY root, const wchar_t* key, int levels)
+{
+    wchar_t parent[kTextSize];
+    wchar_t* last = CopyText(parent, kTextSize, key) ? wcsrchr(parent, L'\\') : nullptr;
+    if (last == nullptr)
+        return;
+    *last = L'\0';
+    const int missing = MissingLevels(root, parent);
+    if (missing > 0)
+        KeepMadeKeys(root, parent, L"", missing < levels ? missing : levels);
+}
+
 void RestoreReplacedValues(HKEY root, bool (*stillInUse)(const wchar_t* ours), LeftBehindNotes& notes)
 {
     RegKey record = OpenRecord(root, KEY_QUERY_VALUE | KEY_SET_VALUE, false);

@@ -15,6 +15,9 @@ public:
     void KeepBeforeReplacing(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* ours);
     // Notes that the setup made `key` and `levels` - 1 of its parents for a value of its own.
     void KeepMadeKeys(HKEY root, const wchar_t* key, const wchar_t* name, int levels);
+    // Notes which of the nearest `levels` parents of `key` the setup is about to make: only
+    // those go again, once empty; a parent that was there before stays.
+    void KeepParentsToMake(HKEY root, const wchar_t* key, int levels);
 
 private:
     HKEY Open(HKEY root);  // null when the record cannot be made

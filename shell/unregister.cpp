@@ -59,24 +59,6 @@ bool OwnsKey(const OwnedEntry& entry, const RegistrationTexts& texts)
     return matched;
 }
 
-// Up to `levels` parents the removed key left empty go too (a fresh system may lack
-// "Directory\shell"); a parent with anything in it stays, and so do those above it.
-void RemoveEmptyParents(HKEY root, const wchar_t* key, int levels)
-{
-    wchar_t path[kNameSize];
-    if (!CopyText(path, kNameSize, key))
-        return;
-    for (; levels > 0; --levels) {
-        wchar_t* last = wcsrchr(path, L'\\');
-        if (last == nullptr)
-            return;
-        *last = L'\0';
-        if (!IsEmptyKey(root, path))
-            return;
-        RegDeleteKeyW(root, path);
-    }
-}
-
 int RemoveOwnedEntries(const RegistrationTexts& texts)
 {
     int result = 1;
@@ -94,7 +76,6 @@ int RemoveOwnedEntries(const RegistrationTexts& texts)
         owned = true;
         const LSTATUS status = SHDeleteKeyW(entry.root, entry.key);
         result &= status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
-        RemoveEmptyParents(entry.root, entry.key, entry.parentLevels);
     }
     return result;
 }

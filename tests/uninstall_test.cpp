@@ -64,7 +64,8 @@ MachineState Capture()
     MachineState state{SnapshotShellState(), {}};
     state.registry[L"record HKLM"] = RecordExists(HKEY_LOCAL_MACHINE) ? L"present" : L"none";
     state.registry[L"record HKCU"] = RecordExists(HKEY_CURRENT_USER) ? L"present" : L"none";
-    state.registry[L"Directory\\shell"] = KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Directory\\shell") ? L"1" : L"0";
+    for (const wchar_t* key : {L"SOFTWARE\\Classes\\Directory\\shell", L"SOFTWARE\\Classes\\Drive\\shell"})
+        state.registry[key] = KeyExists(HKEY_LOCAL_MACHINE, key) ? L"1" : L"0";
     AddListing(kFolder, state.files);
     AddListing(UserSettingsFolder(), state.files);
     for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS})
@@ -120,14 +121,20 @@ TEST_F(Uninstall, RoundTripLeavesTheMachineAsItWasButTheUsersSettings)
         const wchar_t* switches;
         bool purge;
         bool otherSpelling;  // started by the folder's short name, from inside the installation
+        bool verbKeysBefore;  // the folder and drive verbs' parent keys were there, empty
     };
-    std::vector<Case> cases = {{L"win10", L"", false, false}, {L"win7", L" /allusers=1", true, true}};
+    std::vector<Case> cases = {{L"win10", L"", false, false, true}, {L"win7", L" /allusers=1", true, true, false}};
     if (variant::kIs32Bit)
-        cases.push_back({L"winxp", L" /assocallusers", false, false});
+        cases.push_back({L"winxp", L" /assocallusers", false, false, false});
     for (const Case& c : cases) {
         SCOPED_TRACE(ToUtf8(c.windows));
         ClearShellState();
         PlantOtherHandlers();
+        for (const wchar_t* key : {L"SOFTWARE\\Classes\\Directory\\shell", L"SOFTWARE\\Classes\\Drive\\shell"})
+            if (HKEY made = nullptr; c.verbKeysBefore && RegCreateKeyW(HKEY_LOCAL_MACHINE, key, &made) == ERROR_SUCCESS)
+                RegCloseKey(made);
+            else if (!c.verbKeysBefore)
+                RegDeleteKeyW(HKEY_LOCAL_MACHINE, key);
         WineVersion setupVersion(SetupProgramName(), c.windows);
         WineVersion uninstallVersion(L"pt_uninstall.exe", c.windows);
         const MachineState before = Capture();
