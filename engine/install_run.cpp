@@ -2,6 +2,7 @@
 
 #include "model/messages.h"
 #include "framework/ensure_directory.h"
+#include "framework/file_identity.h"
 #include "framework/folder_access.h"
 #include "model/install_folder.h"
 #include "model/payload_entries.h"
@@ -11,9 +12,11 @@
 #include "framework/handles.h"
 #include "framework/joined_thread.h"
 #include "framework/path.h"
+#include "framework/registry.h"
 #include "framework/stage_clock.h"
 #include "framework/text.h"
 #include "shell/app_registration.h"
+#include "variants/variant.h"
 
 
 #include <cstdio>
@@ -85,6 +88,17 @@ void ProtectProductFolders(const wchar_t* folder)
     }
 }
 
+// True when `folder` is the folder the other build's uninstall entry names, in its own view.
+bool HoldsOtherBuildsInstallation(const wchar_t* folder)
+{
+    wchar_t other[kFolderBufferSize];
+    RegKey entry = OpenKey(HKEY_LOCAL_MACHINE, variant::kOtherUninstallKey, KEY_QUERY_VALUE | variant::kOtherView);
+    return entry
+           && ReadStringValue(entry.Get(), L"", L"InstallLocation", (kFolderBufferSize - 1) * sizeof(wchar_t), other,
+                              kFolderBufferSize)
+           && IsSameFolder(other, folder);
+}
+
 bool CanOpenForReading(const wchar_t* path)
 {
     StdioFile file(_wfopen(path, L"rb"));
@@ -103,6 +117,10 @@ int RunInstall(InstallOptions& options, InstallReporter& reporter, SetupExitCode
                     kExitInvalidFolder, outcome);
     wchar_t folder[kFolderBufferSize];
     CopyText(folder, options.installFolder);
+    // The two builds share the names of most files: one installed over the other would break
+    // both, and removing either would take files the other still uses.
+    if (HoldsOtherBuildsInstallation(folder))
+        return Fail(reporter, IDS_OTHER_BUILDS_FOLDER, folder, FolderPlace::kAfterMessage, kExitInvalidFolder, outcome);
     if (!EnsureDirectory(folder))
         return Fail(reporter, IDS_CANT_CREATE_DESTINATION, folder, FolderPlace::kAfterMessage, kExitFolderNotCreated,
                     outcome);

@@ -296,9 +296,14 @@ TEST_F(Uninstall, BothBuildsInstalledOneRemovedTheOtherKeepsWhatItOwns)
     ClearShellState();
     PlantOtherHandlers();
     ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /assoc=1"), exit_code::kInstalled);
+    // Neither build installs into the other's folder, however it is spelt.
+    EXPECT_EQ(RunAndWait(L"\"" + otherSetup + L"\" /silent /folder=" + kFolder + L"\\..\\PICTARNREMOVE", m_start.Path()),
+              exit_code::kInvalidFolder);
+    EXPECT_NE(Log().find("The other build of Pictarn (32-bit or 64-bit) is installed in this folder!"), std::string::npos);
     ASSERT_EQ(RunAndWait(L"\"" + otherSetup + L"\" /silent /folder=" + otherFolder + L" /group=1 /assoc=1 /ini=",
                          m_start.Path()),
               exit_code::kInstalled);
+    EXPECT_EQ(Install(L"/folder=" + otherFolder), exit_code::kInvalidFolder);
     const std::wstring otherOpen = L"\"" + otherFolder + L"\\" + otherMain + L"\" \"%1\"";
 
     ASSERT_EQ(RemoveThroughEntry(), kUninstallRemoved) << UninstallLog();

@@ -17,6 +17,9 @@ inline constexpr wchar_t kFriendlyAppName[] = L"Pictarn 64-bit";
 inline constexpr wchar_t kApplicationKey[] = L"Applications\\pt_main64.exe";
 inline constexpr wchar_t kApplicationCommandKey[] = L"Applications\\pt_main64.exe\\shell\\open\\command";
 inline constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn64";
+// The 32-bit build's entry, in the registry view it writes to.
+inline constexpr wchar_t kOtherUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn";
+inline constexpr unsigned long kOtherView = 0x0200;  // KEY_WOW64_32KEY
 inline constexpr wchar_t kDisplayNameSuffix[] = L" (64-bit)";
 inline constexpr unsigned long kEstimatedSizeKb = 7168;
 inline constexpr wchar_t kDesktopShortcut[] = L"Pictarn 64.lnk";
@@ -36,6 +39,9 @@ inline constexpr wchar_t kFriendlyAppName[] = L"Pictarn 32-bit";
 inline constexpr wchar_t kApplicationKey[] = L"Applications\\pt_main32.exe";
 inline constexpr wchar_t kApplicationCommandKey[] = L"Applications\\pt_main32.exe\\shell\\open\\command";
 inline constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn";
+// The 64-bit build's entry, in the registry view it writes to (the flag means nothing on 32-bit Windows).
+inline constexpr wchar_t kOtherUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn64";
+inline constexpr unsigned long kOtherView = 0x0100;  // KEY_WOW64_64KEY
 inline constexpr wchar_t kDisplayNameSuffix[] = L" (32-bit)";
 inline constexpr unsigned long kEstimatedSizeKb = 5500;
 inline constexpr wchar_t kDesktopShortcut[] = L"Pictarn.lnk";
