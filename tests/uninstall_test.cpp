@@ -419,3 +419,37 @@ TEST_F(Uninstall, ADamagedRecordIsWalkedToItsEndAndNothingNamesARemovedProgId)
         RemoveTree(kFolder);
     }
 }
+
+// What is held open goes at the next restart, and so does every folder it keeps, deepest first
+// and after what is in it; the removal says so (3010) and logs each.
+TEST_F(Uninstall, HeldFilesAndFoldersAreScheduledDeepestFirst)
+{
+    const wchar_t* kPending = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+    ASSERT_EQ(Install(L"/folder=" + kFolder), exit_code::kInstalled);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kPending, L"PendingFileRenameOperations");
+    HANDLE file = CreateFileW((kFolder + L"\\Plugins\\Icons.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    HANDLE folder = CreateFileW((kFolder + L"\\Languages").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    EXPECT_EQ(RemoveThroughEntry(), 3010) << UninstallLog();
+    CloseHandle(file);
+    CloseHandle(folder);
+    // Each source is followed by an empty target: deleted at the restart.
+    std::vector<std::wstring> sources;
+    HKEY key = nullptr;
+    wchar_t list[8192] = {};
+    DWORD bytes = sizeof(list) - 2 * sizeof(wchar_t);
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPending, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(list), &bytes);
+        RegCloseKey(key);
+    }
+    for (const wchar_t* at = list; *at; at += wcslen(at) + 1, at += wcslen(at) + 1)
+        if (std::wstring(at).find(L"PictarnRemove") != std::wstring::npos)
+            sources.push_back(at);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kPending, L"PendingFileRenameOperations");
+    EXPECT_EQ(sources, (std::vector<std::wstring>{L"\\??\\" + kFolder + L"\\Plugins\\Icons.dll",
+                                                  L"\\??\\" + kFolder + L"\\Plugins", L"\\??\\" + kFolder + L"\\Languages",
+                                                  L"\\??\\" + kFolder + L"\\"}));
+    EXPECT_NE(UninstallLog().find("Removed at the next restart: " + ToUtf8(kFolder) + "\\Plugins\r\n"), std::string::npos)
+        << UninstallLog();
+}
