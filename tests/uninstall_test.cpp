@@ -380,6 +380,16 @@ TEST_F(Uninstall, ACopyElsewhereOrAnEditedEntryRemovesNothing)
     EXPECT_NE(UninstallLog().find(ToUtf8(kFolder)), std::string::npos) << UninstallLog();
     location.Set(kFolder + L"\\");
     EXPECT_TRUE(Capture() == installed);
+
+    // Folders at every name the uninstaller once moved itself to (its process number) stop nothing.
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    for (int id = 0; id < 4096; id += 4)
+        CreateDirectoryW((std::wstring(temp) + L"pt_uninstall_" + std::to_wstring(id) + L".exe").c_str(), nullptr);
+    EXPECT_EQ(RemoveThroughEntry(), kUninstallRemoved) << UninstallLog();
+    EXPECT_FALSE(FolderExists(kFolder));
+    for (int id = 0; id < 4096; id += 4)
+        RemoveDirectoryW((std::wstring(temp) + L"pt_uninstall_" + std::to_wstring(id) + L".exe").c_str());
 }
 
 // A record damaged by hand or by a tool: every readable entry still goes back, nothing is left
