@@ -56,6 +56,31 @@ void Tally(Removal removal, const wchar_t* path, InstallReporter& reporter, Remo
     }
 }
 
+ULONGLONG Ticks(const FILETIME& time)
+{
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// When the installation wrote its uninstall entry, the last step of an install; 0 when unknown.
+// The files it unpacked carry their archive dates, all earlier.
+ULONGLONG InstalledAt()
+{
+    FILETIME written = {};
+    RegKey entry = OpenKey(HKEY_LOCAL_MACHINE, variant::kUninstallKey, KEY_QUERY_VALUE);
+    if (!entry || RegQueryInfoKeyW(entry.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, &written) != ERROR_SUCCESS)
+        return 0;
+    return Ticks(written);
+}
+
+// A product file written after the installation: somebody changed it, and it is theirs now.
+bool ChangedSinceInstall(const wchar_t* path, ULONGLONG installedAt)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return installedAt != 0 && GetFileAttributesExW(path, GetFileExInfoStandard, &data)
+           && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && Ticks(data.ftLastWriteTime) > installedAt;
+}
+
 bool IsLink(const wchar_t* path)
 {
     const DWORD attributes = GetFileAttributesW(path);
@@ -79,7 +104,7 @@ bool ReachedThroughLink(const wchar_t* folder, const wchar_t* name)
 
 // Every payload file but the uninstaller, last entry first, then the folders the payload made
 // once they are empty. A folder that has become a link goes as a link; nothing behind it is touched.
-void RemovePayload(const wchar_t* folder, InstallReporter& reporter, RemovalTally& tally)
+void RemovePayload(const wchar_t* folder, ULONGLONG installedAt, InstallReporter& reporter, RemovalTally& tally)
 {
     for (int i = kPayloadItemCount - 1; i >= 0; --i) {
         wchar_t path[kPathSize];
@@ -89,6 +114,10 @@ void RemovePayload(const wchar_t* folder, InstallReporter& reporter, RemovalTall
             continue;
         if (kPayloadItems[i].folder) {
             RemoveDirectoryW(path);  // a folder holding something of the user's stays
+            continue;
+        }
+        if (ChangedSinceInstall(path, installedAt)) {
+            Report(reporter, IDS_KEPT_CHANGED, path);
             continue;
         }
         Tally(RemoveFile(path), path, reporter, tally);
@@ -136,7 +165,7 @@ bool IsPayloadItem(const wchar_t* relativeName)
 
 // True when everything still in `folder` (the installation folder itself when `relative` is
 // empty) is an item of the payload: files whose deletion waits for a handle, or for the restart.
-bool HoldsOnlyPayload(const wchar_t* installFolder, const wchar_t* relative)
+bool HoldsOnlyPayload(const wchar_t* installFolder, const wchar_t* relative, ULONGLONG installedAt)
 {
     wchar_t pattern[kPathSize];
     if (!FormatText(pattern, kPathSize, L"%ls%ls%ls*", installFolder, relative, relative[0] ? L"\\" : L""))
@@ -150,8 +179,10 @@ bool HoldsOnlyPayload(const wchar_t* installFolder, const wchar_t* relative)
         wchar_t name[kPathSize];
         if (wcscmp(found.cFileName, L".") == 0 || wcscmp(found.cFileName, L"..") == 0)
             continue;
+        wchar_t path[kPathSize];
         onlyPayload = FormatText(name, kPathSize, L"%ls%ls%ls", relative, relative[0] ? L"\\" : L"", found.cFileName)
-                      && IsPayloadItem(name);
+                      && IsPayloadItem(name) && FormatText(path, kPathSize, L"%ls%ls", installFolder, name)
+                      && !ChangedSinceInstall(path, installedAt);
     } while (onlyPayload && FindNextFileW(search, &found));
     FindClose(search);
     return onlyPayload;
@@ -160,7 +191,8 @@ bool HoldsOnlyPayload(const wchar_t* installFolder, const wchar_t* relative)
 // A folder of the payload still there, deepest first, then the installation folder: one that
 // holds nothing of anybody else's (held open, or its files wait for a handle or the restart)
 // is scheduled for the restart and reported; one with files of the user's stays, as it should.
-void RemoveLeftFolders(const wchar_t* installFolder, InstallReporter& reporter, RemovalTally& tally)
+void RemoveLeftFolders(const wchar_t* installFolder, ULONGLONG installedAt, InstallReporter& reporter,
+                       RemovalTally& tally)
 {
     for (int i = kPayloadItemCount - 1; i >= -1; --i) {
         const wchar_t* relative = i < 0 ? L"" : kPayloadItems[i].name;
@@ -169,7 +201,7 @@ void RemoveLeftFolders(const wchar_t* installFolder, InstallReporter& reporter, 
         wchar_t path[kPathSize];
         if (!FormatText(path, kPathSize, L"%ls%ls", installFolder, relative) || RemoveDirectoryW(path)
             || GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES || IsLink(path)
-            || !HoldsOnlyPayload(installFolder, relative))
+            || !HoldsOnlyPayload(installFolder, relative, installedAt))
             continue;
         Tally(MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? Removal::kAtRestart : Removal::kStays, path,
               reporter, tally);
@@ -189,7 +221,8 @@ bool FindRegisteredInstallation(const wchar_t* ownFolder, wchar_t* registered, s
 UninstallExitCode RunUninstall(const UninstallOptions& options, InstallReporter& reporter)
 {
     RemovalTally tally;
-    RemovePayload(options.installFolder, reporter, tally);
+    const ULONGLONG installedAt = InstalledAt();
+    RemovePayload(options.installFolder, installedAt, reporter, tally);
     RemoveSettings(options, reporter, tally);
     struct Notes : LeftBehindNotes {
         Notes(InstallReporter& r, RemovalTally& t) : reporter(r), tally(t) {}
@@ -212,7 +245,7 @@ UninstallExitCode RunUninstall(const UninstallOptions& options, InstallReporter&
     FormatText(uninstaller, kPathSize, L"%ls%ls", options.installFolder, kUninstallerFile);
     if (GetFileAttributesW(uninstaller) != INVALID_FILE_ATTRIBUTES && !options.moveUninstallerOut(options.context))
         Tally(RemoveFile(uninstaller), uninstaller, reporter, tally);
-    RemoveLeftFolders(options.installFolder, reporter, tally);
+    RemoveLeftFolders(options.installFolder, installedAt, reporter, tally);
     if (tally.incomplete)
         return kUninstallIncomplete;
     return tally.atRestart ? kUninstallAtRestart : kUninstallRemoved;

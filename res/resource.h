@@ -26,6 +26,7 @@
 #define IDS_UNINSTALL_QUESTION 27
 #define IDS_CLOSE 28
 #define IDS_UNINSTALL_NOT_REGISTERED 29
+#define IDS_KEPT_CHANGED 30
 
 // The uninstaller's window.
 #define IDD_UNINSTALL 201

@@ -184,10 +184,14 @@ TEST_F(Uninstall, UserFilesStayARunningProductStopsItAndAReinstallIsAFirstInstal
         EXPECT_TRUE(Capture() == first);
     }
 
-    // A file of the user's own keeps the folder and itself; everything of ours goes.
+    // A file of the user's own keeps the folder and itself, and so does a product file the user
+    // changed since (told in the log); everything else of ours goes.
     WriteBytes(kFolder + L"\\My notes.txt", "mine");
+    WriteBytes(kFolder + L"\\Languages\\Deutsch.ini", "[Meine]");
     ASSERT_EQ(RemoveThroughEntry(), kUninstallRemoved) << UninstallLog();
-    EXPECT_EQ(TreeListing(kFolder), std::vector<std::wstring>{L"My notes.txt 4"});
+    EXPECT_EQ(TreeListing(kFolder), (std::vector<std::wstring>{L"Languages\\", L"Languages\\Deutsch.ini 7", L"My notes.txt 4"}));
+    EXPECT_NE(UninstallLog().find("Kept, changed since it was installed: " + ToUtf8(kFolder) + "\\Languages\\Deutsch.ini"),
+              std::string::npos) << UninstallLog();
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"), L"<missing>");
     RemoveTree(kFolder);
 
