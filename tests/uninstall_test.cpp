@@ -441,11 +441,16 @@ TEST_F(Uninstall, HeldFilesAndFoldersAreScheduledDeepestFirst)
     const wchar_t* kPending = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
     ASSERT_EQ(Install(L"/folder=" + kFolder), exit_code::kInstalled);
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kPending, L"PendingFileRenameOperations");
+    // A relative settings pointer names no folder the install would have used: /purge leaves it.
+    WritePrivateProfileStringW(L"Others", L"INI_Folder", L"Cfg", (kFolder + L"\\" + kSettings).c_str());
+    CreateDirectoryW((m_start / L"Cfg").c_str(), nullptr);
+    WriteBytes(m_start / (L"Cfg\\" + kSettings), "[Others]");
     HANDLE file = CreateFileW((kFolder + L"\\Plugins\\Icons.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     HANDLE folder = CreateFileW((kFolder + L"\\Languages").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    EXPECT_EQ(RemoveThroughEntry(), 3010) << UninstallLog();
+    EXPECT_EQ(RemoveThroughEntry(L" /purge"), 3010) << UninstallLog();
+    EXPECT_TRUE(FileExists(m_start / (L"Cfg\\" + kSettings)));
     CloseHandle(file);
     CloseHandle(folder);
     // Each source is followed by an empty target: deleted at the restart.
