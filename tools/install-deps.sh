@@ -33,8 +33,15 @@ fi
 
 if [ ${#missing[@]} -gt 0 ] || [ $need_update -eq 1 ]; then
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    [ ${#missing[@]} -gt 0 ] && apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    # A mirror half-way through a sync fails one index (seen: bookworm-security's i386 list);
+    # the install below still finds everything in the release's own suite.
+    apt-get update -qq || echo "tools/install-deps.sh: some package lists failed to download; going on" >&2
+    if [ ${#missing[@]} -gt 0 ]; then
+        # Without one architecture's security list, amd64 and i386 candidates differ in version;
+        # the release's own suite has both at one version.
+        apt-get install -y -qq --no-install-recommends "${missing[@]}" \
+            || apt-get install -y -qq --no-install-recommends -t bookworm "${missing[@]}"
+    fi
 fi
 
 # Wine's 32-bit loader is an i386 Linux program. Where the kernel runs no 32-bit code
@@ -50,7 +57,7 @@ Suites: bookworm-backports
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
-        apt-get update -qq
+        apt-get update -qq || echo "tools/install-deps.sh: some package lists failed to download; going on" >&2
     fi
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user-static
     binfmt=/proc/sys/fs/binfmt_misc

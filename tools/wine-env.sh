@@ -26,6 +26,11 @@ wine_env_start() {
     /usr/lib/wine/wineserver -w 2>/dev/null || true
     /usr/lib/wine/wineserver -p
     /usr/lib/wine/wine64 wineboot >/dev/null 2>&1 </dev/null
+    # Windows has the Default Programs list in both registry views; a fresh prefix lacks it.
+    local view
+    for view in "" "Wow6432Node\\"; do
+        /usr/lib/wine/wine64 reg add "HKLM\\Software\\${view}RegisteredApplications" /f >/dev/null 2>&1 </dev/null
+    done
     # A fresh prefix links Desktop, Documents and the like to the Linux home folder; the
     # shortcuts the setup saves must stay inside the prefix.
     local link
