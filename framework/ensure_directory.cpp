@@ -1,5 +1,6 @@
 #include "framework/ensure_directory.h"
 
+#include "framework/handles.h"
 #include "framework/path.h"
 #include "framework/text.h"
 
@@ -48,6 +49,21 @@ int CreateLevels(wchar_t* path)
     return 1;
 }
 
+// True when `path` is a folder this process may enter: the test SetCurrentDirectory makes, without
+// changing the current directory, which belongs to the whole process and its other threads.
+bool CanEnterFolder(const wchar_t* path)
+{
+    KernelHandle folder(CreateFileW(path, FILE_TRAVERSE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!folder || !GetFileInformationByHandle(folder.Get(), &info))
+        return false;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return true;
+    SetLastError(ERROR_DIRECTORY);  // a file holds the folder's name
+    return false;
+}
+
 }  // namespace
 
 int EnsureDirectory(wchar_t* path)
@@ -56,18 +72,9 @@ int EnsureDirectory(wchar_t* path)
     if (path[0] == L'\0')
         return 0;
     AppendLevelBackslash(path);
-
-    wchar_t previous[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, previous);
-    if (!SetCurrentDirectoryW(path)) {
-        if (!CreateLevels(path))
-            return 0;
-        GetCurrentDirectoryW(MAX_PATH, previous);
-        if (!SetCurrentDirectoryW(path))
-            return 0;
-    }
-    SetCurrentDirectoryW(previous);
-    return 1;
+    if (CanEnterFolder(path))
+        return 1;
+    return CreateLevels(path) && CanEnterFolder(path);
 }
 
 bool TopmostMissingFolder(const wchar_t* path, wchar_t* out, size_t outSize)

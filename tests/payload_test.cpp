@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -174,6 +175,19 @@ TEST_F(PayloadTest, EnsureDirectoryTrimsCreatesLevelsAndKeepsTheCurrentDirectory
     wcscpy(path, L"Q:\\Nowhere\\At All ");
     EXPECT_EQ(EnsureDirectory(path), 0);
     EXPECT_EQ(std::wstring(path), L"Q:\\Nowhere\\At All\\");
+    EXPECT_EQ(CurrentDirectory(), before);
+
+    // Two threads making folders at once (the settings and the shortcuts do) leave it as it was.
+    for (int round = 0; round < 50; ++round) {
+        auto make = [&](const wchar_t* name) {
+            wchar_t level[520];
+            wcscpy(level, (base / (name + std::to_wstring(round))).c_str());
+            EnsureDirectory(level);
+        };
+        std::thread settings(make, L"Settings"), shortcuts(make, L"Group");
+        settings.join();
+        shortcuts.join();
+    }
     EXPECT_EQ(CurrentDirectory(), before);
 
     // Too long to be rebuilt whole: refused rather than cut short.
