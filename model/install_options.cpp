@@ -1,5 +1,6 @@
 #include "model/install_options.h"
 
+#include "model/format_table.h"
 #include "model/install_folder.h"
 #include "framework/text.h"
 #include "variants/variant.h"
@@ -57,12 +58,14 @@ bool SwitchValueWasCut(const wchar_t* commandLine, const wchar_t* workingCopy, c
     return *original != L'\0' && *original != L'/';
 }
 
+// 1: the image rows; 2: every slot; else none.
 void SelectAssociations(InstallOptions& options, int choice)
 {
-    int selected = choice == 1 ? kImageRows : choice == 2 ? kAssocSlots : 0;
-    for (int slot = 0; slot < kAssocSlots; ++slot)
-        options.assocSelection[slot] = slot < selected ? 1 : 0;
-    options.associate = selected > 0 ? 1 : 0;
+    for (int slot = 0; slot < kAssocSlots; ++slot) {
+        const bool image = slot < kFormatRowCount && kFormatTable[slot].isImage;
+        options.assocSelection[slot] = choice == 2 || (choice == 1 && image) ? 1 : 0;
+    }
+    options.associate = choice == 1 || choice == 2 ? 1 : 0;
 }
 
 void TrimTrailingBlanks(wchar_t* text)

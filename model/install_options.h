@@ -3,9 +3,8 @@
 #include <cstddef>
 
 inline constexpr size_t kFolderBufferSize = 520;
+// One slot per format row, and one more that nothing reads: "/assoc=2" marks all 62.
 inline constexpr int kAssocSlots = 62;
-// Rows 0 to 46 of the format table are the image rows.
-inline constexpr int kImageRows = 47;
 
 struct InstallOptions {
     wchar_t installFolder[kFolderBufferSize] = {};

@@ -5,7 +5,8 @@
 
 #include <windows.h>
 
-// The removal itself, run when the user presses Remove; `summary` (1024) receives what to show.
+// The removal itself, run when the user presses Remove; `summary` (`summarySize` characters)
+// receives what to show.
 using RemoveAction = UninstallExitCode (*)(bool purge, wchar_t* summary, size_t summarySize, void* context);
 
 // Shows the window for `installFolder`; the outcome of the removal, or kUninstallCancelled.

@@ -94,8 +94,8 @@ void CWizPropertyPage::OnRegistryAssocClicked()
 
 void CWizPropertyPage::OnImagesOnly()
 {
-    SetRows(m_pSheet->m_hAssocList, 0, kImageRows - 1, kChecked);
-    SetRows(m_pSheet->m_hAssocList, kImageRows, kFormatRowCount - 1, kUnchecked);
+    for (int row = 0; row < kFormatRowCount; ++row)
+        SetRows(m_pSheet->m_hAssocList, row, row, kFormatTable[row].isImage ? kChecked : kUnchecked);
 }
 
 void CWizPropertyPage::OnSelectAll()

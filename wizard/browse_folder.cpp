@@ -4,6 +4,7 @@
 #include "framework/handles.h"
 #include "framework/property_page.h"
 #include "framework/text.h"
+#include "variants/variant.h"
 
 #include <shlobj.h>
 #include <windows.h>
@@ -41,11 +42,13 @@ void ApplyProductFolderRule(wchar_t* path, size_t pathSize)
             break;
         }
     }
+    wchar_t productLevel[32];  // "\Pictarn\"
+    FormatText(productLevel, 32, L"\\%ls\\", variant::kProductFolderName);
     if (found) {
-        if (_wcsicmp(path + previous, L"\\pictarn\\") != 0)
-            AppendText(path, pathSize, L"Pictarn\\");
+        if (_wcsicmp(path + previous, productLevel) != 0)
+            AppendText(path, pathSize, productLevel + 1);
     } else if (length == 3) {
-        AppendText(path, pathSize, L"Pictarn\\");
+        AppendText(path, pathSize, productLevel + 1);
     }
 }
 
