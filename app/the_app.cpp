@@ -67,12 +67,7 @@ void TheApp::RunWizard()
 {
     m_sheet.BeginRun(PixelsPerInch(nullptr));
 
-    CWizPropertyPage welcome(IDD_WELCOME), whatsNew(IDD_WHATS_NEW), associations(IDD_ASSOCIATIONS),
-        ready(IDD_READY), finished(IDD_FINISHED);
-    for (CWizPropertyPage* page : {&welcome, &whatsNew, &associations, &ready, &finished}) {
-        m_sheet.AddPage(page);
-        page->m_pSheet = &m_sheet;
-    }
+    WizardPages pages(m_sheet);
     if constexpr (variant::kIs32Bit)
         ApplyVisualStyles();
     m_sheet.DoModal(nullptr);
@@ -80,5 +75,5 @@ void TheApp::RunWizard()
     // Opened once the wizard is gone, so nothing covers it.
     if (m_sheet.HandsOffDefaults())
         OpenDefaultAppsPage();
-    SetExitCode(m_sheet.Installed() ? kExitInstalled : kExitLeftWizard);
+    SetExitCode(m_sheet.Outcome());
 }

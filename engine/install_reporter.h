@@ -11,6 +11,9 @@ public:
     // ReportNote: the run did something other than asked and went on (a settings folder it
     // could not use). `entry` holds the message and the value.
     virtual void ReportNote(const wchar_t* entry) = 0;
+    // ReportNotMade: one thing the install could not make ("what: key or path: why"); the run
+    // went on with the rest. Told once each, after the run's threads have ended.
+    virtual void ReportNotMade(const wchar_t* entry) { ReportNote(entry); }
     // ConfirmAssociations: asked before the chosen formats are pointed at the product;
     // false only for a "No".
     virtual bool ConfirmAssociations(const wchar_t* question) = 0;

@@ -2,6 +2,7 @@
 
 #include "model/messages.h"
 #include "framework/ensure_directory.h"
+#include "framework/failure_tally.h"
 #include "framework/file_identity.h"
 #include "framework/folder_access.h"
 #include "model/install_folder.h"
@@ -40,12 +41,26 @@ void ReportFailure(InstallReporter& reporter, unsigned messageId, const wchar_t*
     reporter.ReportFailure(message, entry);
 }
 
-int Fail(InstallReporter& reporter, unsigned messageId, const wchar_t* folder, FolderPlace place,
-         SetupExitCode code, SetupExitCode& outcome)
+SetupExitCode Fail(InstallReporter& reporter, unsigned messageId, const wchar_t* folder, FolderPlace place,
+                   SetupExitCode code)
 {
     ReportFailure(reporter, messageId, folder, place);
-    outcome = code;
-    return 0;
+    return code;
+}
+
+// The registration's view of the options: what it writes, each choice a yes or no.
+RegistrationRequest RequestFor(const InstallOptions& options)
+{
+    RegistrationRequest request;
+    request.installFolder = options.installFolder;
+    request.associate = options.associate != 0;
+    request.groupShortcuts = options.groupShortcuts != 0;
+    request.desktopShortcut = options.desktopShortcut != 0;
+    request.thumbsShortcut = options.thumbsShortcut != 0;
+    request.allUsers = options.allUsers != 0;
+    request.assocSelection = options.assocSelection;
+    request.assocAllUsers = options.assocAllUsers != 0;
+    return request;
 }
 
 // The question is asked only in the wizard and only when formats were chosen.
@@ -99,6 +114,27 @@ bool HoldsOtherBuildsInstallation(const wchar_t* folder)
            && IsSameFolder(other, folder);
 }
 
+// Each thing the run could not make, once, in the order it was found: "what: where: why".
+void ReportNotMade(InstallReporter& reporter, const FailureTally& failures)
+{
+    for (int i = 0; i < failures.Count(); ++i) {
+        const NotMadeItem& item = failures.Item(i);
+        wchar_t message[kMessageSize], reason[kMessageSize];
+        LoadMessage(item.messageId, message, kMessageSize);
+        SystemErrorText(item.error, reason, kMessageSize);
+        constexpr size_t kEntrySize = 2 * kMessageSize + NotMadeItem::kWhereSize;
+        wchar_t entry[kEntrySize];
+        FormatText(entry, kEntrySize, L"%ls: %ls: %ls", message, item.where, reason);
+        reporter.ReportNotMade(entry);
+    }
+    if (failures.Dropped() > 0) {
+        wchar_t format[kMessageSize], entry[kMessageSize];
+        LoadMessage(IDS_MORE_NOT_MADE, format, kMessageSize);
+        FormatText(entry, kMessageSize, format, failures.Dropped());
+        reporter.ReportNotMade(entry);
+    }
+}
+
 bool CanOpenForReading(const wchar_t* path)
 {
     StdioFile file(_wfopen(path, L"rb"));
@@ -107,23 +143,22 @@ bool CanOpenForReading(const wchar_t* path)
 
 }  // namespace
 
-int RunInstall(InstallOptions& options, InstallReporter& reporter, SetupExitCode& outcome)
+SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
 {
     // A relative folder is meant from where the program was started. It is made absolute in
     // the record itself, so the settings, the registration and the caller all see one folder.
     TrimSpaces(options.installFolder);
     if (options.installFolder[0] == L'\0' || !MakeFolderAbsolute(options.installFolder, kFolderBufferSize))
         return Fail(reporter, IDS_INVALID_DESTINATION, options.installFolder, FolderPlace::kAfterMessage,
-                    kExitInvalidFolder, outcome);
+                    kExitInvalidFolder);
     wchar_t folder[kFolderBufferSize];
     CopyText(folder, options.installFolder);
     // The two builds share the names of most files: one installed over the other would break
     // both, and removing either would take files the other still uses.
     if (HoldsOtherBuildsInstallation(folder))
-        return Fail(reporter, IDS_OTHER_BUILDS_FOLDER, folder, FolderPlace::kAfterMessage, kExitInvalidFolder, outcome);
+        return Fail(reporter, IDS_OTHER_BUILDS_FOLDER, folder, FolderPlace::kAfterMessage, kExitInvalidFolder);
     if (!EnsureDirectory(folder))
-        return Fail(reporter, IDS_CANT_CREATE_DESTINATION, folder, FolderPlace::kAfterMessage, kExitFolderNotCreated,
-                    outcome);
+        return Fail(reporter, IDS_CANT_CREATE_DESTINATION, folder, FolderPlace::kAfterMessage, kExitFolderNotCreated);
 
     ProtectProductFolders(folder);
     wchar_t pluginFolder[kFolderBufferSize];
@@ -134,26 +169,28 @@ int RunInstall(InstallOptions& options, InstallReporter& reporter, SetupExitCode
     int replaceIcons = ShouldReplaceIconsDll(pluginPath);
 
     if (ExtractPayload(folder, replaceIcons ? 0 : 1) != kExtractComplete)
-        return Fail(reporter, IDS_CANT_INSTALL_ALL, folder, FolderPlace::kBeforeMessage, kExitFilesNotInstalled,
-                    outcome);
+        return Fail(reporter, IDS_CANT_INSTALL_ALL, folder, FolderPlace::kBeforeMessage, kExitNotAllInstalled);
 
     // The settings file waits mostly on the file system and the display driver, the registration
     // on the registry: done side by side, each fills the other's waits.
     wchar_t givenIniFolder[kFolderBufferSize];
     CopyText(givenIniFolder, options.iniFolder);
     int settingsUsable = 1;
+    // Filled from every thread below; read only after they have ended.
+    FailureTally failures;
     auto writeSettings = [&] {
         StageScope stage(Stage::kSettings);
         wchar_t effectiveIni[kIniPathSize];
-        settingsUsable = WriteInitialSettings(options.installFolder, options.iniFolder, options.silent, effectiveIni);
+        settingsUsable = WriteInitialSettings(options.installFolder, options.iniFolder, options.silent, effectiveIni,
+                                              failures);
         if (CanOpenForReading(effectiveIni))
-            ConvertIniToUnicode(effectiveIni);
+            ConvertIniToUnicode(effectiveIni, failures);
     };
-    auto registerProduct = [&](int confirmed) {
+    RegistrationRequest request = RequestFor(options);
+    auto registerProduct = [&](bool confirmed) {
         StageScope registry(Stage::kRegistry);
-        RegisterWithShell(confirmed, options.associate, options.installFolder, options.groupShortcuts,
-                          options.desktopShortcut, options.thumbsShortcut, options.allUsers, options.assocSelection,
-                          options.assocAllUsers);
+        request.confirmed = confirmed;
+        RegisterWithShell(request, failures);
     };
     // Without a question the registration runs beside the settings; the question waits for them,
     // so the run still reports in its order.
@@ -161,12 +198,12 @@ int RunInstall(InstallOptions& options, InstallReporter& reporter, SetupExitCode
     {
         auto settings = StartAlongside(writeSettings);
         if (!asking)
-            registerProduct(1);
+            registerProduct(true);
     }
     if (!settingsUsable)
         ReportUnusableIniFolder(reporter, givenIniFolder);
     if (asking)
-        registerProduct(ConfirmAssociations(reporter) ? 1 : 0);
-    outcome = kExitInstalled;
-    return 1;
+        registerProduct(ConfirmAssociations(reporter));
+    ReportNotMade(reporter, failures);
+    return failures.Empty() ? kExitInstalled : kExitNotAllInstalled;
 }

@@ -4,6 +4,7 @@
 #include "model/exit_codes.h"
 #include "model/install_options.h"
 
-// 1 = installed, 0 = stopped at a failure it reported through `reporter`. `outcome` receives
-// the matching process exit code. The folder in `options` is made absolute and trimmed.
-int RunInstall(InstallOptions& options, InstallReporter& reporter, SetupExitCode& outcome);
+// The process exit code: kExitInstalled; kExitNotAllInstalled after the install went through
+// and told `reporter` each thing it could not make; or the failure that stopped it, reported
+// through `reporter`. The folder in `options` is made absolute and trimmed.
+SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter);

@@ -6,6 +6,7 @@
 #include "framework/folder_access.h"
 #include "framework/handles.h"
 #include "framework/text.h"
+#include "model/messages.h"
 #include "variants/variant.h"
 
 #include <windows.h>
@@ -39,12 +40,17 @@ int AppendVariable(const wchar_t* name, wchar_t* out, size_t outSize)
 }
 
 // 1 when the settings folder can take the settings: `expanded` (520) then holds it, created.
-// Only a folder somebody named is used: every variable defined, absolute, and created.
+// Only a folder somebody named is used: every variable defined, absolute, short enough for the
+// settings file's path, and created.
 int PrepareIniFolder(const wchar_t* iniFolder, wchar_t* expanded)
 {
     const int allDefined = ExpandIniFolder(iniFolder, expanded, kIniPathSize);
     TrimSpaces(expanded);
     if (!allDefined || !IsAbsoluteFolder(expanded))
+        return 0;
+    // A settings file whose path passes the Windows limit could be named but never written.
+    const size_t fileLength = wcslen(expanded) + (EndsWith(expanded, L'\\') ? 0 : 1) + wcslen(variant::kSettingsFile);
+    if (fileLength >= MAX_PATH)
         return 0;
     wchar_t madeFolder[kIniPathSize];
     const bool makesFolder = TopmostMissingFolder(expanded, madeFolder, kIniPathSize);
@@ -114,8 +120,37 @@ int ExpandIniFolder(const wchar_t* iniFolder, wchar_t* out, size_t outSize)
     return allDefined;
 }
 
-int WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int silent, wchar_t* effectiveIni)
+namespace {
+
+// Every write of the settings goes through here, so none that fails goes unseen.
+class SettingsWriter {
+public:
+    explicit SettingsWriter(FailureTally& failures) : m_failures(failures) {}
+    void Write(const wchar_t* section, const wchar_t* key, const wchar_t* value, const wchar_t* file)
+    {
+        if (!WritePrivateProfileStringW(section, key, value, file))
+            m_failures.Add(IDS_NOT_WRITTEN_SETTINGS, file, GetLastError());
+    }
+
+private:
+    FailureTally& m_failures;
+};
+
+// A pointer taken away leaves no empty section behind, so the file reads the same whether an
+// earlier run got as far as writing the pointer or not.
+void RemoveEmptySection(const wchar_t* section, const wchar_t* file)
 {
+    wchar_t keys[4];
+    if (GetFileAttributesW(file) != INVALID_FILE_ATTRIBUTES && GetPrivateProfileSectionW(section, keys, 4, file) == 0)
+        WritePrivateProfileStringW(section, nullptr, nullptr, file);
+}
+
+}  // namespace
+
+int WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int silent, wchar_t* effectiveIni,
+                         FailureTally& failures)
+{
+    SettingsWriter settings(failures);
     wchar_t installIni[kIniPathSize];
     CopyText(installIni, kIniPathSize, installFolder);
     TrimSpaces(installIni);
@@ -140,33 +175,34 @@ int WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int s
     }
     bool redirected = iniFolder[0] != L'\0';
     if (redirected) {
-        WritePrivateProfileStringW(L"Others", L"INI_Folder", iniFolder, installIni);
+        settings.Write(L"Others", L"INI_Folder", iniFolder, installIni);
         CopyText(effectiveIni, kIniPathSize, expanded);
         AppendText(effectiveIni, kIniPathSize, variant::kSettingsFile);
     } else {
-        WritePrivateProfileStringW(L"Others", L"INI_Folder", nullptr, installIni);
+        settings.Write(L"Others", L"INI_Folder", nullptr, installIni);
+        RemoveEmptySection(L"Others", installIni);
     }
     bool appFolder = redirected && (wcsstr(effectiveIni, L"Pictarn32_App") != nullptr
                                     || wcsstr(effectiveIni, L"Pictarn64_App") != nullptr);
 
-    WritePrivateProfileStringW(L"Language", L"DLL", L"ENGLISH", effectiveIni);
-    WritePrivateProfileStringW(L"Language", L"Lang", L"English", effectiveIni);
+    settings.Write(L"Language", L"DLL", L"ENGLISH", effectiveIni);
+    settings.Write(L"Language", L"Lang", L"English", effectiveIni);
 
     wchar_t skin[kValueSize] = L"";
     GetPrivateProfileStringW(L"Toolbar", L"Skin", L"", skin, kValueSize, effectiveIni);
     if (skin[0] != L'\0')
         return usable;  // a reinstall keeps the user's skin
     ToolbarSkin chosen = ChooseToolbarSkin();
-    WritePrivateProfileStringW(L"Toolbar", L"Skin", chosen.skin, effectiveIni);
-    WritePrivateProfileStringW(L"Toolbar", L"Size", chosen.size, effectiveIni);
+    settings.Write(L"Toolbar", L"Skin", chosen.skin, effectiveIni);
+    settings.Write(L"Toolbar", L"Size", chosen.size, effectiveIni);
     if (appFolder) {
-        WritePrivateProfileStringW(L"Toolbar", L"Skin", kDefaultSkin.skin, installIni);
-        WritePrivateProfileStringW(L"Toolbar", L"Size", kDefaultSkin.size, installIni);
+        settings.Write(L"Toolbar", L"Skin", kDefaultSkin.skin, installIni);
+        settings.Write(L"Toolbar", L"Size", kDefaultSkin.size, installIni);
     }
     return usable;
 }
 
-int ConvertIniToUnicode(const wchar_t* iniPath)
+int ConvertIniToUnicode(const wchar_t* iniPath, FailureTally& failures)
 {
     StdioFile source(_wfopen(iniPath, L"rb"));
     if (!source)
@@ -185,14 +221,18 @@ int ConvertIniToUnicode(const wchar_t* iniPath)
     int wideLength = 0;
     {
         HeapBuffer<char> ansi = AllocateBuffer<char>(static_cast<size_t>(size));
-        if (!ansi)
-            return 1;
+        if (!ansi) {
+            failures.Add(IDS_NOT_WRITTEN_SETTINGS, iniPath, ERROR_NOT_ENOUGH_MEMORY);
+            return 0;
+        }
         size_t read = fread(ansi.Get(), 1, static_cast<size_t>(size), source.Get());
         source.Reset();
         wideLength = MultiByteToWideChar(CP_ACP, 0, ansi.Get(), static_cast<int>(read), nullptr, 0);
         wide = AllocateBuffer<wchar_t>(static_cast<size_t>(wideLength) + 1);
-        if (!wide)
-            return 1;
+        if (!wide) {
+            failures.Add(IDS_NOT_WRITTEN_SETTINGS, iniPath, ERROR_NOT_ENOUGH_MEMORY);
+            return 0;
+        }
         MultiByteToWideChar(CP_ACP, 0, ansi.Get(), static_cast<int>(read), wide.Get(), wideLength);
     }
 
@@ -200,8 +240,11 @@ int ConvertIniToUnicode(const wchar_t* iniPath)
     FolderOfPath(iniPath, tempPath, kIniPathSize);
     AppendText(tempPath, variant::kSettingsTempFile);
     bool written = false;
+    DWORD error = ERROR_WRITE_FAULT;
     {
         StdioFile target(_wfopen(tempPath, L"wb"));
+        if (!target)
+            error = GetLastError();
         if (target) {
             wchar_t header[64];
             int headerLength = MultiByteToWideChar(CP_ACP, 0, kUnicodeHeader, -1, header, 64) - 1;
@@ -214,9 +257,11 @@ int ConvertIniToUnicode(const wchar_t* iniPath)
             written = (fclose(target.Release()) == 0) && written;
         }
     }
-    if (!written) {
-        DeleteFileW(tempPath);  // the settings stay as they were, in the ANSI code page
+    if (written && MoveFileExW(tempPath, iniPath, MOVEFILE_REPLACE_EXISTING))
         return 1;
-    }
-    return MoveFileExW(tempPath, iniPath, MOVEFILE_REPLACE_EXISTING) ? 1 : 0;
+    if (written)
+        error = GetLastError();
+    DeleteFileW(tempPath);  // the settings stay as they were, in the ANSI code page
+    failures.Add(IDS_NOT_WRITTEN_SETTINGS, iniPath, error);
+    return 0;
 }

@@ -4,26 +4,39 @@
 
 #include <cwchar>
 
-void SetKeyDefault(HKEY root, const wchar_t* subKey, const wchar_t* value)
+LONG SetKeyDefault(HKEY root, const wchar_t* subKey, const wchar_t* value)
 {
-    RegSetValueW(root, subKey, REG_SZ, value, static_cast<DWORD>(wcslen(value)));
+    return RegSetValueW(root, subKey, REG_SZ, value, static_cast<DWORD>(wcslen(value)));
 }
 
-void SetStringValue(HKEY key, const wchar_t* name, const wchar_t* value)
+LONG SetStringValue(HKEY key, const wchar_t* name, const wchar_t* value)
 {
     DWORD bytes = static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t));
-    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes);
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes);
 }
 
-void SetDwordValue(HKEY key, const wchar_t* name, DWORD value)
+LONG SetDwordValue(HKEY key, const wchar_t* name, DWORD value)
 {
-    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
 }
+
+namespace {
+
+// The registry calls answer a status and leave the thread's last error alone.
+bool Succeeded(LONG status)
+{
+    if (status == ERROR_SUCCESS)
+        return true;
+    SetLastError(static_cast<DWORD>(status));
+    return false;
+}
+
+}  // namespace
 
 RegKey OpenKey(HKEY root, const wchar_t* subKey, REGSAM access)
 {
     RegKey key;
-    if (RegOpenKeyExW(root, subKey, 0, access, key.Receive()) != ERROR_SUCCESS)
+    if (!Succeeded(RegOpenKeyExW(root, subKey, 0, access, key.Receive())))
         key.Release();
     return key;
 }
@@ -31,7 +44,7 @@ RegKey OpenKey(HKEY root, const wchar_t* subKey, REGSAM access)
 RegKey CreateKey(HKEY root, const wchar_t* subKey)
 {
     RegKey key;
-    if (RegCreateKeyW(root, subKey, key.Receive()) != ERROR_SUCCESS)
+    if (!Succeeded(RegCreateKeyW(root, subKey, key.Receive())))
         key.Release();
     return key;
 }
@@ -40,8 +53,7 @@ RegKey CreateKey(HKEY root, const wchar_t* subKey, bool& made)
 {
     RegKey key;
     DWORD disposition = 0;
-    if (RegCreateKeyExW(root, subKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(), &disposition)
-        != ERROR_SUCCESS)
+    if (!Succeeded(RegCreateKeyExW(root, subKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(), &disposition)))
         key.Release();
     made = key && disposition == REG_CREATED_NEW_KEY;
     return key;

@@ -5,13 +5,15 @@
 
 #include <windows.h>
 
+// The setters answer the registry's status: ERROR_SUCCESS or the Windows error.
 // Sets a sub-key's default value, creating the sub-key and its missing parents; the length
 // given to the call is in characters.
-void SetKeyDefault(HKEY root, const wchar_t* subKey, const wchar_t* value);
+LONG SetKeyDefault(HKEY root, const wchar_t* subKey, const wchar_t* value);
 // A named string value; its length in bytes includes the terminator.
-void SetStringValue(HKEY key, const wchar_t* name, const wchar_t* value);
-void SetDwordValue(HKEY key, const wchar_t* name, DWORD value);
+LONG SetStringValue(HKEY key, const wchar_t* name, const wchar_t* value);
+LONG SetDwordValue(HKEY key, const wchar_t* name, DWORD value);
 
+// An empty key when the call failed; GetLastError() then holds the registry's status.
 RegKey OpenKey(HKEY root, const wchar_t* subKey, REGSAM access);
 RegKey CreateKey(HKEY root, const wchar_t* subKey);
 // The same, and whether the key itself (not its parents) was made by this call.

@@ -6,7 +6,7 @@ enum SetupExitCode : int {
     kExitProductRunning = 2,        // the product is running; nothing was installed
     kExitInvalidFolder = 3,         // invalid destination directory
     kExitFolderNotCreated = 4,      // the destination directory cannot be created
-    kExitFilesNotInstalled = 5,     // not all files could be installed
+    kExitNotAllInstalled = 5,       // not everything could be installed: files, or what the log lists
     kExitAnotherRunning = 1618,     // another installation or removal is at work; nothing was done
 };
 

@@ -15,6 +15,14 @@
 #define IDS_SETTINGS_FOLDER_UNUSABLE 12
 #define IDS_ANOTHER_RUN 13
 #define IDS_OTHER_BUILDS_FOLDER 14
+// What an install could not make; it went on with the rest.
+#define IDS_NOT_WRITTEN_KEY 31
+#define IDS_NOT_REGISTERED 32
+#define IDS_NOT_MADE_SHORTCUT 33
+#define IDS_NOT_MADE_GROUP 34
+#define IDS_NOT_WRITTEN_SETTINGS 35
+#define IDS_MORE_NOT_MADE 36
+#define IDS_NOT_EVERYTHING_MADE 37
 // The uninstaller's messages.
 #define IDS_UNINSTALL_TITLE 20
 #define IDS_UNINSTALL_PRODUCT_RUNNING 21

@@ -1,9 +1,11 @@
 #include "shell/app_registration.h"
 
+#include "framework/failure_tally.h"
 #include "framework/joined_thread.h"
 #include "framework/path.h"
 #include "framework/registry.h"
 #include "framework/stage_clock.h"
+#include "model/messages.h"
 #include "model/registry_rows.h"
 #include "framework/text.h"
 #include "shell/association_writer.h"
@@ -40,17 +42,17 @@ RegKey ReachKey(const RegistryRow& row)
     return RegKey();
 }
 
-void WriteNamedValue(HKEY key, const RegistryRow& row, const RegistrationTexts& t)
+void WriteNamedValue(HKEY key, const RegistryRow& row, const RegistrationTexts& t, FailureTally& failures)
 {
-    if (row.kind == kNamedDword)
-        SetDwordValue(key, row.name, row.number);
-    else
-        SetStringValue(key, row.name, t.Text(row.text));
+    const LONG status = row.kind == kNamedDword ? SetDwordValue(key, row.name, row.number)
+                                                : SetStringValue(key, row.name, t.Text(row.text));
+    if (status != ERROR_SUCCESS)
+        failures.AddKey(IDS_NOT_WRITTEN_KEY, row.root, row.key, row.name, static_cast<DWORD>(status));
 }
 
 // Writes the rows of `group` in table order. Named values that follow each other in one key
-// are written while the key is open once.
-void WriteRows(RowGroup group, const RegistrationTexts& t)
+// are written while the key is open once; a key that cannot be reached is one failure for all.
+void WriteRows(RowGroup group, const RegistrationTexts& t, FailureTally& failures)
 {
     for (int index = 0; index < kRegistryRowCount;) {
         const RegistryRow& row = kRegistryRows[index];
@@ -59,18 +61,26 @@ void WriteRows(RowGroup group, const RegistrationTexts& t)
             continue;
         }
         switch (row.kind) {
-        case kDefaultValue: SetKeyDefault(row.root, row.key, t.Text(row.text)); break;
-        case kDeleteKey: RegDeleteKeyW(row.root, row.key); break;
-        case kCreateKey: CreateKey(row.root, row.key); break;
+        case kDefaultValue:
+            if (const LONG status = SetKeyDefault(row.root, row.key, t.Text(row.text)); status != ERROR_SUCCESS)
+                failures.AddKey(IDS_NOT_WRITTEN_KEY, row.root, row.key, nullptr, static_cast<DWORD>(status));
+            break;
+        case kDeleteKey: RegDeleteKeyW(row.root, row.key); break;  // a leftover of old versions, if any
+        case kCreateKey:
+            if (!CreateKey(row.root, row.key))
+                failures.AddKey(IDS_NOT_WRITTEN_KEY, row.root, row.key, nullptr, GetLastError());
+            break;
         case kNamedString:
         case kNamedDword: {
             RegKey key = ReachKey(row);
+            if (!key)
+                failures.AddKey(IDS_NOT_WRITTEN_KEY, row.root, row.key, nullptr, GetLastError());
             int next = index;
             for (; next < kRegistryRowCount && kRegistryRows[next].group == group
                    && TakesNamedValue(kRegistryRows[next]) && wcscmp(kRegistryRows[next].key, row.key) == 0;
                  ++next)
                 if (key)
-                    WriteNamedValue(key.Get(), kRegistryRows[next], t);
+                    WriteNamedValue(key.Get(), kRegistryRows[next], t, failures);
             index = next;
             continue;
         }
@@ -81,13 +91,13 @@ void WriteRows(RowGroup group, const RegistrationTexts& t)
 
 }  // namespace
 
-int RegisterWithShell(int confirmed, int associate, const wchar_t* installFolder, int groupShortcuts,
-                      int desktopShortcut, int thumbsShortcut, int allUsers, const int* assocSelection,
-                      int assocAllUsers)
+int RegisterWithShell(const RegistrationRequest& request, FailureTally& failures)
 {
     RegistrationTexts t;
-    if (!t.Form(installFolder))
-        return 1;
+    if (!t.Form(request.installFolder)) {
+        failures.Add(IDS_NOT_REGISTERED, request.installFolder, ERROR_FILENAME_EXCED_RANGE);
+        return 0;
+    }
     // Before Vista the 32-bit build leaves out the verbs and the Default Programs entries.
     const bool vistaClass = !variant::kIs32Bit || IsVistaOrLater();
 
@@ -95,23 +105,26 @@ int RegisterWithShell(int confirmed, int associate, const wchar_t* installFolder
     // side by side, each fills the other's waits.
     auto makeShortcuts = [&] {
         StageScope stage(Stage::kShortcuts);
-        CreateShortcuts(t.folder, {groupShortcuts != 0, desktopShortcut != 0, thumbsShortcut != 0}, allUsers);
+        CreateShortcuts(t.folder, {request.groupShortcuts, request.desktopShortcut, request.thumbsShortcut},
+                        request.allUsers, failures);
     };
     auto shortcuts = StartAlongside(makeShortcuts);
-    if (thumbsShortcut && vistaClass) {
+    if (request.thumbsShortcut && vistaClass) {
         ReplacedValuesRecord record;
         for (const OwnedEntry& entry : kOwnedEntries)
             if (entry.group == RowGroup::kThumbnailVerbs)
                 record.KeepParentsToMake(entry.root, entry.key, entry.parentLevels);
-        WriteRows(RowGroup::kThumbnailVerbs, t);
+        WriteRows(RowGroup::kThumbnailVerbs, t, failures);
     }
-    WriteRows(RowGroup::kApplication, t);
-    WriteRows(RowGroup::kUninstallEntry, t);
+    WriteRows(RowGroup::kApplication, t, failures);
+    WriteRows(RowGroup::kUninstallEntry, t, failures);
     if (vistaClass)
-        WriteRows(RowGroup::kDefaultPrograms, t);
+        WriteRows(RowGroup::kDefaultPrograms, t, failures);
     // Before Vista, a "No" to the association question ends the registration here; later it
     // leaves every extension's default as it was.
-    if (confirmed || vistaClass)
-        WriteAssociations(t.openCommand, t.executable, assocSelection, associate, assocAllUsers, confirmed ? 0 : 1);
-    return 1;
+    if (request.confirmed || vistaClass)
+        WriteAssociations(t.openCommand, t.executable, request.assocSelection, request.associate,
+                          request.assocAllUsers, request.confirmed, failures);
+    shortcuts.Join();
+    return failures.Empty() ? 1 : 0;
 }

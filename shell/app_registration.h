@@ -2,11 +2,22 @@
 // Makes the installed product known to Windows: shortcuts, the folder and drive verb, the
 // application's ProgID and "Applications" entry, the uninstall entry, the Default Programs
 // capabilities, and last the per-extension associations.
+#include "framework/failure_tally.h"
 
-// Always 1. `installFolder` may lack its trailing backslash or carry blanks at its ends.
-// `confirmed` is 0 after a "No" to the association question: before Vista (32-bit build) the
-// associations are then not written at all, later no extension is pointed at the product.
-// `assocAllUsers` matters only to the 32-bit build before Vista.
-int RegisterWithShell(int confirmed, int associate, const wchar_t* installFolder, int groupShortcuts,
-                      int desktopShortcut, int thumbsShortcut, int allUsers, const int* assocSelection,
-                      int assocAllUsers);
+// What one install registers: its folder and the choices made for it, built once by the run.
+struct RegistrationRequest {
+    const wchar_t* installFolder = L"";  // may lack its trailing backslash or carry blanks at its ends
+    bool confirmed = true;               // false after a "No" to the association question
+    bool associate = false;
+    bool groupShortcuts = false;
+    bool desktopShortcut = false;
+    bool thumbsShortcut = false;
+    bool allUsers = false;
+    const int* assocSelection = nullptr;  // kAssocSlots entries, 1 for a chosen row
+    bool assocAllUsers = false;           // matters only to the 32-bit build before Vista
+};
+
+// Every shortcut, key or value that cannot be made goes to `failures` and the rest goes on; 1
+// when `failures` stayed empty. Not `confirmed`: before Vista (32-bit build) the associations
+// are then not written at all, later no extension is pointed at the product.
+int RegisterWithShell(const RegistrationRequest& request, FailureTally& failures);

@@ -1,6 +1,8 @@
 #include "shell/association_writer.h"
 
+#include "framework/failure_tally.h"
 #include "framework/text.h"
+#include "model/messages.h"
 #include "model/format_table.h"
 #include "framework/registry.h"
 #include "shell/replaced_values.h"
@@ -40,10 +42,11 @@ void FormatProgId(wchar_t* out, size_t outSize, const wchar_t* suffix)
 // What every extension's registration shares; the keys it writes again and again are opened
 // once for the whole table.
 struct AssociationRun {
+    FailureTally& failures;
     const wchar_t* openCommand;
     AssociationPlatform platform;
-    int assocAllUsers;
-    int declined;
+    bool assocAllUsers;
+    bool confirmed;
     RegKey capabilities;  // the Default Programs list; null before Vista
     ReplacedValuesRecord record;
     // The ProgIDs written so far: members that share one (.jpg, .jpeg, .jpe) write it once.
@@ -63,30 +66,45 @@ struct AssociationRun {
     }
 };
 
+// A write that failed goes to the run's failures under its key (and value).
+void Check(FailureTally& failures, LONG status, HKEY root, const wchar_t* key, const wchar_t* name = nullptr)
+{
+    if (status != ERROR_SUCCESS)
+        failures.AddKey(IDS_NOT_WRITTEN_KEY, root, key, name, static_cast<DWORD>(status));
+}
+
+// The key, or an empty one after its failure went to `failures`.
+RegKey CheckedKey(FailureTally& failures, RegKey key, HKEY root, const wchar_t* name)
+{
+    if (!key)
+        failures.AddKey(IDS_NOT_WRITTEN_KEY, root, name, nullptr, GetLastError());
+    return key;
+}
+
 // The documented way to be offered for a type without taking it: "Open with" and, from
 // Windows 10 on, "How do you want to open this?" list the ProgIDs named here.
-void OfferInOpenWith(ReplacedValuesRecord& record, const wchar_t* extension, const wchar_t* progId)
+void OfferInOpenWith(AssociationRun& run, const wchar_t* extension, const wchar_t* progId)
 {
     wchar_t type[kNameSize], key[kNameSize];
     FormatText(type, kNameSize, L"SOFTWARE\\Classes\\.%ls", extension);
     FormatText(key, kNameSize, L"%ls\\OpenWithProgids", type);
     bool made = false;
-    RegKey offers = CreateKey(HKEY_LOCAL_MACHINE, key, made);
+    RegKey offers = CheckedKey(run.failures, CreateKey(HKEY_LOCAL_MACHINE, key, made), HKEY_LOCAL_MACHINE, key);
     if (!offers)
         return;
     // The value is the product's by its name; only the keys made for it need noting. A type key
     // with nothing in it but the offers was made with them.
     if (made)
-        record.KeepMadeKeys(HKEY_LOCAL_MACHINE, key, progId, HoldsOnlyOneKey(HKEY_LOCAL_MACHINE, type) ? 2 : 1);
-    SetStringValue(offers.Get(), progId, L"");
+        run.record.KeepMadeKeys(HKEY_LOCAL_MACHINE, key, progId, HoldsOnlyOneKey(HKEY_LOCAL_MACHINE, type) ? 2 : 1);
+    Check(run.failures, SetStringValue(offers.Get(), progId, L""), HKEY_LOCAL_MACHINE, key, progId);
 }
 
-void PointExtensionAtProgId(ReplacedValuesRecord& record, const wchar_t* extension, const wchar_t* progId)
+void PointExtensionAtProgId(AssociationRun& run, const wchar_t* extension, const wchar_t* progId)
 {
     wchar_t key[kNameSize];
     FormatText(key, kNameSize, L"SOFTWARE\\Classes\\.%ls", extension);
-    record.KeepBeforeReplacing(HKEY_LOCAL_MACHINE, key, nullptr, progId);
-    SetKeyDefault(HKEY_LOCAL_MACHINE, key, progId);
+    run.record.KeepBeforeReplacing(HKEY_LOCAL_MACHINE, key, nullptr, progId);
+    Check(run.failures, SetKeyDefault(HKEY_LOCAL_MACHINE, key, progId), HKEY_LOCAL_MACHINE, key);
 }
 
 // XP keeps the user's choice in the FileExts key itself, under "ProgID".
@@ -96,24 +114,24 @@ void WriteXpExplorerChoice(AssociationRun& run, const wchar_t* extension, const 
     FormatText(key, kNameSize, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.%ls", extension);
     run.record.KeepBeforeReplacing(HKEY_CURRENT_USER, key, L"ProgID", progId);
     run.record.KeepBeforeReplacing(HKEY_CURRENT_USER, key, nullptr, L"");
-    SetKeyDefault(HKEY_CURRENT_USER, key, L"");
+    Check(run.failures, SetKeyDefault(HKEY_CURRENT_USER, key, L""), HKEY_CURRENT_USER, key);
     if (RegKey fileExts = OpenKey(HKEY_CURRENT_USER, key, KEY_ALL_ACCESS))
-        SetStringValue(fileExts.Get(), L"ProgID", progId);
+        Check(run.failures, SetStringValue(fileExts.Get(), L"ProgID", progId), HKEY_CURRENT_USER, key, L"ProgID");
     if (run.assocAllUsers)
-        PointExtensionAtProgId(run.record, extension, progId);
+        PointExtensionAtProgId(run, extension, progId);
 }
 
 // The old choice is removed first so that the new one replaces it entirely.
-void WriteExplorerChoice(ReplacedValuesRecord& record, const wchar_t* extension, const wchar_t* progId)
+void WriteExplorerChoice(AssociationRun& run, const wchar_t* extension, const wchar_t* progId)
 {
     wchar_t key[kNameSize];
     FormatText(key, kNameSize,
                L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.%ls\\UserChoice", extension);
     RegDeleteKeyW(HKEY_CURRENT_USER, key);
     // Windows keeps no choice the setup could put back; only the key levels it makes are noted.
-    record.KeepBeforeReplacing(HKEY_CURRENT_USER, key, L"Progid", progId);
-    if (RegKey choice = CreateKey(HKEY_CURRENT_USER, key))
-        SetStringValue(choice.Get(), L"Progid", progId);
+    run.record.KeepBeforeReplacing(HKEY_CURRENT_USER, key, L"Progid", progId);
+    if (RegKey choice = CheckedKey(run.failures, CreateKey(HKEY_CURRENT_USER, key), HKEY_CURRENT_USER, key))
+        Check(run.failures, SetStringValue(choice.Get(), L"Progid", progId), HKEY_CURRENT_USER, key, L"Progid");
 }
 
 const wchar_t* IconForRow(const FormatRow& row, const wchar_t* image, const wchar_t* video, const wchar_t* audio)
@@ -127,17 +145,18 @@ const wchar_t* IconForRow(const FormatRow& row, const wchar_t* image, const wcha
     return image;
 }
 
-void AddCapabilityAssociation(HKEY capabilities, const wchar_t* extension, const wchar_t* progIdSuffix)
+void AddCapabilityAssociation(AssociationRun& run, const wchar_t* extension, const wchar_t* progIdSuffix)
 {
     wchar_t name[kNameSize];
     FormatText(name, kNameSize, L".%ls", extension);
     wchar_t progId[kNameSize];
     FormatProgId(progId, kNameSize, progIdSuffix);
-    SetStringValue(capabilities, name, progId);
+    Check(run.failures, SetStringValue(run.capabilities.Get(), name, progId), HKEY_LOCAL_MACHINE, kCapabilityKey, name);
 }
 
 // The ProgID's own keys: description, open command and icon.
-void WriteProgId(const wchar_t* progId, const wchar_t* progIdSuffix, const wchar_t* openCommand, const wchar_t* icon)
+void WriteProgId(FailureTally& failures, const wchar_t* progId, const wchar_t* progIdSuffix, const wchar_t* openCommand,
+                 const wchar_t* icon)
 {
     wchar_t upperSuffix[kNameSize];
     CopyText(upperSuffix, progIdSuffix);
@@ -148,11 +167,11 @@ void WriteProgId(const wchar_t* progId, const wchar_t* progIdSuffix, const wchar
 
     wchar_t key[kNameSize];
     FormatText(key, kNameSize, L"SOFTWARE\\Classes\\%ls", progId);
-    SetKeyDefault(HKEY_LOCAL_MACHINE, key, description);
+    Check(failures, SetKeyDefault(HKEY_LOCAL_MACHINE, key, description), HKEY_LOCAL_MACHINE, key);
     FormatText(key, kNameSize, L"SOFTWARE\\Classes\\%ls\\shell\\open\\command", progId);
-    SetKeyDefault(HKEY_LOCAL_MACHINE, key, openCommand);
+    Check(failures, SetKeyDefault(HKEY_LOCAL_MACHINE, key, openCommand), HKEY_LOCAL_MACHINE, key);
     FormatText(key, kNameSize, L"SOFTWARE\\Classes\\%ls\\DefaultIcon", progId);
-    SetKeyDefault(HKEY_LOCAL_MACHINE, key, icon);
+    Check(failures, SetKeyDefault(HKEY_LOCAL_MACHINE, key, icon), HKEY_LOCAL_MACHINE, key);
 }
 
 void AssociateExtension(AssociationRun& run, const wchar_t* extension, const wchar_t* progIdSuffix,
@@ -163,31 +182,32 @@ void AssociateExtension(AssociationRun& run, const wchar_t* extension, const wch
 
     if (run.platform.xpClass)
         WriteXpExplorerChoice(run, extension, progId);
-    else if (selected || (IsAlwaysAssociated(extension) && !run.declined))
-        PointExtensionAtProgId(run.record, extension, progId);
+    else if (selected || (IsAlwaysAssociated(extension) && run.confirmed))
+        PointExtensionAtProgId(run, extension, progId);
     if (run.WritesProgIdOnce(progIdSuffix, icon))
-        WriteProgId(progId, progIdSuffix, run.openCommand, icon);
-    OfferInOpenWith(run.record, extension, progId);
+        WriteProgId(run.failures, progId, progIdSuffix, run.openCommand, icon);
+    OfferInOpenWith(run, extension, progId);
 
     if (!run.platform.vistaClass)
         return;
     if (run.capabilities)
-        AddCapabilityAssociation(run.capabilities.Get(), extension, progIdSuffix);
+        AddCapabilityAssociation(run, extension, progIdSuffix);
     // From Windows 8 on a choice carries a hash only Windows can make: one written here would be
     // taken for tampering and reset, and the user's own choice would be lost.
     if (selected && !run.platform.protectedChoice)
-        WriteExplorerChoice(run.record, extension, progId);
+        WriteExplorerChoice(run, extension, progId);
 }
 
 // Keeps five store-app ProgIDs out of the shell's "Open with" lists.
-void BlockAppxOpenWith(ReplacedValuesRecord& record)
+void BlockAppxOpenWith(AssociationRun& run)
 {
     for (const wchar_t* id : kStoreAppProgIds) {
         wchar_t key[kNameSize];
         FormatText(key, kNameSize, L"SOFTWARE\\Classes\\%ls", id);
-        record.KeepBeforeReplacing(HKEY_CURRENT_USER, key, L"NoOpenWith", L"");
-        if (RegKey storeApp = CreateKey(HKEY_CURRENT_USER, key))
-            SetStringValue(storeApp.Get(), L"NoOpenWith", L"");
+        run.record.KeepBeforeReplacing(HKEY_CURRENT_USER, key, L"NoOpenWith", L"");
+        if (RegKey storeApp = CheckedKey(run.failures, CreateKey(HKEY_CURRENT_USER, key), HKEY_CURRENT_USER, key))
+            Check(run.failures, SetStringValue(storeApp.Get(), L"NoOpenWith", L""), HKEY_CURRENT_USER, key,
+                  L"NoOpenWith");
     }
 }
 
@@ -205,16 +225,17 @@ AssociationPlatform ClassifyAssociationPlatform()
 }
 
 int WriteAssociations(const wchar_t* openCommand, const wchar_t* executable, const int* assocSelection,
-                      int associate, int assocAllUsers, int declined)
+                      bool associate, bool assocAllUsers, bool confirmed, FailureTally& failures)
 {
     static const int kNothingSelected[kFormatRowCount] = {};
-    if (declined) {
+    if (!confirmed) {
         assocSelection = kNothingSelected;
-        associate = 0;
+        associate = false;
     }
-    AssociationRun run{openCommand, ClassifyAssociationPlatform(), assocAllUsers, declined, {}, {}};
+    AssociationRun run{failures, openCommand, ClassifyAssociationPlatform(), assocAllUsers, confirmed, {}, {}};
     if (run.platform.vistaClass)
-        run.capabilities = OpenKey(HKEY_LOCAL_MACHINE, kCapabilityKey, KEY_SET_VALUE);
+        run.capabilities = CheckedKey(failures, OpenKey(HKEY_LOCAL_MACHINE, kCapabilityKey, KEY_SET_VALUE),
+                                      HKEY_LOCAL_MACHINE, kCapabilityKey);
     wchar_t image[kIconSize], video[kIconSize], audio[kIconSize];
     FormatText(image, kIconSize, L"%ls,0", executable);
     FormatText(video, kIconSize, L"%ls,9", executable);
@@ -233,9 +254,9 @@ int WriteAssociations(const wchar_t* openCommand, const wchar_t* executable, con
 
     if (associate) {
         if (run.platform.protectedChoice)
-            BlockAppxOpenWith(run.record);
+            BlockAppxOpenWith(run);
         SystemParametersInfoW(SPI_SETICONS, 0, nullptr, SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
         SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH | SHCNF_FLUSHNOWAIT, nullptr, nullptr);
     }
-    return 1;
+    return failures.Empty() ? 1 : 0;
 }

@@ -2,6 +2,7 @@
 // Registers every extension of the format table with a product ProgID and offers it in the
 // extension's "Open with" list, and points the selected ones at the product machine-wide and,
 // before Windows 8, in the user's explorer choice.
+#include "framework/failure_tally.h"
 
 // Which registry paths the association writer takes on this Windows.
 struct AssociationPlatform {
@@ -13,8 +14,9 @@ struct AssociationPlatform {
 // The 64-bit build always takes the full path; the 32-bit build asks Windows once.
 AssociationPlatform ClassifyAssociationPlatform();
 
-// Always 1. `assocAllUsers` matters only on XP-class Windows. `declined` (the user answered
-// No to the association question): every ProgID and capability is still written, but no
-// extension is pointed at the product, not even the three that otherwise always are.
+// Each key or value that cannot be written goes to `failures`; 1 when it stayed empty.
+// `assocAllUsers` matters only on XP-class Windows. Not `confirmed` (the user answered No to the
+// association question): every ProgID and capability is still written, but no extension is
+// pointed at the product, not even the three that otherwise always are.
 int WriteAssociations(const wchar_t* openCommand, const wchar_t* executable, const int* assocSelection,
-                      int associate, int assocAllUsers = 0, int declined = 0);
+                      bool associate, bool assocAllUsers, bool confirmed, FailureTally& failures);

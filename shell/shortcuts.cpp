@@ -1,6 +1,8 @@
 #include "shell/shortcuts.h"
 
 #include "framework/ensure_directory.h"
+#include "framework/failure_tally.h"
+#include "model/messages.h"
 #include "model/shortcut_list.h"
 #include "framework/handles.h"
 #include "framework/text.h"
@@ -45,29 +47,34 @@ ComPtr<Interface> QueryLink(IShellLinkW* link, REFIID id)
 // The link goes to its file through the stream interface, as IPersistFile::Save would write it.
 // Wine's Save also starts winemenubuilder for every link and waits for it, which made the
 // shortcuts half of a silent install's time. The shell hears of each folder once, afterwards.
-int WriteLinkFile(IShellLinkW* link, const wchar_t* fullPath)
+HRESULT WriteLinkFile(IShellLinkW* link, const wchar_t* fullPath)
 {
     ComPtr<IPersistStream> persist = QueryLink<IPersistStream>(link, IID_IPersistStream);
     if (!persist)
-        return 0;
+        return E_NOINTERFACE;
     ComPtr<IStream> file;
-    if (FAILED(SHCreateStreamOnFileEx(fullPath, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, FILE_ATTRIBUTE_NORMAL,
-                                      TRUE, nullptr, file.Receive())))
-        return 0;
-    if (FAILED(persist.Get()->Save(file.Get(), TRUE)) || FAILED(file.Get()->Commit(STGC_DEFAULT))) {
+    HRESULT result = SHCreateStreamOnFileEx(fullPath, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE,
+                                            FILE_ATTRIBUTE_NORMAL, TRUE, nullptr, file.Receive());
+    if (FAILED(result))
+        return result;
+    result = persist.Get()->Save(file.Get(), TRUE);
+    if (SUCCEEDED(result))
+        result = file.Get()->Commit(STGC_DEFAULT);
+    if (FAILED(result)) {
         file.Reset();
         DeleteFileW(fullPath);  // no cut link under the shortcut's name
-        return 0;
     }
-    return 1;
+    return result;
 }
 
 // `factory` makes the shell link objects: asking COM once for it spares a class lookup per link.
-int SaveShortcut(IClassFactory* factory, const wchar_t* fullPath, const ShortcutParts& parts)
+HRESULT SaveShortcut(IClassFactory* factory, const wchar_t* fullPath, const ShortcutParts& parts)
 {
     ComPtr<IShellLinkW> shortcut;
-    if (FAILED(factory->CreateInstance(nullptr, IID_IShellLinkW, reinterpret_cast<void**>(shortcut.Receive()))))
-        return 0;
+    if (const HRESULT made = factory->CreateInstance(nullptr, IID_IShellLinkW,
+                                                     reinterpret_cast<void**>(shortcut.Receive()));
+        FAILED(made))
+        return made;
     IShellLinkW* link = shortcut.Get();
     if (parts.iconPath)
         link->SetIconLocation(parts.iconPath, parts.iconIndex);
@@ -142,15 +149,28 @@ bool ChoiceMade(ShortcutChoice choice, const ShortcutChoices& made)
     return false;
 }
 
-int CreateShortcutRow(IClassFactory* factory, const ShortcutRow& row, const wchar_t* folder,
-                      const wchar_t* installFolder)
+// The Windows error an HRESULT carries, or the HRESULT itself.
+DWORD ErrorOf(HRESULT result)
+{
+    return HRESULT_FACILITY(result) == FACILITY_WIN32 ? HRESULT_CODE(result) : static_cast<DWORD>(result);
+}
+
+// A shortcut that cannot be made goes to `failures` with its path.
+void CreateShortcutRow(IClassFactory* factory, const ShortcutRow& row, const wchar_t* folder,
+                       const wchar_t* installFolder, FailureTally& failures)
 {
     wchar_t fileName[kPathSize], fullPath[kPathSize], target[kPathSize];
     if (!ShortcutFileName(row, fileName, kPathSize) || !FormatText(fullPath, kPathSize, L"%ls%ls", folder, fileName)
-        || !FormatText(target, kPathSize, L"%ls%ls", installFolder, row.target))
-        return 0;
-    return SaveShortcut(factory, fullPath, {target, row.arguments, row.targetIsIcon ? target : nullptr, row.iconIndex,
-                                            row.description});
+        || !FormatText(target, kPathSize, L"%ls%ls", installFolder, row.target)) {
+        failures.Add(IDS_NOT_MADE_SHORTCUT, fullPath, ERROR_FILENAME_EXCED_RANGE);
+        return;
+    }
+    const HRESULT result = factory ? SaveShortcut(factory, fullPath, {target, row.arguments,
+                                                                      row.targetIsIcon ? target : nullptr,
+                                                                      row.iconIndex, row.description})
+                                   : REGDB_E_CLASSNOTREG;
+    if (FAILED(result))
+        failures.Add(IDS_NOT_MADE_SHORTCUT, fullPath, ErrorOf(result));
 }
 
 // Tells the shell to read the folder (ending in a backslash) again: one notice covers every link
@@ -180,35 +200,39 @@ void ShortcutFolder(ShortcutPlace place, int allUsers, wchar_t* out, size_t outS
 }  // namespace
 
 
-int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, int allUsers)
+int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, int allUsers, FailureTally& failures)
 {
     // One apartment for all the links: starting and ending COM for each costs more than the link.
     ComApartment apartment;
     wchar_t group[kPathSize], desktop[kPathSize];
     ShortcutFolder(ShortcutPlace::kProgramGroup, allUsers, group, kPathSize);
     ShortcutFolder(ShortcutPlace::kDesktopFolder, allUsers, desktop, kPathSize);
+    ShortcutChoices making = made;
     if (made.group) {
-        EnsureDirectory(group);  // a group that cannot be made only makes the saves below fail
+        if (!EnsureDirectory(group)) {
+            // One failure for the group, not one for each link that would have been in it.
+            failures.Add(IDS_NOT_MADE_GROUP, group, GetLastError());
+            making.group = false;
+        }
         DeleteOldGroupShortcut(group, L"4.57");
         DeleteOldGroupShortcut(group, L"4.56");
     }
     ComPtr<IClassFactory> factory;
     CoGetClassObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
                      reinterpret_cast<void**>(factory.Receive()));
-    int result = 1;
-    bool groupChanged = made.group, desktopChanged = false;
+    bool groupChanged = making.group, desktopChanged = false;
     for (const ShortcutRow& row : kShortcuts) {
-        if (!ChoiceMade(row.choice, made))
+        if (!ChoiceMade(row.choice, making))
             continue;
         const bool inGroup = row.place == ShortcutPlace::kProgramGroup;
-        result = factory ? CreateShortcutRow(factory.Get(), row, inGroup ? group : desktop, installFolder) : 0;
+        CreateShortcutRow(factory.Get(), row, inGroup ? group : desktop, installFolder, failures);
         (inGroup ? groupChanged : desktopChanged) = true;
     }
     if (groupChanged)
         NotifyFolderChanged(group);
     if (desktopChanged)
         NotifyFolderChanged(desktop);
-    return result;
+    return failures.Empty() ? 1 : 0;
 }
 
 int RemoveShortcuts(const wchar_t* installFolder)

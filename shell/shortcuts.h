@@ -1,6 +1,7 @@
 #pragma once
 // The product's shortcut files, made from the shortcut list: the desktop shortcuts and the
 // Start-menu program group.
+#include "framework/failure_tally.h"
 #include "model/shortcut_list.h"
 
 #include <cstddef>
@@ -13,9 +14,9 @@ struct ShortcutChoices {
 };
 
 // Makes every listed shortcut whose choice was made, for `installFolder` (ending in a
-// backslash), and removes the two previous versions' main group shortcuts. Returns the last
-// shortcut's result (1 when none was made).
-int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, int allUsers);
+// backslash), and removes the two previous versions' main group shortcuts. Each shortcut (or a
+// program group) that cannot be made goes to `failures`; 1 when `failures` stayed empty.
+int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, int allUsers, FailureTally& failures);
 
 // Removes every listed shortcut, for the current user and all users, that leads into
 // `installFolder` (ending in a backslash) or to a file no longer there, and the program group

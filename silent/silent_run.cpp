@@ -31,7 +31,5 @@ SetupExitCode RunSilent(const wchar_t* commandLine)
     InstallOptions options;
     BuildSilentOptions(commandLine, options);
     LogReporter reporter;
-    SetupExitCode outcome = kExitInstalled;
-    RunInstall(options, reporter, outcome);
-    return outcome;
+    return RunInstall(options, reporter);
 }

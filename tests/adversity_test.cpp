@@ -101,7 +101,7 @@ TEST_F(Adversity, ReadOnlyProductFileIsReportedTheRestUpdatedAndARerunCompletes)
     if (writable)
         CloseHandle(probe);
 
-    EXPECT_EQ(Install(), writable ? exit_code::kInstalled : exit_code::kFilesNotInstalled);
+    EXPECT_EQ(Install(), writable ? exit_code::kInstalled : exit_code::kNotAllInstalled);
     EXPECT_EQ(ReadBytes(other), about) << "the files after the read-only one were still unpacked";
     EXPECT_EQ(Log().find("Can't install all files!") != std::string::npos, !writable);
 
@@ -140,8 +140,8 @@ TEST_F(Adversity, SomethingAlreadyAtTheTemporaryArchiveNeverGetsUnpacked)
             CloseHandle(held);
         // Either the failure is reported, or our own payload was installed completely.
         EXPECT_FALSE(FileExists(kFolder + L"\\planted.txt"));
-        ASSERT_TRUE(result == exit_code::kInstalled || result == exit_code::kFilesNotInstalled) << result;
-        if (result == exit_code::kFilesNotInstalled) {
+        ASSERT_TRUE(result == exit_code::kInstalled || result == exit_code::kNotAllInstalled) << result;
+        if (result == exit_code::kNotAllInstalled) {
             EXPECT_NE(Log().find("Can't install all files!"), std::string::npos);
         } else {
             EXPECT_TRUE(FileExists(kFolder + L"\\" + variant::kMainProgram));
@@ -201,6 +201,54 @@ TEST_F(Adversity, RunsKilledHalfWayAreMendedByTheNextRun)
     EXPECT_FALSE(FileExists(plugin + L".partial"));
 }
 
+// Things in the way of four targets: each is logged once with its reason, the run goes on with the
+// rest and ends with "not everything could be installed".
+TEST_F(Adversity, BlockedTargetsAreLoggedOnceEachAndTheRestIsInstalled)
+{
+    const std::wstring programs = SpecialFolder(CSIDL_PROGRAMS), desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+    const std::wstring link = desktop + (variant::kIs32Bit ? L"Pictarn.lnk" : L"Pictarn 64.lnk");
+    const std::wstring ini = kFolder + (variant::kIs32Bit ? L"\\pt_main32.ini" : L"\\pt_main64.ini");
+    const std::wstring cfg = L"C:\\PtBlockedCfg";
+    WriteBytes(programs + L"Pictarn", "a file where the group goes");
+    ASSERT_TRUE(CreateDirectoryW(link.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(kFolder.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(ini.c_str(), nullptr));
+    // A volatile key takes no lasting sub-key: the Default Programs list cannot be made below it.
+    HKEY capabilities = nullptr;
+    ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn", &capabilities), ERROR_SUCCESS);  // a lasting parent
+    RegCloseKey(capabilities);
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn\\Capabilities", 0, nullptr, REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &capabilities, nullptr), ERROR_SUCCESS);
+    RegCloseKey(capabilities);
+
+    EXPECT_EQ(Install(L" /group=1 /desktop=1 /thumbs=1 /ini=" + cfg), exit_code::kNotAllInstalled);
+    const std::string log = Log();
+    const std::string lines[] = {
+        "Can't create the program group: " + ToUtf8(programs) + "Pictarn\\: ",
+        "Can't create the shortcut: " + ToUtf8(link) + ": ",
+        "Can't write the settings file: " + ToUtf8(ini) + ": ",
+        "Can't write the registry key: HKEY_LOCAL_MACHINE\\SOFTWARE\\Pictarn\\Capabilities\\FileAssociations: "};
+    size_t entries = 0;
+    for (size_t at = log.find("\r\n---"); at != std::string::npos; at = log.find("\r\n---", at + 1))
+        ++entries;
+    EXPECT_EQ(entries, std::size(lines)) << log;
+    for (const std::string& line : lines) {
+        const size_t at = log.find(line);
+        EXPECT_NE(at, std::string::npos) << line << "\n" << log;
+        EXPECT_EQ(log.find(line, at + 1), std::string::npos) << "once: " << line;
+        EXPECT_GT(log.find("\r\n", at) - at, line.size() + 5) << "with the reason: " << line;
+    }
+    // The rest is there: the product, its settings, the other desktop link, the uninstall entry.
+    EXPECT_TRUE(FileExists(kFolder + L"\\" + variant::kMainProgram));
+    EXPECT_TRUE(FileExists(cfg + (variant::kIs32Bit ? L"\\pt_main32.ini" : L"\\pt_main64.ini")));
+    EXPECT_TRUE(FileExists(desktop + (variant::kIs32Bit ? L"Pictarn Thumbnails.lnk" : L"Pictarn 64 Thumbnails.lnk")));
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"InstallLocation"), kFolder + L"\\");
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.png", nullptr), L"Pictarn.png");
+    DeleteFileW((programs + L"Pictarn").c_str());
+    RemoveDirectoryW(link.c_str());
+    RemoveTree(cfg);
+}
+
 TEST_F(Adversity, UnusualFolderNamesInstallCompletelyOrFailAsDocumented)
 {
     const std::wstring names[] = {L"C:\\\x041F\x0438\x043A\x0442\x0430\x0440\x043D \x0422\x0435\x0441\x0442",
@@ -246,14 +294,15 @@ TEST_F(Adversity, UnusualFolderNamesInstallCompletelyOrFailAsDocumented)
         RemoveTree(L"C:\\Long");
     }
 
-    // Long settings folders: the folder as given, or none when the switch reader would cut it.
-    for (size_t length : {200u, 255u, 256u, 300u}) {
+    // Long settings folders: the folder as given, or none when the settings file's path would pass
+    // the Windows limit or the switch reader would cut the folder.
+    for (size_t length : {200u, 245u, 246u, 256u, 300u}) {
         SCOPED_TRACE(length);
         std::wstring ini = L"C:\\LongIni\\";
         ini += std::wstring(length - ini.size(), L'i');
         ASSERT_EQ(Install(L" /ini=" + ini), exit_code::kInstalled);
         const std::wstring pointer = IniKey(kFolder + L"\\" + variant::kSettingsFile, L"Others", L"INI_Folder");
-        EXPECT_EQ(pointer, length <= 255 ? ini : L"<none>");
+        EXPECT_EQ(pointer, length <= 245 ? ini : L"<none>");
         if (length == 200) {
             EXPECT_TRUE(FileExists(ini + L"\\" + variant::kSettingsFile));
         }
@@ -310,7 +359,7 @@ TEST_F(Adversity, AFullDiskStopsTheInstallWithItsReportAndKeepsTheLog)
     const std::string earlier = "an earlier entry\r\n";
     WriteBytes(LogPath(), earlier);
 
-    EXPECT_EQ(RunSetup(L"/silent /folder=T:\\Pictarn /ini=", m_start.Path()), exit_code::kFilesNotInstalled);
+    EXPECT_EQ(RunSetup(L"/silent /folder=T:\\Pictarn /ini=", m_start.Path()), exit_code::kNotAllInstalled);
     const std::string log = Log();
     EXPECT_EQ(log.substr(0, earlier.size()), earlier) << "the log is appended to, not rewritten";
     EXPECT_NE(log.find("T:\\Pictarn\\: Can't install all files!"), std::string::npos) << log;

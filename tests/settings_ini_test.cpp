@@ -28,7 +28,9 @@ std::wstring Effective(const std::wstring& installFolder, std::wstring iniFolder
     wchar_t ini[kIniPathSize];
     wcscpy(ini, iniFolder.c_str());
     wchar_t effective[kIniPathSize];
-    WriteInitialSettings(installFolder.c_str(), ini, silent, effective);
+    FailureTally failures;
+    WriteInitialSettings(installFolder.c_str(), ini, silent, effective, failures);
+    EXPECT_TRUE(failures.Empty()) << failures.Item(0).where;
     return effective;
 }
 
@@ -109,10 +111,11 @@ TEST(SettingsIni, RedirectionStoresTheFolderUnexpandedAndWritesSettingsThere)
 TEST(SettingsIni, ConversionWritesUtf16WithCommentAndLeavesUnicodeFilesAlone)
 {
     TempFolder folder;
+    FailureTally failures;
     std::wstring ini = folder / kSettingsFile;
     std::string longLine = "[Long]\r\nKey=" + std::string(3000, 'a') + "\xE9nd\r\n";
     WriteBytes(ini, "[Language]\r\nDLL=ENGLISH\r\n" + longLine);
-    EXPECT_EQ(ConvertIniToUnicode(ini.c_str()), 1);
+    EXPECT_EQ(ConvertIniToUnicode(ini.c_str(), failures), 1);
     std::string bytes = ReadBytes(ini);
     std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
     std::wstring expected = L"\xFEFF; UNICODE FILE - edit with care ;-)\r\n\r\n[Language]\r\nDLL=ENGLISH\r\n[Long]\r\nKey="
@@ -122,13 +125,14 @@ TEST(SettingsIni, ConversionWritesUtf16WithCommentAndLeavesUnicodeFilesAlone)
     EXPECT_EQ(IniKey(ini, L"Long", L"Key"), std::wstring(1023, L'a'));  // readable by the profile functions
 
     std::string unicode = bytes;
-    EXPECT_EQ(ConvertIniToUnicode(ini.c_str()), 1);
+    EXPECT_EQ(ConvertIniToUnicode(ini.c_str(), failures), 1);
     EXPECT_EQ(ReadBytes(ini), unicode);
 
     std::wstring empty = folder / L"empty.ini";
     WriteBytes(empty, "");
-    EXPECT_EQ(ConvertIniToUnicode(empty.c_str()), 1);
+    EXPECT_EQ(ConvertIniToUnicode(empty.c_str(), failures), 1);
     EXPECT_EQ(ReadBytes(empty), "");
     EXPECT_FALSE(FileExists(folder / (kSettingsFile + L"_temp")));
-    EXPECT_EQ(ConvertIniToUnicode((folder / L"missing.ini").c_str()), 1);
+    EXPECT_EQ(ConvertIniToUnicode((folder / L"missing.ini").c_str(), failures), 1);
+    EXPECT_TRUE(failures.Empty());
 }

@@ -402,17 +402,12 @@ TEST(WizardSheet, AnotherScaleTakesTheSuggestedSizeAndRemakesTheProgramsFonts)
 {
     PrepareCommonControls();
     CWizPropertySheet sheet;
-    CWizPropertyPage pages[] = {CWizPropertyPage(IDD_WELCOME), CWizPropertyPage(IDD_WHATS_NEW),
-                                CWizPropertyPage(IDD_ASSOCIATIONS), CWizPropertyPage(IDD_READY), CWizPropertyPage(IDD_FINISHED)};
     sheet.BeginRun(96);
-    for (CWizPropertyPage& page : pages) {
-        sheet.AddPage(&page);
-        page.m_pSheet = &sheet;
-    }
+    WizardPages pages(sheet);
     std::thread modal([&sheet] { sheet.DoModal(nullptr); });
     [&] {  // a step of its own, so the sheet is closed whatever fails
         HWND headline = nullptr;
-        for (int i = 0; i < 300 && !(headline = GetDlgItem(pages[0].Window(), IDC_WELCOME_HEADLINE)); ++i)
+        for (int i = 0; i < 300 && !(headline = GetDlgItem(pages[kWelcomePage].Window(), IDC_WELCOME_HEADLINE)); ++i)
             Sleep(50);
         ASSERT_TRUE(headline && sheet.m_linkEula.Window());
         const LONG linkHeightAt96 = WindowFont(sheet.m_linkEula.Window()).lfHeight;

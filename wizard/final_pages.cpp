@@ -94,15 +94,34 @@ void CWizPropertyPage::GatherOptions(InstallOptions& options)
 
 namespace {
 
-// The install run's failures and question as message boxes owned by the active window.
+constexpr size_t kNotMadeUnits = 4096;
+
+// The install run's failures and question as message boxes owned by the active window; what it
+// could not make is gathered and shown in one box once the run is over.
 class MessageBoxReporter : public InstallReporter {
 public:
     explicit MessageBoxReporter(const wchar_t* caption) : m_caption(caption) {}
     void ReportFailure(const wchar_t* message, const wchar_t*) override
     {
+        m_stopped = true;
         MessageBoxW(GetActiveWindow(), message, m_caption, MB_ICONERROR | MB_OK);
     }
     void ReportNote(const wchar_t*) override {}  // the wizard's own settings folder is always usable
+    void ReportNotMade(const wchar_t* entry) override
+    {
+        if (m_notMade[0] == L'\0')
+            LoadMessage(IDS_NOT_EVERYTHING_MADE, m_notMade, kNotMadeUnits);
+        // A list longer than the box can hold ends where it stops fitting; the first items stay.
+        if (AppendText(m_notMade, L"\n\n"))
+            AppendText(m_notMade, entry);
+    }
+    void ShowNotMade() const
+    {
+        if (m_notMade[0] != L'\0')
+            MessageBoxW(GetActiveWindow(), m_notMade, m_caption, MB_ICONWARNING | MB_OK);
+    }
+    // The run stopped before it had installed anything usable.
+    bool Stopped() const { return m_stopped; }
     bool ConfirmAssociations(const wchar_t* question) override
     {
         m_confirmed = MessageBoxW(GetActiveWindow(), question, m_caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDNO;
@@ -114,6 +133,8 @@ public:
 private:
     const wchar_t* m_caption;
     bool m_confirmed = false;
+    bool m_stopped = false;
+    wchar_t m_notMade[kNotMadeUnits] = {};
 };
 
 }  // namespace
@@ -134,13 +155,13 @@ int CWizPropertyPage::InstallFromReady()
     for (int button : buttons)
         m_pSheet->EnableButton(button, false);
     MessageBoxReporter reporter(options.caption);
-    SetupExitCode outcome = kExitInstalled;
-    const int installed = RunInstall(options, reporter, outcome);
+    const SetupExitCode outcome = RunInstall(options, reporter);
     for (int button : buttons)
         m_pSheet->EnableButton(button, true);
-    if (!installed)
+    if (reporter.Stopped())
         return static_cast<int>(SheetPage(kWelcomePage)->TemplateId());
-    m_pSheet->MarkInstalled(options.installFolder, reporter.Confirmed());
+    reporter.ShowNotMade();
+    m_pSheet->MarkInstalled(options.installFolder, reporter.Confirmed(), outcome);
     return 0;
 }
 

@@ -5,30 +5,35 @@
 #include "wizard/message_box.h"
 #include "wizard/wizard_sheet.h"
 
-// In the order of the sheet: Welcome, What's new, Associations, Ready, Finished.
-const CWizPropertyPage::Role CWizPropertyPage::kRoles[] = {
-    {&CWizPropertyPage::BindEulaLink, &CWizPropertyPage::ActivateWelcome, &CWizPropertyPage::WelcomeFolderIsValid,
-     nullptr},
-    {nullptr, &CWizPropertyPage::LoadReleaseNotes, nullptr, nullptr},
-    {nullptr, &CWizPropertyPage::ActivateAssociations, nullptr, nullptr},
-    {&CWizPropertyPage::BindInstallingNotice, &CWizPropertyPage::ActivateReady, nullptr,
+// One row per page; the order of the sheet is WizardPage's alone.
+const CWizPropertyPage::Role CWizPropertyPage::kRoles[kWizardPageCount] = {
+    {kWelcomePage, IDD_WELCOME, &CWizPropertyPage::BindEulaLink, &CWizPropertyPage::ActivateWelcome,
+     &CWizPropertyPage::WelcomeFolderIsValid, nullptr},
+    {kWhatsNewPage, IDD_WHATS_NEW, nullptr, &CWizPropertyPage::LoadReleaseNotes, nullptr, nullptr},
+    {kAssociationsPage, IDD_ASSOCIATIONS, nullptr, &CWizPropertyPage::ActivateAssociations, nullptr, nullptr},
+    {kReadyPage, IDD_READY, &CWizPropertyPage::BindInstallingNotice, &CWizPropertyPage::ActivateReady, nullptr,
      &CWizPropertyPage::InstallFromReady},
-    {nullptr, &CWizPropertyPage::ActivateFinished, nullptr, nullptr},
+    {kFinishedPage, IDD_FINISHED, nullptr, &CWizPropertyPage::ActivateFinished, nullptr, nullptr},
 };
 
-int CWizPropertyPage::PageIndex() const
+const CWizPropertyPage::Role& CWizPropertyPage::RoleOf(WizardPage page)
 {
-    for (int i = 0; i < m_pSheet->GetPageCount(); ++i)
-        if (m_pSheet->GetPage(i) == this)
-            return i;
-    return -1;
+    for (const Role& role : kRoles)
+        if (role.page == page)
+            return role;
+    return kRoles[0];  // every page has its row
 }
 
-const CWizPropertyPage::Role* CWizPropertyPage::PageRole() const
+CWizPropertyPage::CWizPropertyPage(WizardPage page) : PropertyPage(RoleOf(page).templateId), m_page(page)
 {
-    const int index = PageIndex();
-    constexpr int kRoleCount = static_cast<int>(sizeof(kRoles) / sizeof(kRoles[0]));
-    return index >= 0 && index < kRoleCount ? &kRoles[index] : nullptr;
+}
+
+WizardPages::WizardPages(CWizPropertySheet& sheet)
+{
+    for (CWizPropertyPage& page : m_pages) {
+        sheet.AddPage(&page);
+        page.m_pSheet = &sheet;
+    }
 }
 
 int CWizPropertyPage::ShowMessage(unsigned id, UINT type) const

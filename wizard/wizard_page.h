@@ -6,11 +6,17 @@
 
 #include <windows.h>
 
+#include <array>
+#include <utility>
+
 class CWizPropertySheet;
+
+// The pages in the order of the sheet; each page's template and work are in the page table.
+enum WizardPage : int { kWelcomePage, kWhatsNewPage, kAssociationsPage, kReadyPage, kFinishedPage, kWizardPageCount };
 
 class CWizPropertyPage : public PropertyPage {
 public:
-    explicit CWizPropertyPage(UINT templateId) : PropertyPage(templateId) {}
+    explicit CWizPropertyPage(WizardPage page);
 
     int m_bFirstActivation = 1;
     COLORREF m_crListBk = 0;
@@ -31,15 +37,18 @@ protected:
 private:
     // What a page does, by its position in the sheet; a null step does nothing.
     struct Role {
+        WizardPage page;
+        UINT templateId;
         void (CWizPropertyPage::*bind)();
         void (CWizPropertyPage::*activate)();
         bool (CWizPropertyPage::*accept)();  // Next: false keeps the page as it is
         int (CWizPropertyPage::*leave)();    // Next, once accepted: 0 goes on, else the page to show
     };
-    static const Role kRoles[];
+    static const Role kRoles[kWizardPageCount];
 
-    int PageIndex() const;
-    const Role* PageRole() const;
+    int PageIndex() const { return m_page; }
+    static const Role& RoleOf(WizardPage page);
+    const Role* PageRole() const { return &RoleOf(m_page); }
     CWizPropertyPage* SheetPage(int index) const;
     // Shows message `id` owned by this page with the sheet's title; the button pressed.
     int ShowMessage(unsigned id, UINT type) const;
@@ -69,6 +78,24 @@ private:
     int InstallFromReady();
     void GatherOptions(InstallOptions& options);
     void ActivateFinished();
+
+    WizardPage m_page;
+};
+
+// All pages of the wizard, one of each in the sheet's order, added to `sheet`.
+class WizardPages {
+public:
+    explicit WizardPages(CWizPropertySheet& sheet);
+    CWizPropertyPage& operator[](WizardPage page) { return m_pages[page]; }
+
+private:
+    template <size_t... Page>
+    static std::array<CWizPropertyPage, kWizardPageCount> Make(std::index_sequence<Page...>)
+    {
+        return {CWizPropertyPage(static_cast<WizardPage>(Page))...};
+    }
+
+    std::array<CWizPropertyPage, kWizardPageCount> m_pages = Make(std::make_index_sequence<kWizardPageCount>());
 };
 
 // Inserts one row of the format list: the label in the first column, the name in the second.

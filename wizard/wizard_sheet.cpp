@@ -63,9 +63,10 @@ void CWizPropertySheet::BeginRun(int dpi)
     m_installedFolder[0] = L'\0';
 }
 
-void CWizPropertySheet::MarkInstalled(const wchar_t* folder, bool pointedTypes)
+void CWizPropertySheet::MarkInstalled(const wchar_t* folder, bool pointedTypes, SetupExitCode outcome)
 {
     m_installed = true;
+    m_outcome = outcome;
     m_pointedTypes = pointedTypes;
     CopyText(m_installedFolder, folder);
 }

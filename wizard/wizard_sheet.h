@@ -1,21 +1,18 @@
 #pragma once
 // The setup wizard: one sheet of five pages, the exit prompt, the close box and the
 // actions of the Done button.
+#include "model/exit_codes.h"
 #include "model/install_options.h"
 #include "framework/gdi_handles.h"
 #include "framework/property_sheet.h"
 #include "res/resource.h"
 #include "wizard/color_static.h"
 #include "wizard/hyperlink.h"
+#include "wizard/wizard_page.h"
 
 #include <windows.h>
 
-// Page positions in the sheet, and the product web site the links lead to.
-inline constexpr int kWelcomePage = 0;
-inline constexpr int kWhatsNewPage = 1;
-inline constexpr int kAssociationsPage = 2;
-inline constexpr int kReadyPage = 3;
-inline constexpr int kFinishedPage = 4;
+// The product web site the links lead to.
 inline constexpr wchar_t kProductSite[] = L"https://www.pictarn.com";
 
 class CWizPropertySheet : public ModalPropertySheet {
@@ -31,11 +28,14 @@ public:
     // Starts an interactive run on a screen of `dpi`: the heading font, no list yet, nothing
     // installed.
     void BeginRun(int dpi);
-    // The Ready page's install succeeded into `folder` (trimmed, absolute); `pointedTypes`: rows
-    // were chosen and the question answered Yes.
-    void MarkInstalled(const wchar_t* folder, bool pointedTypes);
-    // True once the install succeeded: the run then ends with "installed".
+    // The Ready page's install went through into `folder` (trimmed, absolute), with `outcome`
+    // (installed, or not everything made); `pointedTypes`: rows were chosen and the question
+    // answered Yes.
+    void MarkInstalled(const wchar_t* folder, bool pointedTypes, SetupExitCode outcome);
+    // True once the install went through.
     bool Installed() const { return m_installed; }
+    // The run's exit code: the install's outcome, or "left the wizard".
+    SetupExitCode Outcome() const { return m_installed ? m_outcome : kExitLeftWizard; }
     // The install pointed file types at the product: Windows' own defaults page follows the
     // wizard, where Windows 8 and later let only the user make that choice.
     bool HandsOffDefaults() const { return m_installed && m_pointedTypes; }
@@ -60,6 +60,7 @@ private:
 
     bool m_installed = false;
     bool m_pointedTypes = false;
+    SetupExitCode m_outcome = kExitInstalled;
     int m_dpi = 96;  // the screen the program's own fonts are made for
     // Where Done starts the product.
     wchar_t m_installedFolder[kFolderBufferSize] = {};

@@ -8,7 +8,7 @@ constexpr int kLeftWizard = 1;         // the user left the wizard before instal
 constexpr int kProductRunning = 2;     // the product is running; nothing was installed
 constexpr int kInvalidFolder = 3;      // invalid (empty) destination directory
 constexpr int kFolderNotCreated = 4;   // the destination directory cannot be created
-constexpr int kFilesNotInstalled = 5;  // not all files could be installed
+constexpr int kNotAllInstalled = 5;    // not everything could be installed: files, or what the log lists
 constexpr int kAnotherRunning = 1618;  // another installation or removal is at work (setup and uninstaller)
 
 }  // namespace exit_code
