@@ -54,10 +54,10 @@ RegistrationRequest RequestFor(const InstallOptions& options)
     RegistrationRequest request;
     request.installFolder = options.installFolder;
     request.associate = options.associate != 0;
-    request.groupShortcuts = options.groupShortcuts != 0;
-    request.desktopShortcut = options.desktopShortcut != 0;
-    request.thumbsShortcut = options.thumbsShortcut != 0;
-    request.allUsers = options.allUsers != 0;
+    request.shortcuts = {.group = options.groupShortcuts != 0,
+                         .desktop = options.desktopShortcut != 0,
+                         .thumbnails = options.thumbsShortcut != 0,
+                         .allUsers = options.allUsers != 0};
     request.assocSelection = options.assocSelection;
     request.assocAllUsers = options.assocAllUsers != 0;
     return request;

@@ -105,11 +105,10 @@ int RegisterWithShell(const RegistrationRequest& request, FailureTally& failures
     // side by side, each fills the other's waits.
     auto makeShortcuts = [&] {
         StageScope stage(Stage::kShortcuts);
-        CreateShortcuts(t.folder, {request.groupShortcuts, request.desktopShortcut, request.thumbsShortcut},
-                        request.allUsers, failures);
+        CreateShortcuts(t.folder, request.shortcuts, failures);
     };
     auto shortcuts = StartAlongside(makeShortcuts);
-    if (request.thumbsShortcut && vistaClass) {
+    if (request.shortcuts.thumbnails && vistaClass) {
         ReplacedValuesRecord record;
         for (const OwnedEntry& entry : kOwnedEntries)
             if (entry.group == RowGroup::kThumbnailVerbs)

@@ -3,16 +3,14 @@
 // application's ProgID and "Applications" entry, the uninstall entry, the Default Programs
 // capabilities, and last the per-extension associations.
 #include "framework/failure_tally.h"
+#include "shell/shortcut_choices.h"
 
 // What one install registers: its folder and the choices made for it, built once by the run.
 struct RegistrationRequest {
     const wchar_t* installFolder = L"";  // may lack its trailing backslash or carry blanks at its ends
     bool confirmed = true;               // false after a "No" to the association question
     bool associate = false;
-    bool groupShortcuts = false;
-    bool desktopShortcut = false;
-    bool thumbsShortcut = false;
-    bool allUsers = false;
+    ShortcutChoices shortcuts;  // the thumbnails choice brings the folder and drive verb too
     const int* assocSelection = nullptr;  // kAssocSlots entries, 1 for a chosen row
     bool assocAllUsers = false;           // matters only to the 32-bit build before Vista
 };

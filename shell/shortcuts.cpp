@@ -200,13 +200,13 @@ void ShortcutFolder(ShortcutPlace place, int allUsers, wchar_t* out, size_t outS
 }  // namespace
 
 
-int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, int allUsers, FailureTally& failures)
+int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, FailureTally& failures)
 {
     // One apartment for all the links: starting and ending COM for each costs more than the link.
     ComApartment apartment;
     wchar_t group[kPathSize], desktop[kPathSize];
-    ShortcutFolder(ShortcutPlace::kProgramGroup, allUsers, group, kPathSize);
-    ShortcutFolder(ShortcutPlace::kDesktopFolder, allUsers, desktop, kPathSize);
+    ShortcutFolder(ShortcutPlace::kProgramGroup, made.allUsers, group, kPathSize);
+    ShortcutFolder(ShortcutPlace::kDesktopFolder, made.allUsers, desktop, kPathSize);
     ShortcutChoices making = made;
     if (made.group) {
         if (!EnsureDirectory(group)) {

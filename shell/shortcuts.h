@@ -3,20 +3,14 @@
 // Start-menu program group.
 #include "framework/failure_tally.h"
 #include "model/shortcut_list.h"
+#include "shell/shortcut_choices.h"
 
 #include <cstddef>
-
-// Which of the install's shortcut choices were made.
-struct ShortcutChoices {
-    bool group;
-    bool desktop;
-    bool thumbnails;
-};
 
 // Makes every listed shortcut whose choice was made, for `installFolder` (ending in a
 // backslash), and removes the two previous versions' main group shortcuts. Each shortcut (or a
 // program group) that cannot be made goes to `failures`; 1 when `failures` stayed empty.
-int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, int allUsers, FailureTally& failures);
+int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, FailureTally& failures);
 
 // Removes every listed shortcut, for the current user and all users, that leads into
 // `installFolder` (ending in a backslash) or to a file no longer there, and the program group
