@@ -21,7 +21,7 @@ mkdir -p "$good/Plugins" "$good/Docs/sub"
 cp "$bin/$main" "$good/"
 cp "$bin/Icons.dll" "$good/Plugins/"
 printf 'notes\r\n' >"$good/Notes.txt"
-touch -d '2023-03-04 05:06:08' "$good/Notes.txt"
+touch -d '2023-03-04 05:06:08 UTC' "$good/Notes.txt"
 printf 'guide\r\n' >"$good/Docs/sub/guide.txt"
 printf 'effects\r\n' >"$good/Plugins/effects.txt"
 printf 'not ours\r\n' >"$good/pt_uninstall.exe"
@@ -51,6 +51,15 @@ with zipfile.ZipFile(zip_path) as z:
     assert z.read("pt_uninstall.exe") == open(uninstaller, "rb").read(), "the uninstaller is not ours"
     assert z.testzip() is None
 PY
+
+# Dated in UTC: the build machine's time zone changes nothing; a pinned date dates every entry.
+for zone in Asia/Tokyo America/New_York; do
+    TZ=$zone pack "$good" "$tmp/zone.zip" >/dev/null && cmp -s "$tmp/one.zip" "$tmp/zone.zip" \
+        || fail "packed with TZ=$zone, the payload differs"
+done
+pack "$good" "$tmp/pinned.zip" --pin-date 2024-01-02T03:04:06 >/dev/null || fail "packing with a pinned date"
+python3 -c 'import sys, zipfile; d = {i.date_time for i in zipfile.ZipFile(sys.argv[1]).infolist()}; assert d == {(2024, 1, 2, 3, 4, 6)}, d' \
+    "$tmp/pinned.zip" || fail "a pinned date is not every entry's date"
 
 # Without the folder's own uninstaller, ours joins the top-level files.
 mkdir "$tmp/nobin" && cp -a "$good" "$tmp/lean" && rm "$tmp/lean/pt_uninstall.exe"
@@ -84,6 +93,14 @@ refused "non-ASCII name" "Plugins/caf" "touch Plugins/caf$'\\xc3\\xa9'.txt"
 refused "name with a colon" "a:b.txt" "touch a:b.txt"
 refused "symbolic link" "link.txt" "ln -s Notes.txt Plugins/link.txt"
 refused "empty folder" "Docs/Empty" "mkdir Docs/Empty"
+
+# A release build (here: a signing key given) without product folders is refused, naming both, and
+# leaves no deliverable of an earlier build in its dist folder.
+mkdir -p "$tmp/dist" && echo earlier >"$tmp/dist/pt_setup64.exe" && echo earlier >"$tmp/dist/pt_setup32.exe"
+rc=0; out=$(PT_SIGN_PKCS12=$tmp/key.p12 PT_PRODUCT_DIR_X64= PT_PRODUCT_DIR_X86= \
+    "$(dirname "$make_payload")/../build.sh" "$tmp/release" "$tmp/dist" 2>&1) || rc=$?
+[[ $rc != 0 && $out == *PT_PRODUCT_DIR_X64*PT_PRODUCT_DIR_X86* ]] || fail "a release build of the stand-in: exit $rc: $out"
+[[ -z $(ls -A "$tmp/dist") ]] || fail "a refused build left $(ls "$tmp/dist") in its dist folder"
 
 # A whole deliverable from the folder: built in a tree of its own, installed, removed again.
 cached() { grep "^$1:" "$build/CMakeCache.txt" | cut -d= -f2-; }

@@ -34,11 +34,28 @@ export PT_SIGN_PKCS12=$work/signer.p12 PT_SIGN_PASSWORD_FILE=$work/password.txt 
 check "tools/sign.sh signs" "$root/tools/sign.sh" first.exe second.exe
 check "the signature verifies against the test authority" osslsigncode verify -CAfile ca.pem -in first.exe
 check "a fixed signing time gives the same file twice" cmp first.exe second.exe
+cp "$build/$setup" described.exe
+PT_SIGN_DESCRIPTION="Pictarn 9.99 Setup" PT_SIGN_URL=https://example.org/pt "$root/tools/sign.sh" described.exe
+described=$(osslsigncode verify -CAfile ca.pem -in described.exe 2>&1)
+check "the signer's description and address come from the build settings" test "$(grep -cE \
+    '^\s*(Text description: Pictarn 9\.99 Setup|URL description: https://example\.org/pt)$' <<<"$described")" = 2
 refuse "the unsigned program has no signature to verify" osslsigncode verify -CAfile ca.pem -in "$build/$setup"
 cp first.exe tampered.exe
 offset=$(( $(stat -c %s tampered.exe) / 2 ))
 printf '\x5a' | dd of=tampered.exe bs=1 seek=$offset conv=notrunc 2>/dev/null
 refuse "one changed byte breaks the signature" osslsigncode verify -CAfile ca.pem -in tampered.exe
+
+# A key held in a token (SoftHSM here), reached through its PKCS#11 module, signs alike.
+export SOFTHSM2_CONF=$work/softhsm2.conf
+rm -rf "$work/tokens" && mkdir -p "$work/tokens" && echo "directories.tokendir = $work/tokens" >"$SOFTHSM2_CONF"
+openssl pkcs8 -topk8 -nocrypt -in signer.key -out signer.pk8 && cat signer.pem ca.pem >chain.pem && echo 1234 >pin.txt
+softhsm2-util --init-token --free --label pt-test --so-pin 4321 --pin 1234 >/dev/null 2>&1
+softhsm2-util --import signer.pk8 --token pt-test --label signer --id 01 --pin 1234 >/dev/null 2>&1
+cp "$build/$setup" token.exe
+check "a key in a token signs through PKCS#11, and the signature verifies" env PT_SIGN_PKCS12= \
+    PT_SIGN_PKCS11_MODULE=/usr/lib/softhsm/libsofthsm2.so PT_SIGN_KEY="pkcs11:token=pt-test;object=signer;type=private" \
+    PT_SIGN_CERTS=chain.pem PT_SIGN_PASSWORD_FILE=pin.txt "$root/tools/sign.sh" token.exe
+check "and verifies against the test authority" osslsigncode verify -CAfile ca.pem -in token.exe
 
 # The uninstaller in the payload is signed when the payload is made with a key; the payload keeps
 # its entries and total size (the help file gives way to the signature).

@@ -1,13 +1,28 @@
 #!/usr/bin/env bash
-# Builds both deliverables (and their tests) into build/x64 and build/x86, and copies the
-# deliverables to dist/. Usage: tools/build.sh [build-folder [dist-folder]]
+# Builds both deliverables into build/x64 and build/x86 and copies them to dist/ (the tests are
+# built by tools/test.sh, or with PT_BUILD_TARGET=all). Usage: tools/build.sh [build-folder [dist-folder]]
 # PT_PRODUCT_DIR_X64 / PT_PRODUCT_DIR_X86 name the product folder each build packs; unset or
-# empty, that build packs the stand-in payload. With PT_SIGN_PKCS12 and PT_SIGN_PASSWORD_FILE
+# empty, that build packs the stand-in payload. PT_PAYLOAD_DATE=YYYY-MM-DDTHH:MM:SS dates every
+# entry of a product folder alike (else each file's modification time, in UTC). With a signing key
+# (PT_SIGN_PKCS12 and PT_SIGN_PASSWORD_FILE, or a PKCS#11 key: see tools/sign.sh)
 # the deliverables in dist/ are Authenticode-signed (tools/sign.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 dist=${2:-$root/dist}
+# A build that fails leaves no deliverable of an earlier one behind to be taken for its own.
+rm -f "$dist/pt_setup64.exe" "$dist/pt_setup32.exe"
+# A release (PT_RELEASE=1, or any signing key) ships the product, never the stand-in.
+signing=unsigned
+"$root/tools/sign.sh" --given && signing=signed
+if [[ ${PT_RELEASE:-} == 1 || $signing == signed ]]; then
+    missing=()
+    for var in PT_PRODUCT_DIR_X64 PT_PRODUCT_DIR_X86; do [[ -n ${!var:-} ]] || missing+=("$var"); done
+    if [[ ${#missing[@]} -gt 0 ]]; then
+        echo "tools/build.sh: a release build packs the product folders, not the stand-in; set ${missing[*]}" >&2
+        exit 1
+    fi
+fi
 "$root/tools/fetch-minizip.sh" "$build/third_party/minizip"
 for target in x86_64:x64 i686:x86; do
     triple=${target%%:*}
@@ -24,11 +39,12 @@ for target in x86_64:x64 i686:x86; do
     "$root/tools/sign.sh" --stamp "$build/$arch/signing-settings.txt"
     cmake -S "$root" -B "$build/$arch" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triple.cmake" \
-        -DPT_MINIZIP_DIR="$build/third_party/minizip" -DPT_PRODUCT_DIR="$product" >/dev/null
-    cmake --build "$build/$arch" -j "$(nproc)" ${PT_BUILD_TARGET:+--target "$PT_BUILD_TARGET"}
+        -DPT_MINIZIP_DIR="$build/third_party/minizip" -DPT_PRODUCT_DIR="$product" \
+        -DPT_PAYLOAD_DATE="${PT_PAYLOAD_DATE:-}" >/dev/null
+    cmake --build "$build/$arch" -j "$(nproc)" --target "${PT_BUILD_TARGET:-pt_setup}"
 done
 mkdir -p "$dist"
-if [ -n "${PT_SIGN_PKCS12:-}" ]; then
+if [[ $signing == signed ]]; then
     # A signed setup must not carry an unsigned uninstaller.
     for arch in x64 x86; do
         python3 -c 'import sys, zipfile; open(sys.argv[2], "wb").write(zipfile.ZipFile(sys.argv[1]).read("pt_uninstall.exe"))' \
@@ -38,5 +54,10 @@ if [ -n "${PT_SIGN_PKCS12:-}" ]; then
     done
 fi
 cp "$build/x64/pt_setup64.exe" "$build/x86/pt_setup32.exe" "$dist/"
-"$root/tools/sign.sh" "$dist/pt_setup64.exe" "$dist/pt_setup32.exe"
+if ! "$root/tools/sign.sh" "$dist/pt_setup64.exe" "$dist/pt_setup32.exe"; then
+    rm -f "$dist/pt_setup64.exe" "$dist/pt_setup32.exe"
+    exit 1
+fi
 echo "Built: $dist/pt_setup64.exe $dist/pt_setup32.exe"
+# Debian's Python, which has pefile (tools/install-deps.sh), as the build itself uses.
+/usr/bin/python3 "$root/tools/build_summary.py" "$build" "$dist" "$signing"

@@ -6,7 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 second=$root/build/repro
 rm -f "$root/build/reproducible.ok"
 rm -rf "$second"
-PT_BUILD_TARGET=pt_setup "$root/tools/build.sh" "$second" "$second/dist" >/dev/null
+"$root/tools/build.sh" "$second" "$second/dist" >/dev/null
 for exe in pt_setup64.exe pt_setup32.exe; do
     if ! cmp "$root/dist/$exe" "$second/dist/$exe"; then
         echo "reproducible: $exe differs between two builds"

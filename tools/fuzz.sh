@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The long run of the generated-input check of the switch reader and the path helpers, for
 # both builds (the suite runs a 20,000-round slice). Usage: tools/fuzz.sh [rounds]
-# Run after tools/build.sh; each round checks seven generated texts.
+# Run after tools/test.sh (or PT_BUILD_TARGET=all tools/build.sh), which builds the test programs;
+# each round checks seven generated texts.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 rounds=${1:-150000}

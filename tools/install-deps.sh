@@ -6,7 +6,8 @@ set -euo pipefail
 need_pkgs=(mingw-w64 libz-mingw-w64-dev wine wine64 wine32:i386 xvfb xauth
            cmake make googletest python3 python3-pefile liblnk-utils
            binutils-mingw-w64 bzip2 dpkg-dev x11-utils
-           python3-jsonschema python3-yaml osslsigncode openssl zopfli)
+           python3-jsonschema python3-yaml osslsigncode openssl zopfli
+           softhsm2 libengine-pkcs11-openssl)
 
 missing=()
 for p in "${need_pkgs[@]}"; do

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the five wizard pages of the 64-bit build at 96, 144 and 192 DPI, title bar
 # included, as PNG files in <build>/screenshots/<dpi>/; the 96-DPI set is copied to docs/wizard/
-# for the README. <build> is $PT_BUILD_DIR, else build/. Run after tools/build.sh; needs
+# for the README. <build> is $PT_BUILD_DIR, else build/. Run after tools/test.sh (or PT_BUILD_TARGET=all tools/build.sh); needs
 # ImageMagick and fonts-liberation (installed here when missing) and Debian's fonts-wine
 # (unpacked into <build>/fonts-wine/, not installed).
 #

@@ -5,10 +5,12 @@ Usage: make_payload.py --arch x64|x86 --bin-dir DIR --out FILE [--product-dir DI
 
 The stand-in is byte-for-byte reproducible: fixed order, dates and attributes,
 and all generated content comes from fixed seeds. A product folder is packed in a
-fixed order with each entry dated by its modification time, so packing the same
-folder again gives the same bytes.
+fixed order with each entry dated by its modification time in UTC (whatever the
+build machine's time zone), or every entry with the date --pin-date gives, so
+packing the same folder again gives the same bytes anywhere.
 """
 import argparse
+import calendar
 import hashlib
 import concurrent.futures
 import os
@@ -91,9 +93,9 @@ sign_programs = True
 
 
 def signed(data):
-    """Our program Authenticode-signed by tools/sign.sh when a signing key is given
-    (PT_SIGN_PKCS12 and PT_SIGN_PASSWORD_FILE); the signature covers the padding before it."""
-    if not sign_programs or not os.environ.get("PT_SIGN_PKCS12"):
+    """Our program Authenticode-signed by tools/sign.sh when a signing key is given (see there);
+    the signature covers the padding before it."""
+    if not sign_programs or subprocess.run(["bash", SIGN_SCRIPT, "--given"]).returncode != 0:
         return data
     with tempfile.TemporaryDirectory() as folder:
         path = os.path.join(folder, "pt_uninstall.exe")
@@ -489,13 +491,31 @@ def zlib_deflate(data):
 
 
 def zopfli_deflate(data, path):
-    """Raw deflate by zopfli (through a file: it reads no pipe), or zlib's where that is smaller."""
+    """Raw deflate by zopfli (through a file: it reads no pipe), or zlib's where that is smaller.
+    With PT_DEFLATE_CACHE naming a folder, the result for the same bytes is taken from there:
+    both encoders are deterministic, so a second build of the same input gives the same bytes."""
+    cache = os.environ.get("PT_DEFLATE_CACHE", "")
+    key = f"{hashlib.sha256(data).hexdigest()}-i{ZOPFLI_ITERATIONS}-zlib{zlib.ZLIB_VERSION}"
+    if cache and os.path.isfile(os.path.join(cache, key)):
+        with open(os.path.join(cache, key), "rb") as f:
+            cached = f.read()
+        try:
+            if zlib.decompress(cached, -15) == data:  # a damaged entry is made again
+                return cached
+        except zlib.error:
+            pass
     with open(path, "wb") as f:
         f.write(data)
     packed = subprocess.run(["zopfli", "--deflate", "-c", f"--i{ZOPFLI_ITERATIONS}", path],
                             check=True, stdout=subprocess.PIPE).stdout
     fallback = zlib_deflate(data)
-    return fallback if len(fallback) < len(packed) else packed
+    best = fallback if len(fallback) < len(packed) else packed
+    if cache:
+        os.makedirs(cache, exist_ok=True)
+        with tempfile.NamedTemporaryFile(dir=cache, delete=False) as f:
+            f.write(best)
+        os.replace(f.name, os.path.join(cache, key))  # whole or not at all
+    return best
 
 
 def deflate_all(blobs):
@@ -552,8 +572,8 @@ def refuse(path, rule):
 
 
 def dos_stamp(mtime):
-    """(time, date) in DOS form from a modification time, in the build machine's local time."""
-    t = time.localtime(mtime)
+    """(time, date) in DOS form from a modification time, in UTC: the same on every build machine."""
+    t = time.gmtime(mtime)
     if t.tm_year < 1980:
         return 0, (1 << 5) | 1                      # 1980-01-01 00:00:00, the earliest DOS date
     if t.tm_year > 2107:
@@ -613,8 +633,9 @@ def walk_product(root, rel=""):
     return found
 
 
-def product_entries(arch, bin_dir, product_dir, with_data=True):
-    """The product folder's entries, with our uninstaller in place of the folder's."""
+def product_entries(arch, bin_dir, product_dir, with_data=True, pinned=None):
+    """The product folder's entries, with our uninstaller in place of the folder's; every entry
+    dated `pinned` (a DOS stamp) when given."""
     if not os.path.isdir(product_dir):
         refuse(product_dir, "the product folder is not a folder")
     walked = walk_product(product_dir)
@@ -638,7 +659,7 @@ def product_entries(arch, bin_dir, product_dir, with_data=True):
 
     entries = []
     for name, path, is_dir in walked:
-        stamp = dos_stamp(os.lstat(path).st_mtime) if path else (DOS_TIME, DOS_DATE)
+        stamp = pinned or (dos_stamp(os.lstat(path).st_mtime) if path else (DOS_TIME, DOS_DATE))
         if not with_data:
             entries.append((name, b"", stamp))
         elif name == "pt_uninstall.exe":   # ours, unpadded, with the date of the file it replaces
@@ -715,11 +736,21 @@ def main():
                     help="write the entry names as rows of a C++ table instead of the zip")
     ap.add_argument("--product-dir", default="",
                     help="pack this product folder instead of the stand-in")
+    ap.add_argument("--pin-date", default="", metavar="YYYY-MM-DDTHH:MM:SS",
+                    help="date every entry of the product folder with this time (for folders "
+                         "copied without their dates)")
     args = ap.parse_args()
+    pinned = None
+    if args.pin_date:
+        try:
+            when = time.strptime(args.pin_date, "%Y-%m-%dT%H:%M:%S")
+        except ValueError:
+            sys.exit(f"make_payload: --pin-date {args.pin_date}: not a date of the form YYYY-MM-DDTHH:MM:SS")
+        pinned = dos_stamp(calendar.timegm(when))
 
     def entries(with_data=True):
         if args.product_dir:
-            return product_entries(args.arch, args.bin_dir, args.product_dir, with_data)
+            return product_entries(args.arch, args.bin_dir, args.product_dir, with_data, pinned)
         return build_entries(args.arch, args.bin_dir)
 
     if args.entry_list:
