@@ -47,8 +47,12 @@ def fields(path):
     return found
 
 
+# Windows 7, where the group also holds the uninstaller's link (later Windows lists it in Settings).
+version_key = "HKCU\\Software\\Wine\\AppDefaults\\" + os.path.basename(setup)
+subprocess.run([loader, "reg", "add", version_key, "/v", "Version", "/d", "win7", "/f"], capture_output=True, check=True)
 status = subprocess.run([loader, setup, "/silent", "/folder=" + folder_win, "/group=1", "/desktop=1",
                          "/thumbs=1", "/assoc=0"]).returncode
+subprocess.run([loader, "reg", "delete", version_key, "/f"], capture_output=True)
 failures = [] if status == 0 else [f"setup exited with {status}"]
 for path, (target, arguments, icon, index, description) in expected.items():
     if not os.path.exists(path):

@@ -109,8 +109,10 @@ void ExpectStoreAppsBlocked(bool blocked)
 
 }  // namespace
 
+// On Windows 7, where the setup writes the most: explicit choices and the uninstaller's link too.
 TEST_F(ShellRegistration, EverySwitchWritesEveryRowMemberAndShortcut)
 {
+    WineVersion windows7(SetupProgramName(), L"win7");
     ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /assoc=2"), exit_code::kInstalled);
     RegistrySnapshot state = SnapshotShellState();
 
@@ -339,6 +341,7 @@ TEST_F(ShellRegistration, TheAnswerNoPointsNothingAndStopsThe32BitBuildBeforeVis
 
 TEST_F(ShellRegistration, OneChosenRowPointsAllItsMembers)
 {
+    WineVersion windows7(kProbeName, L"win7");  // where the explicit choice is still the setup's to write
     ASSERT_EQ(Probe(1, 1, L"23,25"), 0);
     for (const wchar_t* extension : {L"jpg", L"jpeg", L"jpe"}) {
         SCOPED_TRACE(ToUtf8(extension));

@@ -26,6 +26,9 @@ wine_env_start() {
     /usr/lib/wine/wineserver -w 2>/dev/null || true
     /usr/lib/wine/wineserver -p
     /usr/lib/wine/wine64 wineboot >/dev/null 2>&1 </dev/null
+    # The prefix reports Windows 10, as the machines the setup meets do; a test that needs another
+    # Windows sets it for its program alone (AppDefaults).
+    /usr/lib/wine/wine64 winecfg -v win10 >/dev/null 2>&1 </dev/null
     # Windows has the Default Programs list in both registry views; a fresh prefix lacks it.
     local view
     for view in "" "Wow6432Node\\"; do
