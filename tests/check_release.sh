@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The release step on the built deliverables, into a copy of the winget folder: the manifests it
+# writes pass the manifest check, and each installer's address and SHA-256 are the given address
+# and the file's own hash. Usage: check_release.sh DIST
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+dist=$(cd "$1" && pwd)
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+cp -a "$root/packaging/winget" "$tmp/winget"
+/usr/bin/python3 "$root/tools/release.py" --dist "$dist" --winget "$tmp/winget" \
+    --x64-url https://example.org/r/pt_setup64.exe --x86-url https://example.org/r/pt_setup32.exe
+/usr/bin/python3 "$root/tests/check_winget.py" "$tmp/winget" >"$tmp/check.txt" || { cat "$tmp/check.txt"; exit 1; }
+! grep -q "placeholder" "$tmp/check.txt" || { echo "a placeholder hash is left"; exit 1; }
+/usr/bin/python3 - "$tmp/winget" "$dist" <<'PY'
+import glob, hashlib, os, sys, yaml
+winget, dist = sys.argv[1:]
+[path] = glob.glob(os.path.join(winget, "manifests", "**", "*.installer.yaml"), recursive=True)
+for entry in yaml.safe_load(open(path, encoding="utf-8"))["Installers"]:
+    exe = "pt_setup64.exe" if entry["Architecture"] == "x64" else "pt_setup32.exe"
+    want = hashlib.sha256(open(os.path.join(dist, exe), "rb").read()).hexdigest()
+    assert entry["InstallerSha256"].lower() == want, (exe, entry["InstallerSha256"], want)
+    assert entry["InstallerUrl"] == "https://example.org/r/" + exe, entry["InstallerUrl"]
+print("release step: manifests valid, addresses given, hashes of", dist)
+PY

@@ -1,0 +1,87 @@
+#!/usr/bin/python3
+"""The release step: writes the winget manifests of the built deliverables' version.
+
+Reads the version from the version resources of dist/pt_setup64.exe and dist/pt_setup32.exe
+(they must agree), takes the newest other version folder under
+WINGET/manifests/z/ZorvanKettu/Pictarn/ as the pattern, and writes WINGET/manifests/.../<version>/
+with that version, the given download addresses and each file's SHA-256.
+Usage: release.py --x64-url URL --x86-url URL [--dist DIR] [--winget DIR]"""
+import argparse
+import hashlib
+import os
+import re
+import sys
+
+import pefile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+PACKAGE = os.path.join("manifests", "z", "ZorvanKettu", "Pictarn")
+FILES = {"x64": "pt_setup64.exe", "x86": "pt_setup32.exe"}
+
+
+def program_version(path):
+    """"major.minor" from the program's fixed version information, the minor in two digits."""
+    pe = pefile.PE(path, fast_load=True)
+    pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
+    fixed = pe.VS_FIXEDFILEINFO[0]
+    return f"{fixed.FileVersionMS >> 16}.{fixed.FileVersionMS & 0xFFFF:02d}"
+
+
+def version_key(name):
+    return tuple(int(part) for part in re.findall(r"\d+", name))
+
+
+def rewrite(text, old, new, urls, hashes):
+    """The pattern's text for the new version: its version, and per installer its address and hash."""
+    out, arch = [], None
+    for line in text.splitlines(keepends=True):
+        found = re.match(r"^- Architecture: (\w+)", line)
+        if found:
+            arch = found.group(1)
+        if line.strip().startswith("# Placeholder") or "SHA-256 of the published file here" in line:
+            continue  # the placeholder's explanation goes with the placeholder
+        line = re.sub(r'^(\s*(?:PackageVersion|DisplayVersion): )"[^"]*"', rf'\g<1>"{new}"', line)
+        line = re.sub(rf"^(\s*- DisplayName: Pictarn ){re.escape(old)}( )", rf"\g<1>{new}\g<2>", line)
+        if arch in urls:
+            line = re.sub(r"^(\s*InstallerUrl: ).*$", lambda m: m.group(1) + urls[arch], line)
+            line = re.sub(r'^(\s*InstallerSha256: ).*$', lambda m: f'{m.group(1)}"{hashes[arch]}"', line)
+        out.append(line)
+    return "".join(out)
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--x64-url", required=True)
+    ap.add_argument("--x86-url", required=True)
+    ap.add_argument("--dist", default=os.path.join(ROOT, "dist"))
+    ap.add_argument("--winget", default=os.path.join(ROOT, "packaging", "winget"))
+    args = ap.parse_args()
+    urls = {"x64": args.x64_url, "x86": args.x86_url}
+    for arch, url in urls.items():
+        if not url.startswith("https://") or not url.endswith("/" + FILES[arch]):
+            sys.exit(f"release: --{arch}-url must be an https address ending in /{FILES[arch]}: {url}")
+    versions, hashes = set(), {}
+    for arch, name in FILES.items():
+        path = os.path.join(args.dist, name)
+        versions.add(program_version(path))
+        with open(path, "rb") as f:
+            hashes[arch] = hashlib.sha256(f.read()).hexdigest().upper()
+    if len(versions) != 1:
+        sys.exit(f"release: the two deliverables carry different versions: {sorted(versions)}")
+    version = versions.pop()
+    package = os.path.join(args.winget, PACKAGE)
+    patterns = sorted((v for v in os.listdir(package) if v != version), key=version_key)
+    pattern = patterns[-1] if patterns else version  # a first release of a version rewrites its own
+    target = os.path.join(package, version)
+    os.makedirs(target, exist_ok=True)
+    for name in sorted(os.listdir(os.path.join(package, pattern))):
+        with open(os.path.join(package, pattern, name), encoding="utf-8") as f:
+            text = rewrite(f.read(), pattern, version, urls, hashes)
+        with open(os.path.join(target, name), "w", encoding="utf-8", newline="\n") as f:
+            f.write(text)
+    print(f"release: {target} written for version {version} from {pattern}: "
+          + ", ".join(f"{arch} {hashes[arch]}" for arch in FILES))
+
+
+if __name__ == "__main__":
+    main()
