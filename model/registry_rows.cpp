@@ -2,6 +2,8 @@
 
 #include "variants/variant.h"
 
+#include "payload_size.h"  // generated with the payload entry list
+
 using enum RowGroup;
 using enum RowKind;
 using enum KeyReach;
@@ -27,7 +29,7 @@ const RegistryRow kRegistryRows[kRegistryRowCount] = {
     /* 17 */ {kUninstallEntry, HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"DisplayIcon", kNamedString, kOpenFull, kDisplayIcon, 0},
     /* 18 */ {kUninstallEntry, HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"VersionMajor", kNamedDword, kOpenFull, kNoText, variant::kVersionMajor},
     /* 19 */ {kUninstallEntry, HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"VersionMinor", kNamedDword, kOpenFull, kNoText, variant::kVersionMinor},
-    /* 20 */ {kUninstallEntry, HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"EstimatedSize", kNamedDword, kOpenFull, kNoText, variant::kEstimatedSizeKb},
+    /* 20 */ {kUninstallEntry, HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"EstimatedSize", kNamedDword, kOpenFull, kNoText, kPayloadKilobytes},
     /* 21 */ {kDefaultPrograms, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn", nullptr, kCreateKey, kNone, kNoText, 0},
     /* 22 */ {kDefaultPrograms, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn\\shell\\open\\command", nullptr, kDefaultValue, kNone, kQuotedExecutable, 0},
     /* 23 */ {kDefaultPrograms, HKEY_LOCAL_MACHINE, kCapabilitiesKey, L"ApplicationDescription", kNamedString, kCreate, kApplicationDescription, 0},

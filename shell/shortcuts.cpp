@@ -131,11 +131,16 @@ void SpecialFolderOrWindows(int csidl, wchar_t* out, size_t outSize)
     AppendBackslash(out, outSize);
 }
 
-void DeleteOldGroupShortcut(const wchar_t* group, const wchar_t* version)
+// The main group shortcut of the two versions before this one in its series (4.57 and 4.56 for
+// 4.58); a new major's first versions have none to find.
+void DeleteOldGroupShortcuts(const wchar_t* group)
 {
-    wchar_t path[kPathSize];
-    if (FormatText(path, kPathSize, variant::kOldGroupShortcutFormat, group, version))
-        DeleteFileW(path);
+    for (int back = 1; back <= 2 && variant::kVersionMinor - back >= 0; ++back) {
+        wchar_t version[16], path[kPathSize];
+        if (FormatText(version, 16, L"%d.%d", variant::kVersionMajor, variant::kVersionMinor - back)
+            && FormatText(path, kPathSize, variant::kOldGroupShortcutFormat, group, version))
+            DeleteFileW(path);
+    }
 }
 
 bool ChoiceMade(ShortcutChoice choice, const ShortcutChoices& made)
@@ -214,8 +219,7 @@ int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, F
             failures.Add(IDS_NOT_MADE_GROUP, group, GetLastError());
             making.group = false;
         }
-        DeleteOldGroupShortcut(group, L"4.57");
-        DeleteOldGroupShortcut(group, L"4.56");
+        DeleteOldGroupShortcuts(group);
     }
     ComPtr<IClassFactory> factory;
     CoGetClassObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,

@@ -102,6 +102,27 @@ rc=0; out=$(PT_SIGN_PKCS12=$tmp/key.p12 PT_PRODUCT_DIR_X64= PT_PRODUCT_DIR_X86= 
 [[ $rc != 0 && $out == *PT_PRODUCT_DIR_X64*PT_PRODUCT_DIR_X86* ]] || fail "a release build of the stand-in: exit $rc: $out"
 [[ -z $(ls -A "$tmp/dist") ]] || fail "a refused build left $(ls "$tmp/dist") in its dist folder"
 
+# PT_VERSION names the version whatever the folder's program says: configured alone, it is the
+# version the programs are built with.
+if cmake -S "$(dirname "$make_payload")/../.." -B "$tmp/override" -DCMAKE_TOOLCHAIN_FILE="$(grep "^CMAKE_TOOLCHAIN_FILE:" \
+        "$build/CMakeCache.txt" | cut -d= -f2-)" -DPT_MINIZIP_DIR="$(grep "^PT_MINIZIP_DIR:" "$build/CMakeCache.txt" | cut -d= -f2-)" \
+        -DPT_PRODUCT_DIR="$good" -DPT_VERSION=10.12 >/dev/null 2>&1; then
+    grep -q '^#define PT_VERSION_MAJOR 10$' "$tmp/override/generated/product_version.h" \
+        && grep -q '^#define PT_VERSION_MINOR 12$' "$tmp/override/generated/product_version.h" \
+        || fail "PT_VERSION=10.12: $(cat "$tmp/override/generated/product_version.h")"
+else
+    fail "configuring with PT_VERSION=10.12"
+fi
+
+# The folder's main program says 5.0: the deliverable built from it carries that version.
+/usr/bin/python3 - "$good/$main" <<'PY' || fail "setting the main program's version to 5.0"
+import sys, pefile
+pe = pefile.PE(sys.argv[1])
+for fixed in pe.VS_FIXEDFILEINFO:
+    fixed.FileVersionMS = fixed.ProductVersionMS = (5 << 16) | 0
+pe.write(sys.argv[1])
+PY
+
 # A whole deliverable from the folder: built in a tree of its own, installed, removed again.
 cached() { grep "^$1:" "$build/CMakeCache.txt" | cut -d= -f2-; }
 tree=$tmp/tree
@@ -112,8 +133,20 @@ if cmake -S "$(dirname "$make_payload")/../.." -B "$tree" -DCMAKE_BUILD_TYPE=Rel
         -DPT_PRODUCT_DIR="$good" >/dev/null 2>&1 && cmake --build "$tree" --target pt_setup -j2 >/dev/null 2>&1; then
     installed=$WINEPREFIX/drive_c/PictarnFromFolder
     rc=0; WINEDLLOVERRIDES=winemenubuilder.exe=d timeout 120 "$wine" "$tree/pt_setup$bits.exe" /silent \
-        '/folder=C:\PictarnFromFolder' /ini= >/dev/null 2>&1 || rc=$?
+        '/folder=C:\PictarnFromFolder' /ini= /group=1 >/dev/null 2>&1 || rc=$?
     [[ $rc == 0 ]] || fail "installing the deliverable built from the folder: exit $rc"
+    entry='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Pictarn'; [[ $arch == x64 ]] && entry+=64
+    value() { "$wine" reg query "$entry" /v "$1" 2>/dev/null | tr -d '\r' | awk -v n="$1" '$1 == n {print $3, $4, $5}'; }
+    [[ $(value DisplayVersion) == "5.0  " && $(value DisplayName) == "Pictarn 5.0 (${bits}-bit)" ]] \
+        || fail "the uninstall entry carries $(value DisplayName) / $(value DisplayVersion), not 5.0"
+    programs=$(find "$WINEPREFIX/drive_c/users" -path '*Start Menu/Programs/Pictarn' -type d | head -n 1)
+    link="Pictarn 5.0.lnk"; [[ $arch == x64 ]] && link="Pictarn 64 5.0.lnk"
+    [[ -f "$programs/$link" ]] || fail "no group shortcut $link: $(ls "$programs" 2>&1 | tr '\n' ' ')"
+    # EstimatedSize: the installed files in KiB, give or take the uninstaller's slot.
+    size=$(( $(value EstimatedSize | cut -d' ' -f1) ))
+    files=$(find "$WINEPREFIX/drive_c/PictarnFromFolder" -type f ! -name '*.ini' -printf '%s\n' | awk '{s += $1} END {print s}')
+    (( size * 1024 >= files && size * 1024 < files + 200 * 1024 )) \
+        || fail "EstimatedSize $size KiB for $files installed bytes"
     for file in Notes.txt "$main" Docs/sub/guide.txt Plugins/Icons.dll Plugins/effects.txt; do
         cmp -s "$good/$file" "$installed/$file" || fail "installed $file differs from the folder's"
     done

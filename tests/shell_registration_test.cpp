@@ -135,7 +135,8 @@ TEST_F(ShellRegistration, EverySwitchWritesEveryRowMemberAndShortcut)
         {un + L"|DisplayIcon", Sz(kExecutable + L",0")},
         {un + L"|VersionMajor", L"dword:4"},
         {un + L"|VersionMinor", L"dword:58"},
-        {un + L"|EstimatedSize", k32 ? L"dword:5500" : L"dword:7168"},
+        // The stand-in payloads' 5,919,997 and 7,230,823 bytes, in KiB rounded up.
+        {un + L"|EstimatedSize", k32 ? L"dword:5782" : L"dword:7062"},
     };
     EXPECT_EQ(uninstall, expected);
 

@@ -3,7 +3,8 @@
 # built by tools/test.sh, or with PT_BUILD_TARGET=all). Usage: tools/build.sh [build-folder [dist-folder]]
 # PT_PRODUCT_DIR_X64 / PT_PRODUCT_DIR_X86 name the product folder each build packs; unset or
 # empty, that build packs the stand-in payload. PT_PAYLOAD_DATE=YYYY-MM-DDTHH:MM:SS dates every
-# entry of a product folder alike (else each file's modification time, in UTC). With a signing key
+# entry of a product folder alike (else each file's modification time, in UTC). PT_VERSION=major.minor
+# names the product's version (else the product folder's main program's, else 4.58). With a signing key
 # (PT_SIGN_PKCS12 and PT_SIGN_PASSWORD_FILE, or a PKCS#11 key: see tools/sign.sh)
 # the deliverables in dist/ are Authenticode-signed (tools/sign.sh).
 set -euo pipefail
@@ -40,7 +41,7 @@ for target in x86_64:x64 i686:x86; do
     cmake -S "$root" -B "$build/$arch" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triple.cmake" \
         -DPT_MINIZIP_DIR="$build/third_party/minizip" -DPT_PRODUCT_DIR="$product" \
-        -DPT_PAYLOAD_DATE="${PT_PAYLOAD_DATE:-}" >/dev/null
+        -DPT_PAYLOAD_DATE="${PT_PAYLOAD_DATE:-}" -DPT_VERSION="${PT_VERSION:-}" >/dev/null
     cmake --build "$build/$arch" -j "$(nproc)" --target "${PT_BUILD_TARGET:-pt_setup}"
 done
 mkdir -p "$dist"

@@ -1,8 +1,6 @@
 #pragma once
 // Texts shared by the resource script and the code; the build defines PT_VARIANT_64 or PT_VARIANT_32.
-#define PT_VERSION_MAJOR 4
-#define PT_VERSION_MINOR 58
-#define PT_VERSION_TEXT "4.58.0.0"
+#include "product_version.h"  // PT_VERSION_MAJOR, PT_VERSION_MINOR, PT_VERSION_TEXT
 #define PT_COMPANY_NAME "Zorvan Kettu"
 
 #if defined(PT_VARIANT_64)
