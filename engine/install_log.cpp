@@ -2,6 +2,7 @@
 
 #include "framework/path.h"
 #include "framework/handles.h"
+#include "framework/plain_file.h"
 #include "model/messages.h"
 #include "framework/text.h"
 #include "framework/zero_filled.h"
@@ -35,17 +36,10 @@ void AppendUtf8(HeapBuffer<char>& out, size_t& used, size_t capacity, const wcha
     }
 }
 
-// The log as a plain file of its own, opened for appending: never through a link (a reparse
-// point, or a second name of another file), never a folder; null when it is anything else.
+// The log as a plain file of its own, opened for appending; null when it is anything else.
 KernelHandle OpenLog(const wchar_t* path)
 {
-    KernelHandle file(CreateFileW(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!file || !GetFileInformationByHandle(file.Get(), &info) || info.nNumberOfLinks != 1
-        || (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
-        return KernelHandle();
-    return file;
+    return OpenPlainFile(path, FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "framework/text.h"
 #include "shell/association_writer.h"
 #include "shell/registration_texts.h"
+#include "shell/registry_failures.h"
 #include "shell/replaced_values.h"
 #include "shell/shortcuts.h"
 #include "variants/variant.h"
@@ -44,10 +45,9 @@ RegKey ReachKey(const RegistryRow& row)
 
 void WriteNamedValue(HKEY key, const RegistryRow& row, const RegistrationTexts& t, FailureTally& failures)
 {
-    const LONG status = row.kind == kNamedDword ? SetDwordValue(key, row.name, row.number)
-                                                : SetStringValue(key, row.name, t.Text(row.text));
-    if (status != ERROR_SUCCESS)
-        failures.AddKey(IDS_NOT_WRITTEN_KEY, row.root, row.key, row.name, static_cast<DWORD>(status));
+    CheckWrite(failures, row.kind == kNamedDword ? SetDwordValue(key, row.name, row.number)
+                                                 : SetStringValue(key, row.name, t.Text(row.text)),
+               row.root, row.key, row.name);
 }
 
 // Writes the rows of `group` in table order. Named values that follow each other in one key
@@ -61,20 +61,12 @@ void WriteRows(RowGroup group, const RegistrationTexts& t, FailureTally& failure
             continue;
         }
         switch (row.kind) {
-        case kDefaultValue:
-            if (const LONG status = SetKeyDefault(row.root, row.key, t.Text(row.text)); status != ERROR_SUCCESS)
-                failures.AddKey(IDS_NOT_WRITTEN_KEY, row.root, row.key, nullptr, static_cast<DWORD>(status));
-            break;
+        case kDefaultValue: CheckWrite(failures, SetKeyDefault(row.root, row.key, t.Text(row.text)), row.root, row.key); break;
         case kDeleteKey: RegDeleteKeyW(row.root, row.key); break;  // a leftover of old versions, if any
-        case kCreateKey:
-            if (!CreateKey(row.root, row.key))
-                failures.AddKey(IDS_NOT_WRITTEN_KEY, row.root, row.key, nullptr, GetLastError());
-            break;
+        case kCreateKey: CheckedKey(failures, CreateKey(row.root, row.key), row.root, row.key); break;
         case kNamedString:
         case kNamedDword: {
-            RegKey key = ReachKey(row);
-            if (!key)
-                failures.AddKey(IDS_NOT_WRITTEN_KEY, row.root, row.key, nullptr, GetLastError());
+            RegKey key = CheckedKey(failures, ReachKey(row), row.root, row.key);
             int next = index;
             for (; next < kRegistryRowCount && kRegistryRows[next].group == group
                    && TakesNamedValue(kRegistryRows[next]) && wcscmp(kRegistryRows[next].key, row.key) == 0;

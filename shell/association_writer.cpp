@@ -2,9 +2,9 @@
 
 #include "framework/failure_tally.h"
 #include "framework/text.h"
-#include "model/messages.h"
 #include "model/format_table.h"
 #include "framework/registry.h"
+#include "shell/registry_failures.h"
 #include "shell/replaced_values.h"
 #include "variants/variant.h"
 #include "variants/windows_version.h"
@@ -66,21 +66,6 @@ struct AssociationRun {
     }
 };
 
-// A write that failed goes to the run's failures under its key (and value).
-void Check(FailureTally& failures, LONG status, HKEY root, const wchar_t* key, const wchar_t* name = nullptr)
-{
-    if (status != ERROR_SUCCESS)
-        failures.AddKey(IDS_NOT_WRITTEN_KEY, root, key, name, static_cast<DWORD>(status));
-}
-
-// The key, or an empty one after its failure went to `failures`.
-RegKey CheckedKey(FailureTally& failures, RegKey key, HKEY root, const wchar_t* name)
-{
-    if (!key)
-        failures.AddKey(IDS_NOT_WRITTEN_KEY, root, name, nullptr, GetLastError());
-    return key;
-}
-
 // The documented way to be offered for a type without taking it: "Open with" and, from
 // Windows 10 on, "How do you want to open this?" list the ProgIDs named here.
 void OfferInOpenWith(AssociationRun& run, const wchar_t* extension, const wchar_t* progId)
@@ -96,7 +81,7 @@ void OfferInOpenWith(AssociationRun& run, const wchar_t* extension, const wchar_
     // with nothing in it but the offers was made with them.
     if (made)
         run.record.KeepMadeKeys(HKEY_LOCAL_MACHINE, key, progId, HoldsOnlyOneKey(HKEY_LOCAL_MACHINE, type) ? 2 : 1);
-    Check(run.failures, SetStringValue(offers.Get(), progId, L""), HKEY_LOCAL_MACHINE, key, progId);
+    CheckWrite(run.failures, SetStringValue(offers.Get(), progId, L""), HKEY_LOCAL_MACHINE, key, progId);
 }
 
 void PointExtensionAtProgId(AssociationRun& run, const wchar_t* extension, const wchar_t* progId)
@@ -104,7 +89,7 @@ void PointExtensionAtProgId(AssociationRun& run, const wchar_t* extension, const
     wchar_t key[kNameSize];
     FormatText(key, kNameSize, L"SOFTWARE\\Classes\\.%ls", extension);
     run.record.KeepBeforeReplacing(HKEY_LOCAL_MACHINE, key, nullptr, progId);
-    Check(run.failures, SetKeyDefault(HKEY_LOCAL_MACHINE, key, progId), HKEY_LOCAL_MACHINE, key);
+    CheckWrite(run.failures, SetKeyDefault(HKEY_LOCAL_MACHINE, key, progId), HKEY_LOCAL_MACHINE, key);
 }
 
 // XP keeps the user's choice in the FileExts key itself, under "ProgID".
@@ -114,9 +99,9 @@ void WriteXpExplorerChoice(AssociationRun& run, const wchar_t* extension, const 
     FormatText(key, kNameSize, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.%ls", extension);
     run.record.KeepBeforeReplacing(HKEY_CURRENT_USER, key, L"ProgID", progId);
     run.record.KeepBeforeReplacing(HKEY_CURRENT_USER, key, nullptr, L"");
-    Check(run.failures, SetKeyDefault(HKEY_CURRENT_USER, key, L""), HKEY_CURRENT_USER, key);
+    CheckWrite(run.failures, SetKeyDefault(HKEY_CURRENT_USER, key, L""), HKEY_CURRENT_USER, key);
     if (RegKey fileExts = OpenKey(HKEY_CURRENT_USER, key, KEY_ALL_ACCESS))
-        Check(run.failures, SetStringValue(fileExts.Get(), L"ProgID", progId), HKEY_CURRENT_USER, key, L"ProgID");
+        CheckWrite(run.failures, SetStringValue(fileExts.Get(), L"ProgID", progId), HKEY_CURRENT_USER, key, L"ProgID");
     if (run.assocAllUsers)
         PointExtensionAtProgId(run, extension, progId);
 }
@@ -131,7 +116,7 @@ void WriteExplorerChoice(AssociationRun& run, const wchar_t* extension, const wc
     // Windows keeps no choice the setup could put back; only the key levels it makes are noted.
     run.record.KeepBeforeReplacing(HKEY_CURRENT_USER, key, L"Progid", progId);
     if (RegKey choice = CheckedKey(run.failures, CreateKey(HKEY_CURRENT_USER, key), HKEY_CURRENT_USER, key))
-        Check(run.failures, SetStringValue(choice.Get(), L"Progid", progId), HKEY_CURRENT_USER, key, L"Progid");
+        CheckWrite(run.failures, SetStringValue(choice.Get(), L"Progid", progId), HKEY_CURRENT_USER, key, L"Progid");
 }
 
 const wchar_t* IconForRow(const FormatRow& row, const wchar_t* image, const wchar_t* video, const wchar_t* audio)
@@ -151,7 +136,7 @@ void AddCapabilityAssociation(AssociationRun& run, const wchar_t* extension, con
     FormatText(name, kNameSize, L".%ls", extension);
     wchar_t progId[kNameSize];
     FormatProgId(progId, kNameSize, progIdSuffix);
-    Check(run.failures, SetStringValue(run.capabilities.Get(), name, progId), HKEY_LOCAL_MACHINE, kCapabilityKey, name);
+    CheckWrite(run.failures, SetStringValue(run.capabilities.Get(), name, progId), HKEY_LOCAL_MACHINE, kCapabilityKey, name);
 }
 
 // The ProgID's own keys: description, open command and icon.
@@ -167,11 +152,11 @@ void WriteProgId(FailureTally& failures, const wchar_t* progId, const wchar_t* p
 
     wchar_t key[kNameSize];
     FormatText(key, kNameSize, L"SOFTWARE\\Classes\\%ls", progId);
-    Check(failures, SetKeyDefault(HKEY_LOCAL_MACHINE, key, description), HKEY_LOCAL_MACHINE, key);
+    CheckWrite(failures, SetKeyDefault(HKEY_LOCAL_MACHINE, key, description), HKEY_LOCAL_MACHINE, key);
     FormatText(key, kNameSize, L"SOFTWARE\\Classes\\%ls\\shell\\open\\command", progId);
-    Check(failures, SetKeyDefault(HKEY_LOCAL_MACHINE, key, openCommand), HKEY_LOCAL_MACHINE, key);
+    CheckWrite(failures, SetKeyDefault(HKEY_LOCAL_MACHINE, key, openCommand), HKEY_LOCAL_MACHINE, key);
     FormatText(key, kNameSize, L"SOFTWARE\\Classes\\%ls\\DefaultIcon", progId);
-    Check(failures, SetKeyDefault(HKEY_LOCAL_MACHINE, key, icon), HKEY_LOCAL_MACHINE, key);
+    CheckWrite(failures, SetKeyDefault(HKEY_LOCAL_MACHINE, key, icon), HKEY_LOCAL_MACHINE, key);
 }
 
 void AssociateExtension(AssociationRun& run, const wchar_t* extension, const wchar_t* progIdSuffix,
@@ -206,7 +191,7 @@ void BlockAppxOpenWith(AssociationRun& run)
         FormatText(key, kNameSize, L"SOFTWARE\\Classes\\%ls", id);
         run.record.KeepBeforeReplacing(HKEY_CURRENT_USER, key, L"NoOpenWith", L"");
         if (RegKey storeApp = CheckedKey(run.failures, CreateKey(HKEY_CURRENT_USER, key), HKEY_CURRENT_USER, key))
-            Check(run.failures, SetStringValue(storeApp.Get(), L"NoOpenWith", L""), HKEY_CURRENT_USER, key,
+            CheckWrite(run.failures, SetStringValue(storeApp.Get(), L"NoOpenWith", L""), HKEY_CURRENT_USER, key,
                   L"NoOpenWith");
     }
 }

@@ -7,7 +7,8 @@ import os
 import sys
 import zipfile
 
-import pefile
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "payload"))
+from product_version import program_version  # noqa: E402  (the build reads the version the same way)
 
 build, dist, signing = sys.argv[1:4]
 for arch, exe in (("x64", "pt_setup64.exe"), ("x86", "pt_setup32.exe")):
@@ -20,10 +21,7 @@ for arch, exe in (("x64", "pt_setup64.exe"), ("x86", "pt_setup32.exe")):
         infos = payload.infolist()
     path = os.path.join(dist, exe)
     data = open(path, "rb").read()
-    pe = pefile.PE(data=data, fast_load=True)
-    pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
-    fixed = pe.VS_FIXEDFILEINFO[0]
-    version = f"{fixed.FileVersionMS >> 16}.{fixed.FileVersionMS & 0xFFFF:02d}"
+    version = program_version(path)
     print(f"{exe}: payload {source}, {len(infos)} entries, {sum(i.file_size for i in infos):,} bytes; "
           f"version {version}; {len(data):,} bytes, SHA-256 {hashlib.sha256(data).hexdigest()}; "
           + ("signed, the signature verified against the key's certificate" if signing == "signed" else "unsigned"))

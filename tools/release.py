@@ -12,19 +12,11 @@ import os
 import re
 import sys
 
-import pefile
-
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tools", "payload"))
+from product_version import program_version  # noqa: E402  (the build reads the version the same way)
 PACKAGE = os.path.join("manifests", "z", "ZorvanKettu", "Pictarn")
 FILES = {"x64": "pt_setup64.exe", "x86": "pt_setup32.exe"}
-
-
-def program_version(path):
-    """"major.minor" from the program's fixed version information, the minor in two digits."""
-    pe = pefile.PE(path, fast_load=True)
-    pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
-    fixed = pe.VS_FIXEDFILEINFO[0]
-    return f"{fixed.FileVersionMS >> 16}.{fixed.FileVersionMS & 0xFFFF:02d}"
 
 
 def version_key(name):
