@@ -5,13 +5,13 @@
 #include "framework/ensure_directory.h"
 #include "framework/folder_access.h"
 #include "framework/handles.h"
+#include "framework/plain_file.h"
 #include "framework/text.h"
 #include "model/messages.h"
 #include "variants/variant.h"
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cwchar>
 
@@ -20,6 +20,15 @@ namespace {
 constexpr size_t kValueSize = 260;
 constexpr size_t kVariableNameMax = 260;
 constexpr char kUnicodeHeader[] = "; UNICODE FILE - edit with care ;-)\r\n\r\n";
+// Larger than any settings file the product writes; a bigger one is left as it is.
+constexpr LONGLONG kMaxSettingsBytes = 16 * 1024 * 1024;
+
+// False when not every byte reached the file.
+bool WriteAll(HANDLE file, const void* data, DWORD bytes)
+{
+    DWORD written = 0;
+    return WriteFile(file, data, bytes, &written, nullptr) && written == bytes;
+}
 
 constexpr ToolbarSkin kLargeSkin{L"gnome-colors-human_48.png", L"48"};
 constexpr ToolbarSkin kMediumSkin{L"gnome-colors-wise_32.png", L"32"};
@@ -204,58 +213,58 @@ int WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int s
 
 int ConvertIniToUnicode(const wchar_t* iniPath, FailureTally& failures)
 {
-    StdioFile source(_wfopen(iniPath, L"rb"));
-    if (!source)
-        return 1;
-    unsigned char mark[2] = {0, 0};
-    if (fread(mark, 1, 2, source.Get()) == 2 && mark[0] == 0xFF && mark[1] == 0xFE)
+    // The settings folder may be one every user writes: the file is read through a handle to a
+    // plain file of its own, so a link planted at its name never has this run copy another file
+    // into the settings.
+    KernelHandle source = OpenPlainFile(iniPath, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    if (!source) {
+        if (GetLastError() != ERROR_CANT_ACCESS_FILE)
+            return 1;  // no file to convert
+        failures.Add(IDS_NOT_WRITTEN_SETTINGS, iniPath, ERROR_CANT_ACCESS_FILE);
+        return 0;
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(source.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > kMaxSettingsBytes)
+        return 1;  // nothing to convert (or not a settings file), and no temporary file left behind
+    const DWORD bytes = static_cast<DWORD>(size.QuadPart);
+    HeapBuffer<char> ansi = AllocateBuffer<char>(bytes);
+    DWORD read = 0;
+    if (!ansi || !ReadFile(source.Get(), ansi.Get(), bytes, &read, nullptr)) {
+        failures.Add(IDS_NOT_WRITTEN_SETTINGS, iniPath, ansi ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+    source.Reset();
+    if (read >= 2 && static_cast<unsigned char>(ansi.Get()[0]) == 0xFF && static_cast<unsigned char>(ansi.Get()[1]) == 0xFE)
         return 1;
 
     // The whole file is converted at once, so no multi-byte character is split.
-    fseek(source.Get(), 0, SEEK_END);
-    long size = ftell(source.Get());
-    fseek(source.Get(), 0, SEEK_SET);
-    if (size <= 0)
-        return 1;  // nothing to convert, and no temporary file left behind
-    HeapBuffer<wchar_t> wide;
-    int wideLength = 0;
-    {
-        HeapBuffer<char> ansi = AllocateBuffer<char>(static_cast<size_t>(size));
-        if (!ansi) {
-            failures.Add(IDS_NOT_WRITTEN_SETTINGS, iniPath, ERROR_NOT_ENOUGH_MEMORY);
-            return 0;
-        }
-        size_t read = fread(ansi.Get(), 1, static_cast<size_t>(size), source.Get());
-        source.Reset();
-        wideLength = MultiByteToWideChar(CP_ACP, 0, ansi.Get(), static_cast<int>(read), nullptr, 0);
-        wide = AllocateBuffer<wchar_t>(static_cast<size_t>(wideLength) + 1);
-        if (!wide) {
-            failures.Add(IDS_NOT_WRITTEN_SETTINGS, iniPath, ERROR_NOT_ENOUGH_MEMORY);
-            return 0;
-        }
-        MultiByteToWideChar(CP_ACP, 0, ansi.Get(), static_cast<int>(read), wide.Get(), wideLength);
+    const int wideLength = MultiByteToWideChar(CP_ACP, 0, ansi.Get(), static_cast<int>(read), nullptr, 0);
+    HeapBuffer<wchar_t> wide = AllocateBuffer<wchar_t>(static_cast<size_t>(wideLength) + 1);
+    if (!wide) {
+        failures.Add(IDS_NOT_WRITTEN_SETTINGS, iniPath, ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
     }
+    MultiByteToWideChar(CP_ACP, 0, ansi.Get(), static_cast<int>(read), wide.Get(), wideLength);
 
     wchar_t tempPath[kIniPathSize];
     FolderOfPath(iniPath, tempPath, kIniPathSize);
     AppendText(tempPath, variant::kSettingsTempFile);
+    // Whatever is at the temporary name (a killed run's copy, or something planted) goes; the
+    // copy is then made new, never opened through what stood there.
+    DeleteFileW(tempPath);
     bool written = false;
     DWORD error = ERROR_WRITE_FAULT;
-    {
-        StdioFile target(_wfopen(tempPath, L"wb"));
-        if (!target)
+    if (KernelHandle target = OpenPlainFile(tempPath, GENERIC_WRITE, 0, CREATE_NEW)) {
+        wchar_t header[64];
+        const int headerLength = MultiByteToWideChar(CP_ACP, 0, kUnicodeHeader, -1, header, 64) - 1;
+        const unsigned char bom[2] = {0xFF, 0xFE};
+        written = WriteAll(target.Get(), bom, sizeof(bom))
+                  && WriteAll(target.Get(), header, static_cast<DWORD>(headerLength) * sizeof(wchar_t))
+                  && WriteAll(target.Get(), wide.Get(), static_cast<DWORD>(wideLength) * sizeof(wchar_t));
+        if (!written)
             error = GetLastError();
-        if (target) {
-            wchar_t header[64];
-            int headerLength = MultiByteToWideChar(CP_ACP, 0, kUnicodeHeader, -1, header, 64) - 1;
-            const unsigned char bom[2] = {0xFF, 0xFE};
-            written = fwrite(bom, 2, 1, target.Get()) == 1
-                      && fwrite(header, sizeof(wchar_t), static_cast<size_t>(headerLength), target.Get())
-                             == static_cast<size_t>(headerLength)
-                      && fwrite(wide.Get(), sizeof(wchar_t), static_cast<size_t>(wideLength), target.Get())
-                             == static_cast<size_t>(wideLength);
-            written = (fclose(target.Release()) == 0) && written;
-        }
+    } else {
+        error = GetLastError();
     }
     if (written && MoveFileExW(tempPath, iniPath, MOVEFILE_REPLACE_EXISTING))
         return 1;

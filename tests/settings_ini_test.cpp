@@ -135,4 +135,14 @@ TEST(SettingsIni, ConversionWritesUtf16WithCommentAndLeavesUnicodeFilesAlone)
     EXPECT_FALSE(FileExists(folder / (kSettingsFile + L"_temp")));
     EXPECT_EQ(ConvertIniToUnicode((folder / L"missing.ini").c_str(), failures), 1);
     EXPECT_TRUE(failures.Empty());
+
+    // A second name of another file at the settings file's name (a user's link in a shared
+    // settings folder): nothing is read through it or written over it, and the run hears of it.
+    std::wstring other = folder / L"not-settings.txt", linked = folder / L"linked.ini";
+    WriteBytes(other, "[Secret]\r\nKey=value\r\n");
+    ASSERT_TRUE(CreateHardLinkW(linked.c_str(), other.c_str(), nullptr));
+    EXPECT_EQ(ConvertIniToUnicode(linked.c_str(), failures), 0);
+    EXPECT_EQ(ReadBytes(linked), "[Secret]\r\nKey=value\r\n");
+    ASSERT_EQ(failures.Count(), 1);
+    EXPECT_EQ(std::wstring(failures.Item(0).where), linked);
 }
