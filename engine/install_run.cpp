@@ -165,7 +165,7 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
     FormatText(pluginFolder, kFolderBufferSize, L"%lsPlugins", folder);
     EnsureDirectory(pluginFolder);  // the unpacking creates it later if it can
     wchar_t pluginPath[kFolderBufferSize];
-    FormatText(pluginPath, kFolderBufferSize, L"%lsIcons.dll", pluginFolder);
+    FormatText(pluginPath, kFolderBufferSize, L"%ls%ls", folder, variant::kIconsPlugin);
     int replaceIcons = ShouldReplaceIconsDll(pluginPath);
 
     if (ExtractPayload(folder, replaceIcons ? 0 : 1) != kExtractComplete)

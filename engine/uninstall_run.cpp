@@ -108,7 +108,7 @@ void RemovePayload(const wchar_t* folder, ULONGLONG installedAt, InstallReporter
 {
     for (int i = kPayloadItemCount - 1; i >= 0; --i) {
         wchar_t path[kPathSize];
-        if (_wcsicmp(kPayloadItems[i].name, kUninstallerFile) == 0
+        if (_wcsicmp(kPayloadItems[i].name, variant::kUninstallerFile) == 0
             || !FormatText(path, kPathSize, L"%ls%ls", folder, kPayloadItems[i].name)
             || ReachedThroughLink(folder, kPayloadItems[i].name))
             continue;
@@ -242,7 +242,7 @@ UninstallExitCode RunUninstall(const UninstallOptions& options, InstallReporter&
     }
     // Last the uninstaller itself, then the folder, once nothing of the user's is left in it.
     wchar_t uninstaller[kPathSize];
-    FormatText(uninstaller, kPathSize, L"%ls%ls", options.installFolder, kUninstallerFile);
+    FormatText(uninstaller, kPathSize, L"%ls%ls", options.installFolder, variant::kUninstallerFile);
     if (GetFileAttributesW(uninstaller) != INVALID_FILE_ATTRIBUTES && !options.moveUninstallerOut(options.context))
         Tally(RemoveFile(uninstaller), uninstaller, reporter, tally);
     RemoveLeftFolders(options.installFolder, installedAt, reporter, tally);

@@ -9,6 +9,3 @@ struct PayloadItem {
 
 extern const PayloadItem kPayloadItems[];
 extern const int kPayloadItemCount;
-
-// The uninstaller among the entries: removing the product takes it last, once it has left the folder.
-inline constexpr wchar_t kUninstallerFile[] = L"pt_uninstall.exe";

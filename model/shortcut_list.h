@@ -20,7 +20,7 @@ struct ShortcutRow {
     ShortcutPlace place;
     ShortcutChoice choice;
     const wchar_t* fileName;  // a format: "%d.%2d" takes the product version where it stands
-    const wchar_t* target;    // a file of the installation folder
+    const wchar_t* target;    // a linked file of the installation folder (variant::kLinkedFiles)
     const wchar_t* arguments;  // may be null
     bool targetIsIcon;        // the icon is the target's own, at `iconIndex`
     int iconIndex;

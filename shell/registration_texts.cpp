@@ -2,7 +2,6 @@
 
 #include "framework/path.h"
 #include "framework/text.h"
-#include "model/payload_entries.h"
 #include "variants/variant.h"
 #include "variants/version_info.h"
 
@@ -19,7 +18,7 @@ int RegistrationTexts::Form(const wchar_t* installFolder)
     ok &= FormatText(verbCommand, kRegistrationTextSize, L"%ls /thumbs", openCommand);
     ok &= FormatText(displayName, kRegistrationTextSize, L"Pictarn %d.%d%ls", variant::kVersionMajor,
                      variant::kVersionMinor, variant::kDisplayNameSuffix);
-    ok &= FormatText(uninstallString, kRegistrationTextSize, L"\"%ls%ls\"", folder, kUninstallerFile);
+    ok &= FormatText(uninstallString, kRegistrationTextSize, L"\"%ls%ls\"", folder, variant::kUninstallerFile);
     ok &= FormatText(quietUninstallString, kRegistrationTextSize, L"%ls /silent", uninstallString);
     ok &= FormatText(displayVersion, kRegistrationTextSize, L"%d.%d", variant::kVersionMajor, variant::kVersionMinor);
     ok &= FormatText(displayIcon, kRegistrationTextSize, L"%ls,0", executable);

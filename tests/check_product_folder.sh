@@ -9,12 +9,13 @@ build=$(cd "$1" && pwd)
 arch=$2
 make_payload=$(cd "$(dirname "$0")/.." && pwd)/tools/payload/make_payload.py
 bin=$build/tools/payload/bin
-if [[ $arch == x64 ]]; then main=pt_main64.exe other=pt_main32.exe other_arch=x86 machine=0x14c
-else main=pt_main32.exe other=pt_main64.exe other_arch=x64 machine=0x8664; fi
+if [[ $arch == x64 ]]; then main=pt_main64.exe other_arch=x86 machine=0x14c
+else main=pt_main32.exe other_arch=x64 machine=0x8664; fi
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+cached() { grep "^$1:" "$build/CMakeCache.txt" | cut -d= -f2-; }
 
 good=$tmp/good
 mkdir -p "$good/Plugins" "$good/Docs/sub"
@@ -25,6 +26,10 @@ touch -d '2023-03-04 05:06:08 UTC' "$good/Notes.txt"
 printf 'guide\r\n' >"$good/Docs/sub/guide.txt"
 printf 'effects\r\n' >"$good/Plugins/effects.txt"
 printf 'not ours\r\n' >"$good/pt_uninstall.exe"
+# Whatever the setup's shortcuts lead to, transcribed from the shortcut list.
+for file in pt_about.txt pt_changes.txt pt_options.txt pt_plugins.txt pt_languages.txt pt_main32.chm; do
+    printf '%s\r\n' "$file" >"$good/$file"
+done
 
 pack() {  # pack <folder> <out> [more arguments]: make_payload.py's output and exit code
     local dir=$1 out=$2; shift 2
@@ -37,7 +42,8 @@ cmp -s "$tmp/one.zip" "$tmp/two.zip" || fail "two packs of the same folder diffe
 python3 - "$tmp/one.zip" "$bin/pt_uninstall.exe" "$main" <<'PY' || fail "zip contents"
 import sys, zipfile
 zip_path, uninstaller, main = sys.argv[1:]
-expected = ["Notes.txt", main, "pt_uninstall.exe", "Docs/", "Docs/sub/", "Docs/sub/guide.txt",
+expected = ["Notes.txt", "pt_about.txt", "pt_changes.txt", "pt_languages.txt", "pt_main32.chm", main,
+            "pt_options.txt", "pt_plugins.txt", "pt_uninstall.exe", "Docs/", "Docs/sub/", "Docs/sub/guide.txt",
             "Plugins/", "Plugins/effects.txt", "Plugins/Icons.dll"]
 with zipfile.ZipFile(zip_path) as z:
     infos = z.infolist()
@@ -64,7 +70,7 @@ python3 -c 'import sys, zipfile; d = {i.date_time for i in zipfile.ZipFile(sys.a
 # Without the folder's own uninstaller, ours joins the top-level files.
 mkdir "$tmp/nobin" && cp -a "$good" "$tmp/lean" && rm "$tmp/lean/pt_uninstall.exe"
 pack "$tmp/lean" "$tmp/lean.zip" >/dev/null || fail "packing without an uninstaller"
-python3 -c 'import sys, zipfile; n = zipfile.ZipFile(sys.argv[1]).namelist(); assert n[2] == "pt_uninstall.exe", n' \
+python3 -c 'import sys, zipfile; n = zipfile.ZipFile(sys.argv[1]).namelist(); assert n[8] == "pt_uninstall.exe", n' \
     "$tmp/lean.zip" || fail "our uninstaller is not added at the top level"
 # The entry list needs no compiled program.
 python3 "$make_payload" --arch "$arch" --bin-dir "$tmp/nobin" --out "$tmp/entries.inc" --product-dir "$good" \
@@ -82,13 +88,17 @@ refused() {  # refused <what> <name in message> <command to spoil the copy>
     else echo "refused, $what: $out"; fi
 }
 refused "no main program" "$main" "rm $main"
-if [[ -f $build/../$other_arch/tools/payload/bin/$other ]]; then
-    refused "wrong machine type" "$main" "cp '$build/../$other_arch/tools/payload/bin/$other' $main"
-else
-    refused "wrong machine type" "$main" \
-        "python3 -c 'import struct,sys; sys.stdout.buffer.write(b\"MZ\" + bytes(58) + struct.pack(\"<I\", 64) + b\"PE\\0\\0\" + struct.pack(\"<H\", $machine) + bytes(250))' >$main"
-fi
-refused "no Icons.dll" "Icons.dll" "rm Plugins/Icons.dll"
+# Every problem of a folder in one run: two missing linked files and a program of the other build.
+rc=0; rm -rf "$tmp/bad" && cp -a "$good" "$tmp/bad" && rm "$tmp/bad/Plugins/Icons.dll" "$tmp/bad/pt_options.txt"
+python3 -c 'import struct,sys; sys.stdout.buffer.write(b"MZ" + bytes(58) + struct.pack("<I", 64) + b"PE\0\0" + struct.pack("<H", int(sys.argv[1], 16)) + bytes(250))' \
+    "$machine" >"$tmp/bad/$main"
+out=$(pack "$tmp/bad" "$tmp/bad.zip") || rc=$?
+named() { [[ $1 == *Plugins/Icons.dll:\ missing* && $1 == *pt_options.txt:\ missing* && $1 == *"$main: a program for $other_arch"* ]]; }
+[[ $rc != 0 ]] && named "$out" || fail "a folder with three problems: exit $rc: $out"
+# Configuring a build from it names them too, before anything is built.
+rc=0; out=$(cmake -S "$(dirname "$make_payload")/../.." -B "$tmp/badtree" -DCMAKE_TOOLCHAIN_FILE="$(cached CMAKE_TOOLCHAIN_FILE)" \
+    -DPT_MINIZIP_DIR="$(cached PT_MINIZIP_DIR)" -DPT_PRODUCT_DIR="$tmp/bad" 2>&1) || rc=$?
+[[ $rc != 0 ]] && named "$out" || fail "configuring from a folder with three problems: exit $rc: $out"
 refused "non-ASCII name" "Plugins/caf" "touch Plugins/caf$'\\xc3\\xa9'.txt"
 refused "name with a colon" "a:b.txt" "touch a:b.txt"
 refused "symbolic link" "link.txt" "ln -s Notes.txt Plugins/link.txt"
@@ -104,9 +114,8 @@ rc=0; out=$(PT_SIGN_PKCS12=$tmp/key.p12 PT_PRODUCT_DIR_X64= PT_PRODUCT_DIR_X86= 
 
 # PT_VERSION names the version whatever the folder's program says: configured alone, it is the
 # version the programs are built with.
-if cmake -S "$(dirname "$make_payload")/../.." -B "$tmp/override" -DCMAKE_TOOLCHAIN_FILE="$(grep "^CMAKE_TOOLCHAIN_FILE:" \
-        "$build/CMakeCache.txt" | cut -d= -f2-)" -DPT_MINIZIP_DIR="$(grep "^PT_MINIZIP_DIR:" "$build/CMakeCache.txt" | cut -d= -f2-)" \
-        -DPT_PRODUCT_DIR="$good" -DPT_VERSION=10.12 >/dev/null 2>&1; then
+if cmake -S "$(dirname "$make_payload")/../.." -B "$tmp/override" -DCMAKE_TOOLCHAIN_FILE="$(cached CMAKE_TOOLCHAIN_FILE)" \
+        -DPT_MINIZIP_DIR="$(cached PT_MINIZIP_DIR)" -DPT_PRODUCT_DIR="$good" -DPT_VERSION=10.12 >/dev/null 2>&1; then
     grep -q '^#define PT_VERSION_MAJOR 10$' "$tmp/override/generated/product_version.h" \
         && grep -q '^#define PT_VERSION_MINOR 12$' "$tmp/override/generated/product_version.h" \
         || fail "PT_VERSION=10.12: $(cat "$tmp/override/generated/product_version.h")"
@@ -124,7 +133,6 @@ pe.write(sys.argv[1])
 PY
 
 # A whole deliverable from the folder: built in a tree of its own, installed, removed again.
-cached() { grep "^$1:" "$build/CMakeCache.txt" | cut -d= -f2-; }
 tree=$tmp/tree
 bits=${main//[^0-9]/}
 wine=/usr/lib/wine/wine64; [[ $arch == x86 ]] && wine=/usr/lib/wine/wine

@@ -9,7 +9,6 @@ inline constexpr int kVersionMinor = PT_VERSION_MINOR;
 
 #if defined(PT_VARIANT_64)
 inline constexpr bool kIs32Bit = false;
-inline constexpr wchar_t kMainProgram[] = L"pt_main64.exe";
 inline constexpr wchar_t kSettingsFile[] = L"pt_main64.ini";
 inline constexpr wchar_t kSettingsTempFile[] = L"pt_main64.ini_temp";
 inline constexpr wchar_t kSetupTitle[] = L"Pictarn 64-bit Setup";
@@ -30,7 +29,6 @@ inline constexpr int kPayloadEntries = 37;
 inline constexpr unsigned long kPayloadBytes = 7230823;
 #else
 inline constexpr bool kIs32Bit = true;
-inline constexpr wchar_t kMainProgram[] = L"pt_main32.exe";
 inline constexpr wchar_t kSettingsFile[] = L"pt_main32.ini";
 inline constexpr wchar_t kSettingsTempFile[] = L"pt_main32.ini_temp";
 inline constexpr wchar_t kSetupTitle[] = L"Pictarn 32-bit Setup";
@@ -56,7 +54,21 @@ inline constexpr wchar_t kProductFolderName[] = L"Pictarn";
 inline constexpr wchar_t kFallbackInstallFolder[] = L"C:\\Pictarn\\";
 inline constexpr wchar_t kDefaultIniFolder[] = L"%APPDATA%\\Pictarn";
 inline constexpr wchar_t kProductWindowClass[] = L"Pictarn";
-inline constexpr wchar_t kHelpFile[] = L"pt_main32.chm";
 inline constexpr wchar_t kLogFileName[] = L"Pictarn_Install.log";
+
+#if defined(PT_VARIANT_64)
+#define LINKED_FILE(name, file64, file32) inline constexpr wchar_t name[] = file64;
+#else
+#define LINKED_FILE(name, file64, file32) inline constexpr wchar_t name[] = file32;
+#endif
+#include "variants/linked_files.inc"
+#undef LINKED_FILE
+
+// Every file of the list above, in its order: whatever links to a file names one of these.
+#define LINKED_FILE(name, file64, file32) name,
+inline constexpr const wchar_t* kLinkedFiles[] = {
+#include "variants/linked_files.inc"
+};
+#undef LINKED_FILE
 
 }  // namespace variant

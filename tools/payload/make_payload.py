@@ -2,6 +2,7 @@
 """Builds the Pictarn product zip: the stand-in, or the files of a product folder.
 
 Usage: make_payload.py --arch x64|x86 --bin-dir DIR --out FILE [--product-dir DIR] [--entry-list]
+       make_payload.py --arch x64|x86 --product-dir DIR --check
 
 The stand-in is byte-for-byte reproducible: fixed order, dates and attributes,
 and all generated content comes from fixed seeds. A product folder is packed in a
@@ -14,6 +15,7 @@ import calendar
 import hashlib
 import concurrent.futures
 import os
+import re
 import shutil
 import stat
 import struct
@@ -565,10 +567,40 @@ def zip_bytes(entries):
 # ---------------------------------------------------------------- product folder
 
 PE_MACHINES = {"x64": 0x8664, "x86": 0x14C}
+MACHINE_NAMES = {0x14C: "x86", 0x8664: "x64", 0x1C4: "ARM", 0xAA64: "ARM64", 0x200: "Itanium"}
+LINKED_FILES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "variants", "linked_files.inc")
 
 
-def refuse(path, rule):
-    sys.exit(f"make_payload: {path}: {rule}")
+def linked_files(arch):
+    """{name in the setup's code: zip name} of the files the setup links to or registers, as the
+    programs' own list (variants/linked_files.inc) gives them for this build."""
+    found = {}
+    with open(LINKED_FILES, encoding="utf-8") as f:
+        for number, line in enumerate(f, 1):
+            line = line.strip()
+            if not line or line.startswith("//"):
+                continue
+            m = re.fullmatch(r'LINKED_FILE\((\w+), L"([^"]+)", L"([^"]+)"\)', line)
+            if not m:
+                sys.exit(f"make_payload: {os.path.normpath(LINKED_FILES)}:{number}: not a LINKED_FILE(name, L\"file\", L\"file\") line")
+            found[m.group(1)] = m.group(2 if arch == "x64" else 3).replace("\\\\", "/")
+    return found
+
+
+def missing_linked(arch, names, where):
+    """A problem for each linked file the entry names lack; the uninstaller's slot is ours to fill,
+    so only a folder there is one."""
+    files = {n.lower() for n in names if not n.endswith("/")}
+    folders = {n.lower() for n in names if n.endswith("/")}
+    problems = []
+    for key, name in linked_files(arch).items():
+        path = os.path.join(where, *name.split("/"))
+        if key == "kUninstallerFile":
+            if name.lower() + "/" in folders:
+                problems.append(f"{path}: a folder where the setup puts its uninstaller")
+        elif name.lower() not in files:
+            problems.append(f"{path}: missing, and the setup links to it")
+    return problems
 
 
 def dos_stamp(mtime):
@@ -595,59 +627,77 @@ def pe_machine(path):
     return struct.unpack_from("<H", pe, 4)[0]
 
 
-def check_name(path, name):
+def name_problem(name):
     if not all(0x20 <= ord(c) <= 0x7E for c in name):
-        refuse(path, "the name is not plain printable ASCII")
+        return "the name is not plain printable ASCII"
     if ":" in name or "\\" in name:
-        refuse(path, "the name contains ':' or a backslash")
+        return "the name contains ':' or a backslash"
     if name == "..":
-        refuse(path, "the name has a component '..'")
+        return "the name has a component '..'"
+    return None
 
 
-def walk_product(root, rel=""):
+def walk_product(root, problems, rel=""):
     """(zip name, full path, is folder) of everything below root: in each folder its files, then
-    its subfolders, each folder's entry before its contents; names sorted case-insensitively."""
+    its subfolders, each folder's entry before its contents; names sorted case-insensitively.
+    What cannot be packed is added to `problems` and left out."""
     here = os.path.join(root, rel) if rel else root
     files, folders = [], []
     for name in sorted(os.listdir(here), key=lambda n: (n.lower(), n)):
         path = os.path.join(here, name)
-        check_name(path, name)
         mode = os.lstat(path).st_mode
-        if stat.S_ISLNK(mode):
-            refuse(path, "symbolic links are not packed")
-        if stat.S_ISDIR(mode):
+        problem = name_problem(name)
+        if problem is None and stat.S_ISLNK(mode):
+            problem = "symbolic links are not packed"
+        elif problem is None and not stat.S_ISDIR(mode) and not stat.S_ISREG(mode):
+            problem = "not a regular file or folder"
+        if problem:
+            problems.append(f"{path}: {problem}")
+        elif stat.S_ISDIR(mode):
             folders.append(name)
-        elif stat.S_ISREG(mode):
-            files.append(name)
         else:
-            refuse(path, "not a regular file or folder")
+            files.append(name)
     # The folder's own uninstaller, however its name is spelt, is the entry ours replaces.
     found = [("pt_uninstall.exe" if not rel and name.lower() == "pt_uninstall.exe" else rel + name,
               os.path.join(here, name), False) for name in files]
     for name in folders:
-        below = walk_product(root, rel + name + "/")
+        below = walk_product(root, problems, rel + name + "/")
         if not any(not is_dir for _, _, is_dir in below):
-            refuse(os.path.join(here, name), "an empty folder (no file below it) is not packed")
+            problems.append(f"{os.path.join(here, name)}: an empty folder (no file below it) is not packed")
+            continue
         found.append((rel + name + "/", os.path.join(here, name), True))
         found += below
     return found
 
 
+def checked_product(arch, product_dir):
+    """The walk of a product folder that the setup can be built from; otherwise the build stops,
+    naming every problem of the folder at once."""
+    if not os.path.isdir(product_dir):
+        sys.exit(f"make_payload: {product_dir}: the product folder is not a folder")
+    problems = []
+    walked = walk_product(product_dir, problems)
+    names = [name for name, _, _ in walked]
+    problems += missing_linked(arch, names, product_dir)
+    main = linked_files(arch)["kMainProgram"]
+    path = next((p for n, p, _ in walked if n.lower() == main.lower()), None)
+    machine = pe_machine(path) if path else PE_MACHINES[arch]
+    if machine != PE_MACHINES[arch]:
+        found = "no PE program" if machine is None else \
+            f"a program for {MACHINE_NAMES.get(machine, 'another machine')} (machine type 0x{machine:X})"
+        problems.append(f"{path}: {found}, where the {arch} build needs one for {arch} "
+                        f"(machine type 0x{PE_MACHINES[arch]:X})")
+    if problems:
+        sys.exit(f"make_payload: the product folder {product_dir} cannot be packed "
+                 f"({len(problems)} problem{'s' if len(problems) > 1 else ''}):\n  " + "\n  ".join(problems))
+    return walked
+
+
 def product_entries(arch, bin_dir, product_dir, with_data=True, pinned=None):
     """The product folder's entries, with our uninstaller in place of the folder's; every entry
     dated `pinned` (a DOS stamp) when given."""
-    if not os.path.isdir(product_dir):
-        refuse(product_dir, "the product folder is not a folder")
-    walked = walk_product(product_dir)
+    walked = checked_product(arch, product_dir)
     names = {name for name, _, _ in walked}
-    main = f"pt_main{'64' if arch == 'x64' else '32'}.exe"
-    main_path = os.path.join(product_dir, main)
-    if main not in names:
-        refuse(main_path, f"the {arch} product folder needs {main} at its top level")
-    if pe_machine(main_path) != PE_MACHINES[arch]:
-        refuse(main_path, f"not a PE program for {arch} (machine type 0x{PE_MACHINES[arch]:X})")
-    if "Plugins/Icons.dll" not in names:
-        refuse(os.path.join(product_dir, "Plugins", "Icons.dll"), "the product folder needs Plugins/Icons.dll")
 
     if "pt_uninstall.exe" not in names:
         # Ours joins the top-level files (they lead the walk) in its sorted place, with the
@@ -728,7 +778,7 @@ def payload_bytes(args):
     if not args.product_dir:
         return EXPECTED[args.arch][1]
     total = PROGRAM_SIZES[args.arch]["uninstall"]
-    for name, path, is_dir in walk_product(args.product_dir):
+    for name, path, is_dir in walk_product(args.product_dir, []):
         if not is_dir and name != "pt_uninstall.exe":
             total += os.path.getsize(path)
     return total
@@ -742,8 +792,10 @@ def cpp_text(name):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--arch", choices=sorted(EXPECTED), required=True)
-    ap.add_argument("--bin-dir", required=True, help="folder with the compiled stand-in programs")
-    ap.add_argument("--out", required=True)
+    ap.add_argument("--bin-dir", help="folder with the compiled stand-in programs")
+    ap.add_argument("--out")
+    ap.add_argument("--check", action="store_true",
+                    help="only check the product folder, naming every problem that stops the build")
     ap.add_argument("--entry-list", action="store_true",
                     help="write the entry names as rows of a C++ table instead of the zip")
     ap.add_argument("--product-dir", default="",
@@ -752,6 +804,11 @@ def main():
                     help="date every entry of the product folder with this time (for folders "
                          "copied without their dates)")
     args = ap.parse_args()
+    if args.check:
+        checked_product(args.arch, args.product_dir or ".")
+        return
+    if not args.bin_dir or not args.out:
+        ap.error("--bin-dir and --out are needed unless --check is given")
     pinned = None
     if args.pin_date:
         try:
@@ -763,7 +820,11 @@ def main():
     def entries(with_data=True):
         if args.product_dir:
             return product_entries(args.arch, args.bin_dir, args.product_dir, with_data, pinned)
-        return build_entries(args.arch, args.bin_dir)
+        made = build_entries(args.arch, args.bin_dir)
+        problems = missing_linked(args.arch, [name for name, _ in made], "stand-in")
+        if problems:
+            sys.exit("make_payload: the stand-in lacks what the setup links to:\n  " + "\n  ".join(problems))
+        return made
 
     if args.entry_list:
         global load_program, sign_programs
