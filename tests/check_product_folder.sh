@@ -136,9 +136,23 @@ PY
 tree=$tmp/tree
 bits=${main//[^0-9]/}
 wine=/usr/lib/wine/wine64; [[ $arch == x86 ]] && wine=/usr/lib/wine/wine
+# The release notes must name the version built.
+notes=$(dirname "$make_payload")/../../res/release_notes.txt
+! python3 "$(dirname "$make_payload")/../utf16_text.py" "$notes" "$tmp/notes.utf16" --version 5.0 2>/dev/null \
+    || fail "the 4.58 notes were taken for a 5.0 build"
+printf 'Pictarn 5.0 - what is new\n- One thing.\n' >"$tmp/notes.txt"
 if cmake -S "$(dirname "$make_payload")/../.." -B "$tree" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$(cached CMAKE_TOOLCHAIN_FILE)" -DPT_MINIZIP_DIR="$(cached PT_MINIZIP_DIR)" \
-        -DPT_PRODUCT_DIR="$good" >/dev/null 2>&1 && cmake --build "$tree" --target pt_setup -j2 >/dev/null 2>&1; then
+        -DPT_PRODUCT_DIR="$good" -DPT_RELEASE_NOTES="$tmp/notes.txt" >/dev/null 2>&1 \
+        && cmake --build "$tree" --target pt_setup -j2 >/dev/null 2>&1; then
+    # No text of either program still names the stand-in's version.
+    for program in "$tree/pt_setup$bits.exe" "$tree/tools/payload/bin/pt_uninstall.exe"; do
+        python3 -c 'import sys; d = open(sys.argv[1], "rb").read(); sys.exit(b"4.58" in d or "4.58".encode("utf-16-le") in d)' \
+            "$program" || fail "$(basename "$program") still names 4.58"
+    done
+    PT_WIZARD_SETUP="Z:${tree//\//\\}\\pt_setup$bits.exe" PT_WIZARD_VERSION=5.0 timeout 120 "$wine" "$build/pt_tests$bits.exe" \
+        --gtest_filter=Wizard.WelcomePageValuesChoicesAndFolderChecks >"$tmp/welcome.txt" 2>&1 \
+        && grep -q "PASSED  ] 1 test" "$tmp/welcome.txt" || fail "the 5.0 setup's Welcome page: $(grep -A3 Failure "$tmp/welcome.txt")"
     installed=$WINEPREFIX/drive_c/PictarnFromFolder
     rc=0; WINEDLLOVERRIDES=winemenubuilder.exe=d timeout 120 "$wine" "$tree/pt_setup$bits.exe" /silent \
         '/folder=C:\PictarnFromFolder' /ini= /group=1 >/dev/null 2>&1 || rc=$?

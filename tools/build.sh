@@ -41,7 +41,8 @@ for target in x86_64:x64 i686:x86; do
     cmake -S "$root" -B "$build/$arch" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triple.cmake" \
         -DPT_MINIZIP_DIR="$build/third_party/minizip" -DPT_PRODUCT_DIR="$product" \
-        -DPT_PAYLOAD_DATE="${PT_PAYLOAD_DATE:-}" -DPT_VERSION="${PT_VERSION:-}" >/dev/null
+        -DPT_PAYLOAD_DATE="${PT_PAYLOAD_DATE:-}" -DPT_VERSION="${PT_VERSION:-}" \
+        -DPT_RELEASE_NOTES="${PT_RELEASE_NOTES:-$root/res/release_notes.txt}" >/dev/null
     cmake --build "$build/$arch" -j "$(nproc)" --target "${PT_BUILD_TARGET:-pt_setup}"
 done
 mkdir -p "$dist"

@@ -1,13 +1,28 @@
 #!/usr/bin/env python3
-"""Writes a UTF-8 text file as UTF-16LE with a byte-order mark and CR LF line ends."""
+"""Writes a UTF-8 text file as UTF-16LE with a byte-order mark and CR LF line ends; with
+--version, only when the text's first line names that version.
+Usage: utf16_text.py SOURCE TARGET [--version MAJOR.MINOR]"""
+import argparse
+import re
 import sys
 
-def main(source, target):
-    with open(source, encoding="utf-8") as f:
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("source")
+    ap.add_argument("target")
+    ap.add_argument("--version", help="the version the first line must name")
+    args = ap.parse_args()
+    with open(args.source, encoding="utf-8") as f:
         text = f.read()
+    first = text.splitlines()[0] if text else ""
+    if args.version and not re.search(rf"(?<![\d.]){re.escape(args.version)}(?![\d]|\.\d)", first):
+        sys.exit(f"{args.source}: the first line ({first!r}) does not name version {args.version}: "
+                 "write this version's release notes there, or name a file of them with PT_RELEASE_NOTES")
     text = text.replace("\r\n", "\n").replace("\n", "\r\n")
-    with open(target, "wb") as f:
+    with open(args.target, "wb") as f:
         f.write(b"\xff\xfe" + text.encode("utf-16-le"))
 
+
 if __name__ == "__main__":
-    main(sys.argv[1], sys.argv[2])
+    main()
