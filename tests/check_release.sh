@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
-# The release step on the built deliverables, into a copy of the winget folder: the manifests it
-# writes pass the manifest check, and each installer's address and SHA-256 are the given address
-# and the file's own hash. Usage: check_release.sh DIST
+# The release step on the built deliverables, into a copy of the winget folder and of a README
+# written for the version before: the manifests it writes pass the manifest check, each
+# installer's address and SHA-256 are the given address and the file's own hash, and the README's
+# deployment section reads as it does for the built version. Usage: check_release.sh DIST
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dist=$(cd "$1" && pwd)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 cp -a "$root/packaging/winget" "$tmp/winget"
-/usr/bin/python3 "$root/tools/release.py" --dist "$dist" --winget "$tmp/winget" \
+version=$(/usr/bin/python3 "$root/tools/payload/product_version.py" "$dist/pt_setup64.exe")
+grep -q "equals \`$version\`" "$root/README.md" || { echo "README's detection rule does not name $version"; exit 1; }
+sed "/^## Deploying/,/^## Layout/s/$version/3.21/g" "$root/README.md" >"$tmp/README.md"
+/usr/bin/python3 "$root/tools/release.py" --dist "$dist" --winget "$tmp/winget" --readme "$tmp/README.md" \
     --x64-url https://example.org/r/pt_setup64.exe --x86-url https://example.org/r/pt_setup32.exe
-/usr/bin/python3 "$root/tests/check_winget.py" "$tmp/winget" >"$tmp/check.txt" || { cat "$tmp/check.txt"; exit 1; }
+cmp -s "$root/README.md" "$tmp/README.md" || { diff "$root/README.md" "$tmp/README.md"; exit 1; }
+/usr/bin/python3 "$root/tests/check_winget.py" "$tmp/winget" --readme "$tmp/README.md" --program "$dist/pt_setup64.exe" \
+    --program "$dist/pt_setup32.exe" >"$tmp/check.txt" || { cat "$tmp/check.txt"; exit 1; }
 ! grep -q "placeholder" "$tmp/check.txt" || { echo "a placeholder hash is left"; exit 1; }
 /usr/bin/python3 - "$tmp/winget" "$dist" <<'PY'
 import glob, hashlib, os, sys, yaml

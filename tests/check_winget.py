@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """Checks the winget manifest: each YAML file against the JSON schema of its ManifestType and
 ManifestVersion (the schemas kept in WINGET_DIR/schema), then the product's facts read
-independently of the schemas: both architectures, the silent and folder switches, every non-zero
-exit code of the setup and the uninstaller mapped, the uninstall entry each build writes, and
-one identifier and version across the files. Prints each check; exits 1 on any failure.
-Usage: check_winget.py WINGET_DIR"""
+independently of the schemas: both architectures, the silent and folder switches, every
+non-zero exit code of the setup mapped, the uninstall entry each build writes, and one
+identifier and version across the files. The version is each folder's own and, with --program,
+the built setup's (its folder must be there); the uninstall keys, display names and exit codes
+are the README's tables, as an administrator reads them. Prints each check; exits 1 on any failure.
+Usage: check_winget.py WINGET_DIR --readme README.md [--program pt_setup64.exe ...]"""
+import argparse
 import glob
 import json
 import os
@@ -14,25 +17,16 @@ import sys
 import jsonschema
 import yaml
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "payload"))
+from product_version import program_version  # noqa: E402  (pefile reads the version resource)
+
 IDENTIFIER = "ZorvanKettu.Pictarn"
-VERSION = "4.58"
 PUBLISHER = "Zorvan Kettu"
-# Architecture -> (installer file, uninstall key name = ProductCode, DisplayName)
-BUILDS = {
-    "x64": ("pt_setup64.exe", "Pictarn64", f"Pictarn {VERSION} (64-bit)"),
-    "x86": ("pt_setup32.exe", "Pictarn", f"Pictarn {VERSION} (32-bit)"),
-}
-# Non-zero exit codes of pt_setup*.exe (1-5, 1618) and pt_uninstall.exe (1, 2, 5, 1618, 3010).
-# Where the meaning leaves one honest winget response it is required; otherwise any is taken.
-EXIT_CODES = {
-    1: "cancelledByUser",
-    2: "packageInUse",
-    3: None,
-    4: None,
-    5: None,
-    1618: "installInProgress",
-    3010: "rebootRequiredToFinish",
-}
+ARCHITECTURES = {"pt_setup64.exe": "x64", "pt_setup32.exe": "x86"}
+# winget's response for an exit code, by what the README says the code means: where the meaning
+# leaves one honest response it is required; any other code may take any response.
+RESPONSES = [("left the wizard", "cancelledByUser"), ("is running", "packageInUse"),
+             ("in progress", "installInProgress"), ("Soft reboot", "rebootRequiredToFinish")]
 SHA256_PLACEHOLDER = "0" * 64
 SCHEMA_FILE = {"version": "version", "installer": "installer", "defaultLocale": "defaultLocale"}
 HEADER = re.compile(r"^# yaml-language-server: \$schema=https://aka\.ms/"
@@ -97,7 +91,34 @@ def load_manifest(path, schema_dir):
     return data
 
 
-def check_version_folder(folder, schema_dir):
+def table_rows(text, header):
+    """The cells of each row of the README's table whose header row starts with `header`."""
+    lines = text.splitlines()
+    start = next(i for i, line in enumerate(lines) if line.startswith(header))
+    rows = []
+    for line in lines[start + 2:]:
+        if not line.startswith("|"):
+            break
+        rows.append([cell.strip().strip("`") for cell in line.strip().strip("|").split("|")])
+    return rows
+
+
+def read_readme(path):
+    """({architecture: (uninstall key, DisplayName, DisplayVersion)}, {non-zero exit code: (the
+    setup returns it, required response or None)}) as the README's deployment tables give them."""
+    with open(path, encoding="utf-8") as f:
+        text = f.read()
+    builds = {ARCHITECTURES[row[0]]: (row[1], row[3], row[4])
+              for row in table_rows(text, "| Setup | Uninstall key")}
+    codes = {}
+    for code, setup, uninstaller, deployment in table_rows(text, "| Exit code | Setup | Uninstaller"):
+        meaning = f"{setup} {uninstaller} {deployment}"
+        if code != "0":
+            codes[int(code)] = (setup != "—", next((r for words, r in RESPONSES if words in meaning), None))
+    return builds, codes
+
+
+def check_version_folder(folder, schema_dir, builds, exit_codes):
     print(f"-- {folder}")
     files = sorted(glob.glob(os.path.join(folder, "*.yaml")))
     manifests = {}
@@ -116,11 +137,12 @@ def check_version_folder(folder, schema_dir):
 
     # One package, one version, one manifest version, and the folder and file names winget-pkgs uses.
     check({m.get("PackageIdentifier") for m in every} == {IDENTIFIER}, f"PackageIdentifier {IDENTIFIER} in all three")
+    folder_version = os.path.basename(os.path.normpath(folder))
     versions = {m.get("PackageVersion") for m in every}
-    check(versions == {VERSION}, f"PackageVersion {VERSION} in all three (found {sorted(map(repr, versions))})")
+    check(versions == {folder_version}, f"PackageVersion {folder_version} in all three (found {sorted(map(repr, versions))})")
     check(len({m.get("ManifestVersion") for m in every}) == 1, "one ManifestVersion in all three")
     publisher, name = IDENTIFIER.split(".", 1)
-    expected_folder = os.path.join(publisher[0].lower(), publisher, name, VERSION)
+    expected_folder = os.path.join(publisher[0].lower(), publisher, name, folder_version)
     check(os.path.normpath(folder).endswith(expected_folder), f"folder is manifests/{expected_folder}")
     default_locale = version.get("DefaultLocale")
     check(locale.get("PackageLocale") == default_locale, f"defaultLocale manifest is for {default_locale}")
@@ -136,12 +158,14 @@ def check_version_folder(folder, schema_dir):
         return entry.get(key, installer.get(key))
 
     architectures = [i.get("Architecture") for i in installers]
-    check(sorted(architectures) == sorted(BUILDS), f"installers for {', '.join(sorted(BUILDS))} (found {architectures})")
+    check(sorted(architectures) == sorted(builds), f"installers for {', '.join(sorted(builds))} (found {architectures})")
     for entry in installers:
         arch = entry.get("Architecture")
-        if arch not in BUILDS:
+        if arch not in builds:
             continue
-        exe, product_code, display_name = BUILDS[arch]
+        exe = next(name for name, a in ARCHITECTURES.items() if a == arch)
+        product_code, readme_name, readme_version = builds[arch]
+        display_name = readme_name.replace(readme_version, folder_version)
         check(field(entry, "InstallerType") == "exe", f"{arch}: InstallerType exe")
         check(field(entry, "Scope") == "machine", f"{arch}: Scope machine")
         check(str(entry.get("InstallerUrl", "")).endswith("/" + exe), f"{arch}: InstallerUrl ends in {exe}")
@@ -166,32 +190,42 @@ def check_version_folder(folder, schema_dir):
                   f"(found {app.get('ProductCode')!r})")
             check(app.get("DisplayName") == display_name, f"{arch}: DisplayName {display_name!r}")
             check(app.get("Publisher") == PUBLISHER, f"{arch}: Publisher {PUBLISHER!r}")
-            check(app.get("DisplayVersion") == VERSION, f"{arch}: DisplayVersion {VERSION} agrees with PackageVersion")
+            check(app.get("DisplayVersion") == folder_version, f"{arch}: DisplayVersion {folder_version} agrees with PackageVersion")
 
         codes = field(entry, "ExpectedReturnCodes") or []
         listed = [c.get("InstallerReturnCode") for c in codes]
         check(len(listed) == len(set(listed)) and not set(listed) & set(field(entry, "InstallerSuccessCodes") or []),
               f"{arch}: no exit code listed twice")
         responses = {c.get("InstallerReturnCode"): c.get("ReturnResponse") for c in codes}
-        for code, wanted in EXIT_CODES.items():
+        check(set(responses) <= set(exit_codes),
+              f"{arch}: only exit codes the README lists ({sorted(set(responses) - set(exit_codes))} are not)")
+        for code, (from_setup, wanted) in exit_codes.items():
             got = responses.get(code)
-            if wanted is None:
-                check(got is not None, f"{arch}: exit code {code} mapped ({got})")
-            else:
+            if from_setup:
+                check(got is not None, f"{arch}: the setup's exit code {code} mapped ({got})")
+            if got is not None and wanted is not None:
                 check(got == wanted, f"{arch}: exit code {code} mapped to {wanted} ({got})")
 
 
 def main():
-    if len(sys.argv) != 2:
-        print(__doc__)
-        return 1
-    root = sys.argv[1]
-    schema_dir = os.path.join(root, "schema")
-    folders = sorted({os.path.dirname(p) for p in glob.glob(os.path.join(root, "manifests", "**", "*.yaml"),
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("winget")
+    ap.add_argument("--readme", required=True)
+    ap.add_argument("--program", action="append", default=[], help="a built pt_setup*.exe")
+    args = ap.parse_args()
+    builds, exit_codes = read_readme(args.readme)
+    check(sorted(builds) == ["x64", "x86"] and sum(setup for setup, _ in exit_codes.values()) >= 5,
+          f"README: both builds' uninstall entries and the exit codes ({sorted(builds)}, {sorted(exit_codes)})")
+    schema_dir = os.path.join(args.winget, "schema")
+    folders = sorted({os.path.dirname(p) for p in glob.glob(os.path.join(args.winget, "manifests", "**", "*.yaml"),
                                                             recursive=True)})
-    check(len(folders) >= 1, f"manifest folders under {os.path.join(root, 'manifests')} ({len(folders)})")
+    check(len(folders) >= 1, f"manifest folders under {os.path.join(args.winget, 'manifests')} ({len(folders)})")
+    for program in args.program:
+        version = program_version(program)
+        check(any(os.path.basename(f) == version for f in folders),
+              f"{os.path.basename(program)} is {version}: a manifest folder for it (tools/release.py writes it)")
     for folder in folders:
-        check_version_folder(folder, schema_dir)
+        check_version_folder(folder, schema_dir, builds, exit_codes)
     print(f"{len(failures)} failures")
     return 1 if failures else 0
 

@@ -4,8 +4,9 @@
 Reads the version from the version resources of dist/pt_setup64.exe and dist/pt_setup32.exe
 (they must agree), takes the newest other version folder under
 WINGET/manifests/z/ZorvanKettu/Pictarn/ as the pattern, and writes WINGET/manifests/.../<version>/
-with that version, the given download addresses and each file's SHA-256.
-Usage: release.py --x64-url URL --x86-url URL [--dist DIR] [--winget DIR]"""
+with that version, the given download addresses and each file's SHA-256. Then writes the version
+into the README's "Deploying to many machines" section, where the detection rules name it.
+Usage: release.py --x64-url URL --x86-url URL [--dist DIR] [--winget DIR] [--readme FILE]"""
 import argparse
 import hashlib
 import os
@@ -17,6 +18,7 @@ sys.path.insert(0, os.path.join(ROOT, "tools", "payload"))
 from product_version import program_version  # noqa: E402  (the build reads the version the same way)
 PACKAGE = os.path.join("manifests", "z", "ZorvanKettu", "Pictarn")
 FILES = {"x64": "pt_setup64.exe", "x86": "pt_setup32.exe"}
+DEPLOYING = "\n## Deploying to many machines\n"
 
 
 def version_key(name):
@@ -41,12 +43,31 @@ def rewrite(text, old, new, urls, hashes):
     return "".join(out)
 
 
+def follow_version(readme, version):
+    """Writes `version` wherever the README's deployment section names the one it was written for
+    (the version its detection rule names); the old version, or None when it was already this one."""
+    with open(readme, encoding="utf-8") as f:
+        text = f.read()
+    start = text.index(DEPLOYING)
+    end = text.find("\n## ", start + 1)
+    end = len(text) if end < 0 else end
+    section = text[start:end]
+    old = re.search(r"`DisplayVersion` equals `([\d.]+)`", section).group(1)
+    if old == version:
+        return None
+    section = re.sub(rf"(?<![\d.]){re.escape(old)}(?![\d]|\.\d)", version, section)
+    with open(readme, "w", encoding="utf-8", newline="\n") as f:
+        f.write(text[:start] + section + text[end:])
+    return old
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--x64-url", required=True)
     ap.add_argument("--x86-url", required=True)
     ap.add_argument("--dist", default=os.path.join(ROOT, "dist"))
     ap.add_argument("--winget", default=os.path.join(ROOT, "packaging", "winget"))
+    ap.add_argument("--readme", default=os.path.join(ROOT, "README.md"))
     args = ap.parse_args()
     urls = {"x64": args.x64_url, "x86": args.x86_url}
     for arch, url in urls.items():
@@ -73,6 +94,9 @@ def main():
             f.write(text)
     print(f"release: {target} written for version {version} from {pattern}: "
           + ", ".join(f"{arch} {hashes[arch]}" for arch in FILES))
+    old = follow_version(args.readme, version)
+    print(f"release: {args.readme}: deployment section " + (f"now names {version} (was {old})" if old else
+                                                            f"already names {version}"))
 
 
 if __name__ == "__main__":
