@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds both deliverables and the tests, makes a fresh
-# Wine prefix in the build tree, runs every test of both builds under Wine and Xvfb.
+# Wine prefix for each build in the build tree, runs every test of both builds under Wine and Xvfb.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build
@@ -11,14 +11,25 @@ build=$root/build
 export PT_DEFLATE_CACHE=$build/deflate-cache
 PT_BUILD_TARGET=all "$root/tools/build.sh" "$build" "$root/dist"
 
-source "$root/tools/wine-env.sh"
-wine_env_start "$build/wineprefix"
-trap wine_env_stop EXIT
-
+# The two builds' tests share no state: each runs in a prefix, wineserver and display of its own,
+# side by side.
+run_suite() {  # run_suite ARCH FIRST-DISPLAY
+    (
+        export WINE_ENV_DISPLAY_FROM=$2
+        source "$root/tools/wine-env.sh"
+        wine_env_start "$build/wineprefix-$1"
+        trap wine_env_stop EXIT
+        ctest --test-dir "$build/$1" --output-on-failure -j1 >"$build/ctest-$1.log" 2>&1
+    )
+}
 status=0
+run_suite x64 99 & x64_suite=$!
+run_suite x86 150 & x86_suite=$!
+wait $x64_suite || status=1
+wait $x86_suite || status=1
 : > "$build/test-summary.txt"
 for arch in x64 x86; do
-    ctest --test-dir "$build/$arch" --output-on-failure -j1 2>&1 | tee "$build/ctest-$arch.log" || status=1
+    cat "$build/ctest-$arch.log"
     grep -E 'tests passed, [0-9]+ tests failed out of' "$build/ctest-$arch.log" >> "$build/test-summary.txt" || status=1
 done
 

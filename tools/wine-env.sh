@@ -5,7 +5,7 @@ wine_env_start() {
     export WINEPREFIX=$1
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES=winemenubuilder.exe=d
-    local display=99
+    local display=${WINE_ENV_DISPLAY_FROM:-99}
     while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
     Xvfb ":$display" -screen 0 "${WINE_ENV_SCREEN:-1280x1024}x24" -nolisten tcp >/dev/null 2>&1 &
     WINE_ENV_XVFB=$!
