@@ -355,7 +355,7 @@ TEST_F(Adversity, AFullDiskStopsTheInstallWithItsReportAndKeepsTheLog)
     ULARGE_INTEGER freeBytes{};
     if (!GetDiskFreeSpaceExW(L"T:\\", &freeBytes, nullptr, nullptr))
         GTEST_SKIP() << "no small drive T: (the test script maps one where it may mount a tmpfs)";
-    ASSERT_LT(freeBytes.QuadPart, static_cast<ULONGLONG>(variant::kPayloadBytes));
+    ASSERT_LT(freeBytes.QuadPart, static_cast<ULONGLONG>(kStandInBytes));
     const std::string earlier = "an earlier entry\r\n";
     WriteBytes(LogPath(), earlier);
 

@@ -119,7 +119,7 @@ TEST_F(SilentInstall, EveryPayloadFileLandsWithItsArchiveDateAndTheSettingsAreUn
 
     TempFolder work;
     std::vector<PayloadEntry> entries = PayloadEntries(work);
-    ASSERT_EQ(static_cast<int>(entries.size()), variant::kPayloadEntries);
+    ASSERT_EQ(static_cast<int>(entries.size()), kStandInEntries);
     // The entry list compiled into the program is the archive's, entry for entry.
     ASSERT_EQ(kPayloadItemCount, static_cast<int>(entries.size()));
     for (int i = 0; i < kPayloadItemCount; ++i)
@@ -137,7 +137,7 @@ TEST_F(SilentInstall, EveryPayloadFileLandsWithItsArchiveDateAndTheSettingsAreUn
         EXPECT_EQ(LocalDosDate(path), entry.dosDate) << ToUtf8(path);
         total += FileSize(path);
     }
-    EXPECT_EQ(total, variant::kPayloadBytes);
+    EXPECT_EQ(total, kStandInBytes);
 
     std::wstring ini = folder + L"\\" + kSettingsFile;
     std::string bytes = ReadBytes(ini);

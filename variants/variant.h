@@ -25,8 +25,6 @@ inline constexpr wchar_t kDesktopShortcutDescription[] = L"Pictarn 64 - Image Vi
 inline constexpr wchar_t kThumbsShortcut[] = L"Pictarn 64 Thumbnails.lnk";
 inline constexpr wchar_t kGroupMainShortcutFormat[] = L"Pictarn 64 %d.%d.lnk";
 inline constexpr wchar_t kOldGroupShortcutFormat[] = L"%lsPictarn 64 %ls.lnk";
-inline constexpr int kPayloadEntries = 37;
-inline constexpr unsigned long kPayloadBytes = 7230823;
 #else
 inline constexpr bool kIs32Bit = true;
 inline constexpr wchar_t kSettingsFile[] = L"pt_main32.ini";
@@ -45,8 +43,6 @@ inline constexpr wchar_t kDesktopShortcutDescription[] = L"Pictarn - Image Viewe
 inline constexpr wchar_t kThumbsShortcut[] = L"Pictarn Thumbnails.lnk";
 inline constexpr wchar_t kGroupMainShortcutFormat[] = L"Pictarn %d.%d.lnk";
 inline constexpr wchar_t kOldGroupShortcutFormat[] = L"%lsPictarn %ls.lnk";
-inline constexpr int kPayloadEntries = 36;
-inline constexpr unsigned long kPayloadBytes = 5919997;
 #endif
 
 // The same in both builds.

@@ -13,6 +13,9 @@ std::wstring ProgramName(const std::wstring& stem, bool otherBuild = false);
 std::wstring SetupProgramName(bool otherBuild = false);
 std::wstring SetupProgramPath();
 std::wstring StandInProductPath();
+// The stand-in payload's entry count and unpacked bytes in this build, as tools/payload makes it.
+inline constexpr int kStandInEntries = sizeof(void*) == 8 ? 37 : 36;
+inline constexpr unsigned long kStandInBytes = sizeof(void*) == 8 ? 7230823 : 5919997;
 
 // Starts a program and waits for it; returns its exit code, or -1 when it did not start or end.
 int RunAndWait(const std::wstring& commandLine, const std::wstring& startFolder, DWORD timeoutMs = 120000);
