@@ -123,12 +123,15 @@ else
     fail "configuring with PT_VERSION=10.12"
 fi
 
-# The folder's main program says 5.0: the deliverable built from it carries that version.
-/usr/bin/python3 - "$good/$main" <<'PY' || fail "setting the main program's version to 5.0"
+# The folder's main program says 5.0 (x64) or 10.12 (x86): the deliverable built from it carries
+# that version.
+version=5.0; [[ $arch == x86 ]] && version=10.12
+/usr/bin/python3 - "$good/$main" "$version" <<'PY' || fail "setting the main program's version to $version"
 import sys, pefile
 pe = pefile.PE(sys.argv[1])
 for fixed in pe.VS_FIXEDFILEINFO:
-    fixed.FileVersionMS = fixed.ProductVersionMS = (5 << 16) | 0
+    major, minor = map(int, sys.argv[2].split("."))
+    fixed.FileVersionMS = fixed.ProductVersionMS = (major << 16) | minor
 pe.write(sys.argv[1])
 PY
 
@@ -138,9 +141,9 @@ bits=${main//[^0-9]/}
 wine=/usr/lib/wine/wine64; [[ $arch == x86 ]] && wine=/usr/lib/wine/wine
 # The release notes must name the version built.
 notes=$(dirname "$make_payload")/../../res/release_notes.txt
-! python3 "$(dirname "$make_payload")/../utf16_text.py" "$notes" "$tmp/notes.utf16" --version 5.0 2>/dev/null \
-    || fail "the 4.58 notes were taken for a 5.0 build"
-printf 'Pictarn 5.0 - what is new\n- One thing.\n' >"$tmp/notes.txt"
+! python3 "$(dirname "$make_payload")/../utf16_text.py" "$notes" "$tmp/notes.utf16" --version "$version" 2>/dev/null \
+    || fail "the 4.58 notes were taken for a $version build"
+printf 'Pictarn %s - what is new\n- One thing.\n' "$version" >"$tmp/notes.txt"
 if cmake -S "$(dirname "$make_payload")/../.." -B "$tree" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$(cached CMAKE_TOOLCHAIN_FILE)" -DPT_MINIZIP_DIR="$(cached PT_MINIZIP_DIR)" \
         -DPT_PRODUCT_DIR="$good" -DPT_RELEASE_NOTES="$tmp/notes.txt" >/dev/null 2>&1 \
@@ -150,19 +153,19 @@ if cmake -S "$(dirname "$make_payload")/../.." -B "$tree" -DCMAKE_BUILD_TYPE=Rel
         python3 -c 'import sys; d = open(sys.argv[1], "rb").read(); sys.exit(b"4.58" in d or "4.58".encode("utf-16-le") in d)' \
             "$program" || fail "$(basename "$program") still names 4.58"
     done
-    PT_WIZARD_SETUP="Z:${tree//\//\\}\\pt_setup$bits.exe" PT_WIZARD_VERSION=5.0 timeout 120 "$wine" "$build/pt_tests$bits.exe" \
+    PT_WIZARD_SETUP="Z:${tree//\//\\}\\pt_setup$bits.exe" PT_WIZARD_VERSION=$version timeout 120 "$wine" "$build/pt_tests$bits.exe" \
         --gtest_filter=Wizard.WelcomePageValuesChoicesAndFolderChecks >"$tmp/welcome.txt" 2>&1 \
-        && grep -q "PASSED  ] 1 test" "$tmp/welcome.txt" || fail "the 5.0 setup's Welcome page: $(grep -A3 Failure "$tmp/welcome.txt")"
+        && grep -q "PASSED  ] 1 test" "$tmp/welcome.txt" || fail "the $version setup's Welcome page: $(grep -A3 Failure "$tmp/welcome.txt")"
     installed=$WINEPREFIX/drive_c/PictarnFromFolder
     rc=0; WINEDLLOVERRIDES=winemenubuilder.exe=d timeout 120 "$wine" "$tree/pt_setup$bits.exe" /silent \
         '/folder=C:\PictarnFromFolder' /ini= /group=1 >/dev/null 2>&1 || rc=$?
     [[ $rc == 0 ]] || fail "installing the deliverable built from the folder: exit $rc"
     entry='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Pictarn'; [[ $arch == x64 ]] && entry+=64
     value() { "$wine" reg query "$entry" /v "$1" 2>/dev/null | tr -d '\r' | awk -v n="$1" '$1 == n {print $3, $4, $5}'; }
-    [[ $(value DisplayVersion) == "5.0  " && $(value DisplayName) == "Pictarn 5.0 (${bits}-bit)" ]] \
-        || fail "the uninstall entry carries $(value DisplayName) / $(value DisplayVersion), not 5.0"
+    [[ $(value DisplayVersion) == "$version  " && $(value DisplayName) == "Pictarn $version (${bits}-bit)" ]] \
+        || fail "the uninstall entry carries $(value DisplayName) / $(value DisplayVersion), not $version"
     programs=$(find "$WINEPREFIX/drive_c/users" -path '*Start Menu/Programs/Pictarn' -type d | head -n 1)
-    link="Pictarn 5.0.lnk"; [[ $arch == x64 ]] && link="Pictarn 64 5.0.lnk"
+    link="Pictarn $version.lnk"; [[ $arch == x64 ]] && link="Pictarn 64 $version.lnk"
     [[ -f "$programs/$link" ]] || fail "no group shortcut $link: $(ls "$programs" 2>&1 | tr '\n' ' ')"
     # EstimatedSize: the installed files in KiB, give or take the uninstaller's slot.
     size=$(( $(value EstimatedSize | cut -d' ' -f1) ))
