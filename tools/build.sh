@@ -4,7 +4,8 @@
 # PT_PRODUCT_DIR_X64 / PT_PRODUCT_DIR_X86 name the product folder each build packs; unset or
 # empty, that build packs the stand-in payload. PT_PAYLOAD_DATE=YYYY-MM-DDTHH:MM:SS dates every
 # entry of a product folder alike (else each file's modification time, in UTC). PT_VERSION=major.minor
-# names the product's version (else the product folder's main program's, else 4.58). With a signing key
+# names the product's version (else the product folder's main program's, else 4.58);
+# PT_RELEASE_NOTES names this version's release notes (else res/release_notes.txt). With a signing key
 # (PT_SIGN_PKCS12 and PT_SIGN_PASSWORD_FILE, or a PKCS#11 key: see tools/sign.sh)
 # the deliverables in dist/ are Authenticode-signed (tools/sign.sh).
 set -euo pipefail
