@@ -131,28 +131,53 @@ int ExpandIniFolder(const wchar_t* iniFolder, wchar_t* out, size_t outSize)
 
 namespace {
 
-// Every write of the settings goes through here, so none that fails goes unseen.
+// Every write of the settings goes through here, so none that fails goes unseen. The settings
+// folder may be one users write: a file is written only when it is, or is made, a plain file of
+// its own, so no link planted at its name has this run write into another file.
 class SettingsWriter {
 public:
     explicit SettingsWriter(FailureTally& failures) : m_failures(failures) {}
     void Write(const wchar_t* section, const wchar_t* key, const wchar_t* value, const wchar_t* file)
     {
-        if (!WritePrivateProfileStringW(section, key, value, file))
+        if (IsPlain(file) && !WritePrivateProfileStringW(section, key, value, file))
             m_failures.Add(IDS_NOT_WRITTEN_SETTINGS, file, GetLastError());
+    }
+    // A pointer taken away leaves no empty section behind, so the file reads the same whether an
+    // earlier run got as far as writing the pointer or not.
+    void RemoveIfEmpty(const wchar_t* section, const wchar_t* file)
+    {
+        wchar_t keys[4];
+        if (IsPlain(file) && GetPrivateProfileSectionW(section, keys, 4, file) == 0)
+            WritePrivateProfileStringW(section, nullptr, nullptr, file);
     }
 
 private:
-    FailureTally& m_failures;
-};
+    // Each file is checked once; a run writes two at most (the installation folder's and the
+    // settings folder's).
+    bool IsPlain(const wchar_t* file)
+    {
+        for (int i = 0; i < m_checkedCount; ++i)
+            if (_wcsicmp(m_checked[i].path, file) == 0)
+                return m_checked[i].plain;
+        const bool plain = static_cast<bool>(
+            OpenPlainFile(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_ALWAYS));
+        if (!plain)
+            m_failures.Add(IDS_NOT_WRITTEN_SETTINGS, file, GetLastError());
+        if (m_checkedCount < 2) {
+            CopyText(m_checked[m_checkedCount].path, kIniPathSize, file);
+            m_checked[m_checkedCount++].plain = plain;
+        }
+        return plain;
+    }
 
-// A pointer taken away leaves no empty section behind, so the file reads the same whether an
-// earlier run got as far as writing the pointer or not.
-void RemoveEmptySection(const wchar_t* section, const wchar_t* file)
-{
-    wchar_t keys[4];
-    if (GetFileAttributesW(file) != INVALID_FILE_ATTRIBUTES && GetPrivateProfileSectionW(section, keys, 4, file) == 0)
-        WritePrivateProfileStringW(section, nullptr, nullptr, file);
-}
+    struct CheckedFile {
+        wchar_t path[kIniPathSize];
+        bool plain;
+    };
+    FailureTally& m_failures;
+    CheckedFile m_checked[2]{};
+    int m_checkedCount = 0;
+};
 
 }  // namespace
 
@@ -189,7 +214,7 @@ int WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int s
         AppendText(effectiveIni, kIniPathSize, variant::kSettingsFile);
     } else {
         settings.Write(L"Others", L"INI_Folder", nullptr, installIni);
-        RemoveEmptySection(L"Others", installIni);
+        settings.RemoveIfEmpty(L"Others", installIni);
     }
     bool appFolder = redirected && (wcsstr(effectiveIni, L"Pictarn32_App") != nullptr
                                     || wcsstr(effectiveIni, L"Pictarn64_App") != nullptr);

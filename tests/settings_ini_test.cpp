@@ -105,6 +105,19 @@ TEST(SettingsIni, RedirectionStoresTheFolderUnexpandedAndWritesSettingsThere)
     std::wstring plain = Effective(plainInstall.Path(), L"%PT_TEST_HOME%\\Plain");
     EXPECT_EQ(plain, home / (L"Plain\\" + kSettingsFile));
     EXPECT_EQ(IniKey(plainInstall / kSettingsFile, L"Toolbar", L"Skin"), L"<none>");
+
+    // A second name of another file at the settings file's name in a shared settings folder:
+    // nothing is written through it, and the run hears of it once.
+    CreateDirectoryW((home / L"Shared").c_str(), nullptr);
+    const std::wstring other = home / L"other.txt", linked = home / (L"Shared\\" + kSettingsFile);
+    WriteBytes(other, "[Secret]\r\nKey=value\r\n");
+    ASSERT_TRUE(CreateHardLinkW(linked.c_str(), other.c_str(), nullptr));
+    wchar_t ini[kIniPathSize] = L"%PT_TEST_HOME%\\Shared", effectiveIni[kIniPathSize];
+    FailureTally failures;
+    WriteInitialSettings(plainInstall.Path().c_str(), ini, 0, effectiveIni, failures);
+    EXPECT_EQ(ReadBytes(other), "[Secret]\r\nKey=value\r\n");
+    ASSERT_EQ(failures.Count(), 1);
+    EXPECT_EQ(std::wstring(failures.Item(0).where), linked);
     SetEnvironmentVariableW(L"PT_TEST_HOME", nullptr);
 }
 
