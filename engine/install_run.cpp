@@ -20,7 +20,6 @@
 #include "variants/variant.h"
 
 
-#include <cstdio>
 
 namespace {
 
@@ -135,12 +134,6 @@ void ReportNotMade(InstallReporter& reporter, const FailureTally& failures)
     }
 }
 
-bool CanOpenForReading(const wchar_t* path)
-{
-    StdioFile file(_wfopen(path, L"rb"));
-    return file.Valid();
-}
-
 }  // namespace
 
 SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
@@ -183,8 +176,7 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
         wchar_t effectiveIni[kIniPathSize];
         settingsUsable = WriteInitialSettings(options.installFolder, options.iniFolder, options.silent, effectiveIni,
                                               failures);
-        if (CanOpenForReading(effectiveIni))
-            ConvertIniToUnicode(effectiveIni, failures);
+        ConvertIniToUnicode(effectiveIni, failures);  // a file it cannot open needs no converting
     };
     RegistrationRequest request = RequestFor(options);
     auto registerProduct = [&](bool confirmed) {
