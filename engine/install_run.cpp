@@ -3,6 +3,7 @@
 #include "model/messages.h"
 #include "framework/ensure_directory.h"
 #include "framework/failure_tally.h"
+#include "framework/file_holder.h"
 #include "framework/file_identity.h"
 #include "framework/folder_access.h"
 #include "model/install_folder.h"
@@ -45,6 +46,31 @@ SetupExitCode Fail(InstallReporter& reporter, unsigned messageId, const wchar_t*
 {
     ReportFailure(reporter, messageId, folder, place);
     return code;
+}
+
+// Message 7, with the file the unpacking stopped at, Windows' reason and, where Windows can tell,
+// the program that holds it. Nothing of the earlier installation was changed.
+void ReportUnpackFailure(InstallReporter& reporter, const wchar_t* folder, const ExtractProblem& problem)
+{
+    wchar_t message[kMessageSize], file[kMessageSize], reason[kMessageSize], holder[kMessageSize];
+    LoadMessage(IDS_CANT_INSTALL_ALL, message, kMessageSize);
+    if (problem.path[0] != L'\0') {
+        wchar_t format[kMessageSize];
+        LoadMessage(IDS_FILE_NOT_REPLACED, format, kMessageSize);
+        SystemErrorText(problem.error, reason, kMessageSize);
+        FormatText(file, kMessageSize, format, problem.path, reason);
+        wchar_t heldBy[kMessageSize];
+        if (ProgramHolding(problem.path, holder, kMessageSize)) {
+            LoadMessage(IDS_FILE_HELD_BY, format, kMessageSize);
+            FormatText(heldBy, kMessageSize, format, holder);
+            AppendText(file, kMessageSize, heldBy);
+        }
+        AppendText(message, kMessageSize, L"\n\n") && AppendText(message, kMessageSize, file);
+    }
+    constexpr size_t kEntrySize = kMessageSize + kFolderBufferSize + 4;
+    wchar_t entry[kEntrySize];
+    FormatText(entry, kEntrySize, L"%ls: %ls", folder, message);
+    reporter.ReportFailure(message, entry);
 }
 
 // The registration's view of the options: what it writes, each choice a yes or no.
@@ -161,8 +187,11 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
     FormatText(pluginPath, kFolderBufferSize, L"%ls%ls", folder, variant::kIconsPlugin);
     int replaceIcons = ShouldReplaceIconsDll(pluginPath);
 
-    if (ExtractPayload(folder, replaceIcons ? 0 : 1) != kExtractComplete)
-        return Fail(reporter, IDS_CANT_INSTALL_ALL, folder, FolderPlace::kBeforeMessage, kExitNotAllInstalled);
+    ExtractProblem problem;
+    if (ExtractPayload(folder, replaceIcons ? 0 : 1, &problem) != kExtractComplete) {
+        ReportUnpackFailure(reporter, folder, problem);
+        return kExitNotAllInstalled;
+    }
 
     // The settings file waits mostly on the file system and the display driver, the registration
     // on the registry: done side by side, each fills the other's waits.

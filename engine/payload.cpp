@@ -1,5 +1,7 @@
 #include "engine/payload.h"
 
+#include "engine/file_update.h"
+#include "engine/install_record.h"
 #include "framework/handles.h"
 #include "framework/resource_bytes.h"
 #include "framework/sha256.h"
@@ -31,9 +33,6 @@ bool IsSeparator(char ch)
     return ch == '/' || ch == '\\';
 }
 
-// Result of writing one file entry.
-enum class EntryResult { kDone, kSkipped, kStopWalk };
-
 // Index of the last "/" or "\" in a name, or -1.
 template <typename Char>
 long LastSeparator(const Char* name)
@@ -46,8 +45,138 @@ long LastSeparator(const Char* name)
     return last;
 }
 
-EntryResult CopyEntryData(unzFile archive, HANDLE out, char* buffer)
+// One entry of the archive as the update sees it.
+struct EntryPlan {
+    int file;  // its file in the update; -1 for a folder or an entry left alone
+    uint32_t dosDate;
+    bool hasUtc;  // the entry carries its real modification time (UTC) beside the DOS date
+    FILETIME utc;
+};
+
+// What was written for one file of the update.
+struct WrittenFile {
+    uint64_t size;
+    uint8_t digest[kSha256Size];
+};
+
+// The modification time of the extended-timestamp field ("UT", 0x5455) of an extra block.
+bool ExtendedTimestamp(const unsigned char* extra, size_t size, FILETIME& utc)
 {
+    for (size_t at = 0; at + 4 <= size;) {
+        const unsigned tag = extra[at] | extra[at + 1] << 8;
+        const size_t length = extra[at + 2] | extra[at + 3] << 8;
+        const unsigned char* data = extra + at + 4;
+        if (at + 4 + length > size)
+            return false;
+        if (tag == 0x5455 && length >= 5 && (data[0] & 1)) {
+            const uint32_t seconds = data[1] | data[2] << 8 | data[3] << 16 | static_cast<uint32_t>(data[4]) << 24;
+            const ULONGLONG ticks = (seconds + 11644473600ULL) * 10000000ULL;
+            utc.dwLowDateTime = static_cast<DWORD>(ticks);
+            utc.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+            return true;
+        }
+        at += 4 + length;
+    }
+    return false;
+}
+
+// The file's creation and modification time: the entry's real time where it carries one, else
+// its DOS date taken as local time, as archives without it mean it.
+void SetFileDate(HANDLE file, const EntryPlan& entry)
+{
+    FILETIME local, utc = entry.utc;
+    if (entry.hasUtc
+        || (DosDateTimeToFileTime(HIWORD(entry.dosDate), LOWORD(entry.dosDate), &local)
+            && LocalFileTimeToFileTime(&local, &utc)))
+        SetFileTime(file, &utc, nullptr, &utc);
+}
+
+void NoteProblem(ExtractProblem* problem, const wchar_t* path, DWORD error)
+{
+    if (problem == nullptr)
+        return;
+    CopyText(problem->path, kProblemPathSize, path);
+    problem->error = error;
+}
+
+// Reads the current entry's name, dates and kind into `entry` and the update; a name that is not
+// what was stored, or leaves the folder, stops the whole update.
+int PlanEntry(unzFile archive, const wchar_t* folder, int skipIconsDll, FileUpdate& update, EntryPlan& entry,
+              ExtractProblem* problem)
+{
+    unz_file_info64 info;
+    char name[kNarrowNameSize];
+    unsigned char extra[256];
+    if (unzGetCurrentFileInfo64(archive, &info, name, kNarrowNameSize - 1, extra, sizeof(extra), nullptr, 0) != UNZ_OK)
+        return kExtractStopped;
+    entry = {-1, static_cast<uint32_t>(info.dosDate), false, {}};
+    entry.hasUtc = ExtendedTimestamp(extra, info.size_file_extra < sizeof(extra) ? info.size_file_extra : sizeof(extra),
+                                     entry.utc);
+    wchar_t wideName[kWideNameSize], path[kProblemPathSize];
+    // A name cut by the buffer, or one with a NUL inside, is not the name that was stored.
+    if (info.size_filename >= kNarrowNameSize - 1 || strlen(name) != info.size_filename || !IsSafeEntryName(name)
+        || MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, kWideNameSize) == 0) {
+        MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, kWideNameSize);
+        NoteProblem(problem, wideName, ERROR_INVALID_NAME);
+        return kExtractStopped;
+    }
+    for (wchar_t* ch = wideName; *ch; ++ch)
+        if (*ch == L'/')
+            *ch = L'\\';
+    char lower[kNarrowNameSize];
+    for (size_t i = 0;; ++i) {
+        const char ch = name[i];
+        lower[i] = (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+        if (ch == '\0')
+            break;
+    }
+    if (skipIconsDll == 1 && strstr(lower, "icons.dll") != nullptr)
+        return kExtractComplete;
+    if (name[LastSeparator(name) + 1] == '\0') {
+        if (FormatText(path, kProblemPathSize, L"%ls%ls", folder, wideName))
+            MakeDirectoryPath(path);  // usually there already
+        return kExtractComplete;
+    }
+    // The same name twice: the later entry wins.
+    for (int i = 0; i < update.Count(); ++i)
+        if (_wcsicmp(update.At(i).name, wideName) == 0)
+            return entry.file = i, kExtractComplete;
+    if (!update.Add(wideName)) {
+        NoteProblem(problem, wideName, ERROR_NOT_ENOUGH_MEMORY);
+        return kExtractStopped;
+    }
+    entry.file = update.Count() - 1;
+    return kExtractComplete;
+}
+
+// Writes the current entry under its staged name, new, and notes its size and digest.
+int StageEntry(unzFile archive, const FileUpdate& update, const EntryPlan& entry, char* buffer, WrittenFile& written,
+               ExtractProblem* problem)
+{
+    wchar_t staged[kProblemPathSize];
+    if (!update.StagedPath(entry.file, staged, kProblemPathSize)) {
+        NoteProblem(problem, update.At(entry.file).name, ERROR_FILENAME_EXCED_RANGE);
+        return kExtractStopped;
+    }
+    DeleteFileW(staged);  // an earlier entry of the same name, staged by this run
+    if (unzOpenCurrentFilePassword(archive, nullptr) != UNZ_OK)
+        return kExtractStopped;
+    StageScope createAndWrite(Stage::kFileCreateMove);
+    const long lastSeparator = LastSeparator(staged);
+    wchar_t parent[kProblemPathSize];
+    if (lastSeparator > 0 && CopyTextN(parent, kProblemPathSize, staged, static_cast<size_t>(lastSeparator)))
+        MakeDirectoryPath(parent);  // the archive had no folder entry for it
+    // Created new, shared with nobody: nothing planted at the name is written through.
+    KernelHandle out(CreateFileW(staged, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!out) {
+        NoteProblem(problem, staged, GetLastError());
+        unzCloseCurrentFile(archive);
+        return kExtractStopped;
+    }
+    Sha256 hash;
+    written.size = 0;
+    int result = kExtractComplete;
     for (;;) {
         int read;
         {
@@ -55,132 +184,124 @@ EntryResult CopyEntryData(unzFile archive, HANDLE out, char* buffer)
             read = unzReadCurrentFile(archive, buffer, kCopyChunk);
         }
         if (read == 0)
-            return EntryResult::kDone;
-        StageScope write(Stage::kFileWrite);
-        DWORD written = 0;
-        if (read < 0 || !WriteFile(out, buffer, static_cast<DWORD>(read), &written, nullptr)
-            || written != static_cast<DWORD>(read))
-            return EntryResult::kStopWalk;  // a full disk shows here
-    }
-}
-
-KernelHandle CreateFileForWriting(const wchar_t* path)
-{
-    return KernelHandle(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-}
-
-// Opens a file for writing, making its folders when the archive had no folder entry for it.
-KernelHandle CreateEntryFile(const wchar_t* path)
-{
-    KernelHandle out = CreateFileForWriting(path);
-    long lastSeparator = LastSeparator(path);
-    if (!out && lastSeparator > 0) {
-        wchar_t folder[kWideNameSize];
-        CopyTextN(folder, kWideNameSize, path, static_cast<size_t>(lastSeparator));
-        MakeDirectoryPath(folder);
-        out = CreateFileForWriting(path);
-    }
-    return out;
-}
-
-// The archive's date (local time) as the file's creation and modification time.
-void SetFileDate(HANDLE file, uint32_t dosDateTime)
-{
-    FILETIME local, utc;
-    if (DosDateTimeToFileTime(HIWORD(dosDateTime), LOWORD(dosDateTime), &local)
-        && LocalFileTimeToFileTime(&local, &utc))
-        SetFileTime(file, &utc, nullptr, &utc);
-}
-
-// The entry is written beside its place under a temporary name, checked, and only then moved
-// there: a run cut short or a damaged entry never leaves a half-written file under a product
-// name (a broken Icons.dll of ours would be kept by every later run).
-EntryResult ExtractFileEntry(unzFile archive, const wchar_t* wideName, uint32_t dosDate, char* buffer)
-{
-    wchar_t partialName[kWideNameSize];
-    if (!CopyText(partialName, wideName) || !AppendText(partialName, L".partial"))
-        return EntryResult::kSkipped;
-    if (unzOpenCurrentFilePassword(archive, nullptr) != UNZ_OK)
-        return EntryResult::kStopWalk;
-    StageScope createAndMove(Stage::kFileCreateMove);
-
-    KernelHandle out = CreateEntryFile(partialName);
-    if (!out) {
-        unzCloseCurrentFile(archive);
-        return EntryResult::kSkipped;
-    }
-    EntryResult result = CopyEntryData(archive, out.Get(), buffer);
-    // Closing the entry checks its CRC.
-    if (unzCloseCurrentFile(archive) != UNZ_OK && result == EntryResult::kDone)
-        result = EntryResult::kStopWalk;
-    if (result == EntryResult::kDone)
-        SetFileDate(out.Get(), dosDate);  // before closing: no second opening of the file
-    out.Reset();
-    if (result != EntryResult::kDone) {
-        DeleteFileW(partialName);
-        return result;
-    }
-    if (!MoveFileExW(partialName, wideName, MOVEFILE_REPLACE_EXISTING)) {
-        // In use or write-protected: the rest of the product is still updated.
-        DeleteFileW(partialName);
-        return EntryResult::kSkipped;
-    }
-    return EntryResult::kDone;
-}
-
-// Unpacks the current entry; the Icons.dll left alone on purpose counts as done.
-EntryResult ExtractCurrentEntry(unzFile archive, int skipIconsDll)
-{
-    unz_file_info64 info;
-    char name[kNarrowNameSize];
-    if (unzGetCurrentFileInfo64(archive, &info, name, kNarrowNameSize - 1, nullptr, 0, nullptr, 0) != UNZ_OK)
-        return EntryResult::kStopWalk;
-    // A name cut by the buffer, or one with a NUL inside, is not the name that was stored.
-    if (info.size_filename >= kNarrowNameSize - 1 || strlen(name) != info.size_filename || !IsSafeEntryName(name))
-        return EntryResult::kSkipped;
-
-    char lower[kNarrowNameSize];
-    for (size_t i = 0;; ++i) {
-        char ch = name[i];
-        lower[i] = (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
-        if (ch == '\0')
             break;
+        StageScope write(Stage::kFileWrite);
+        DWORD count = 0;
+        if (read < 0 || !WriteFile(out.Get(), buffer, static_cast<DWORD>(read), &count, nullptr)
+            || count != static_cast<DWORD>(read)) {
+            NoteProblem(problem, staged, read < 0 ? ERROR_INVALID_DATA : GetLastError());  // a full disk shows here
+            result = kExtractStopped;
+            break;
+        }
+        hash.Update(buffer, count);
+        written.size += count;
     }
-    if (skipIconsDll == 1 && strstr(lower, "icons.dll") != nullptr)
-        return EntryResult::kDone;
-
-    wchar_t wideName[kWideNameSize];
-    if (MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, kWideNameSize) == 0)
-        return EntryResult::kSkipped;
-
-    if (name[LastSeparator(name) + 1] == '\0') {
-        CreateDirectoryW(wideName, nullptr);  // usually exists already
-        return EntryResult::kDone;
+    // Closing the entry checks its CRC.
+    if (unzCloseCurrentFile(archive) != UNZ_OK && result == kExtractComplete) {
+        NoteProblem(problem, staged, ERROR_INVALID_DATA);
+        result = kExtractStopped;
     }
-
-    HeapBuffer<char> buffer = AllocateBuffer<char>(kCopyChunk);
-    if (!buffer)
-        return EntryResult::kStopWalk;
-    return ExtractFileEntry(archive, wideName, static_cast<uint32_t>(info.dosDate), buffer.Get());
+    hash.Finish(written.digest);
+    if (result == kExtractComplete)
+        SetFileDate(out.Get(), entry);  // before closing: no second opening of the file
+    return result;
 }
 
-int ExtractEntries(unzFile archive, int skipIconsDll)
+// The record after this update: every file it placed, and what earlier versions placed.
+bool StageRecord(const wchar_t* folder, const FileUpdate& update, const WrittenFile* written, int recordFile,
+                 InstallRecord& record)
+{
+    record.Load(folder);  // a record missing or damaged is made anew from this update
+    for (int i = 0; i < record.Count(); ++i)
+        record.At(i).carried = false;
+    for (int i = 0; i < update.Count(); ++i) {
+        if (i == recordFile)
+            continue;
+        RecordedFile* file = record.Entry(update.At(i).name);
+        if (file == nullptr)
+            return false;
+        file->size = written[i].size;
+        memcpy(file->digest, written[i].digest, kSha256Size);
+        file->carried = true;
+    }
+    // An Icons.dll left alone stays as it was recorded.
+    if (RecordedFile* icons = const_cast<RecordedFile*>(record.Find(variant::kIconsPlugin)))
+        icons->carried = true;
+    TextLines text;
+    wchar_t staged[kProblemPathSize];
+    return record.Format(text) && update.StagedPath(recordFile, staged, kProblemPathSize)
+           && CreateCheckedText(staged, text.Text());
+}
+
+// Files only earlier versions carried go once the update is in place, while they are as placed;
+// so do the folders they leave empty.
+void RemoveDroppedFiles(const wchar_t* folder, const InstallRecord& record)
+{
+    for (int i = 0; i < record.Count(); ++i) {
+        const RecordedFile& file = record.At(i);
+        wchar_t path[kProblemPathSize];
+        if (file.carried || !FormatText(path, kProblemPathSize, L"%ls%ls", folder, file.name)
+            || ReachedThroughLink(folder, file.name) || !FileHasContent(path, file.size, file.digest))
+            continue;
+        DeleteFileW(path);
+        for (long cut = LastSeparator(path); cut > static_cast<long>(wcslen(folder)); cut = LastSeparator(path)) {
+            path[cut] = L'\0';
+            if (!RemoveDirectoryW(path))
+                break;
+        }
+    }
+}
+
+int ExtractEntries(unzFile archive, const wchar_t* folder, int skipIconsDll, ExtractProblem* problem)
 {
     unz_global_info64 global;
-    if (unzGetGlobalInfo64(archive, &global) != UNZ_OK)
+    if (unzGetGlobalInfo64(archive, &global) != UNZ_OK || global.number_entry > 100000)
         return kExtractStopped;
-    int result = kExtractComplete;
-    for (ZPOS64_T i = 0; i < global.number_entry; ++i) {
-        EntryResult entry = ExtractCurrentEntry(archive, skipIconsDll);
-        if (entry == EntryResult::kStopWalk)
-            return kExtractStopped;
-        if (entry == EntryResult::kSkipped)
-            result = kExtractSkippedFiles;
-        if (i + 1 < global.number_entry && unzGoToNextFile(archive) != UNZ_OK)
+    const int count = static_cast<int>(global.number_entry);
+    // What an earlier run left half done is undone before anything else.
+    FinishInterruptedUpdate(folder);
+    FileUpdate update(folder);
+    HeapBuffer<EntryPlan> plan = AllocateBuffer<EntryPlan>(count > 0 ? count : 1);
+    if (!plan)
+        return kExtractStopped;
+    for (int i = 0; i < count; ++i) {
+        if (const int planned = PlanEntry(archive, folder, skipIconsDll, update, plan.Get()[i], problem);
+            planned != kExtractComplete)
+            return planned;
+        if (i + 1 < count && unzGoToNextFile(archive) != UNZ_OK)
             return kExtractStopped;
     }
-    return result;
+    const int recordFile = update.Count();
+    if (!update.Add(variant::kInstallRecordFile) || !update.Begin()) {
+        NoteProblem(problem, folder, GetLastError());
+        return kExtractStopped;
+    }
+    HeapBuffer<WrittenFile> written = AllocateBuffer<WrittenFile>(static_cast<size_t>(update.Count()));
+    HeapBuffer<char> buffer = AllocateBuffer<char>(kCopyChunk);
+    if (!written || !buffer || (count > 0 && unzGoToFirstFile(archive) != UNZ_OK))
+        return kExtractStopped;
+    for (int i = 0; i < count; ++i) {
+        const EntryPlan& entry = plan.Get()[i];
+        if (entry.file >= 0) {
+            if (const int staged = StageEntry(archive, update, entry, buffer.Get(), written.Get()[entry.file], problem);
+                staged != kExtractComplete)
+                return staged;
+        }
+        if (i + 1 < count && unzGoToNextFile(archive) != UNZ_OK)
+            return kExtractStopped;
+    }
+    InstallRecord record;
+    if (!StageRecord(folder, update, written.Get(), recordFile, record)) {
+        NoteProblem(problem, folder, GetLastError());
+        return kExtractStopped;
+    }
+    wchar_t failed[kProblemPathSize];
+    if (!update.Commit(failed, kProblemPathSize)) {
+        NoteProblem(problem, failed, GetLastError());
+        return kExtractNotReplaced;
+    }
+    RemoveDroppedFiles(folder, record);
+    return kExtractComplete;
 }
 
 }  // namespace
@@ -307,15 +428,18 @@ long ZCALLBACK SeekArchive(voidpf opaque, voidpf, ZPOS64_T offset, int origin)
     ArchiveSource& source = *static_cast<ArchiveSource*>(opaque);
     const ULONGLONG base = origin == ZLIB_FILEFUNC_SEEK_CUR ? source.position
                            : origin == ZLIB_FILEFUNC_SEEK_END ? source.size : 0;
-    if (offset > source.size || base + offset > source.size)
+    // The reader steps back with a relative seek (past an entry's extra field): the offset is
+    // then negative, and the unsigned sum wraps to the place it means.
+    const ULONGLONG target = base + offset;
+    if (target > source.size)
         return -1;
-    source.position = base + offset;
+    source.position = target;
     return 0;
 }
 int ZCALLBACK CloseArchive(voidpf, voidpf) { return 0; }
 int ZCALLBACK ArchiveError(voidpf source, voidpf) { return static_cast<ArchiveSource*>(source)->failed ? 1 : 0; }
 
-int UnpackSource(ArchiveSource& source, const wchar_t* targetFolder, int skipIconsDll)
+int UnpackSource(ArchiveSource& source, const wchar_t* targetFolder, int skipIconsDll, ExtractProblem* problem)
 {
     zlib_filefunc64_def files{OpenSource, ReadArchive, WriteArchive, TellArchive, SeekArchive, CloseArchive,
                               ArchiveError, &source};
@@ -325,7 +449,7 @@ int UnpackSource(ArchiveSource& source, const wchar_t* targetFolder, int skipIco
         return kExtractFailed;
     if (!SetCurrentDirectoryW(targetFolder))
         return kExtractFailed;
-    return ExtractEntries(archive.Get(), skipIconsDll);
+    return ExtractEntries(archive.Get(), targetFolder, skipIconsDll, problem);
 }
 
 // Reads the whole archive once through its source: true when its SHA-256 is `expected`.
@@ -366,7 +490,7 @@ KernelHandle OpenProgramFile()
 
 }  // namespace
 
-int UnpackArchive(const wchar_t* archivePath, const wchar_t* targetFolder, int skipIconsDll)
+int UnpackArchive(const wchar_t* archivePath, const wchar_t* targetFolder, int skipIconsDll, ExtractProblem* problem)
 {
     if (archivePath == nullptr)
         return kExtractFailed;
@@ -377,10 +501,10 @@ int UnpackArchive(const wchar_t* archivePath, const wchar_t* targetFolder, int s
     ArchiveSource source;
     source.file = file.Get();
     source.size = static_cast<ULONGLONG>(size.QuadPart);
-    return UnpackSource(source, targetFolder, skipIconsDll);
+    return UnpackSource(source, targetFolder, skipIconsDll, problem);
 }
 
-int ExtractPayload(const wchar_t* targetFolder, int skipIconsDll)
+int ExtractPayload(const wchar_t* targetFolder, int skipIconsDll, ExtractProblem* problem)
 {
     const ResourceBytes payload = FindResourceBytes(L"ZIP", IDR_PAYLOAD);
     const ResourceBytes digest = FindResourceBytes(L"SHA256", IDR_PAYLOAD_DIGEST);
@@ -395,12 +519,12 @@ int ExtractPayload(const wchar_t* targetFolder, int skipIconsDll)
     if (file && ResourceFileOffset(payload, source.offset)) {
         source.file = file.Get();
         if (HasDigest(source, expected))
-            return UnpackSource(source, targetFolder, skipIconsDll);
+            return UnpackSource(source, targetFolder, skipIconsDll, problem);
     }
     source = ArchiveSource{};
     source.memory = static_cast<const unsigned char*>(payload.data);
     source.size = payload.size;
     if (!HasDigest(source, expected))
         return kExtractFailed;  // not the payload this program was built with
-    return UnpackSource(source, targetFolder, skipIconsDll);
+    return UnpackSource(source, targetFolder, skipIconsDll, problem);
 }

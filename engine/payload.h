@@ -1,24 +1,37 @@
 #pragma once
 // Unpacking the product archive that the setup program carries in its resources.
+#include <cstddef>
 #include <cstdint>
 
 // Results of the extraction layer.
 enum ExtractResult : int {
-    kExtractComplete = 0,       // every entry was unpacked
-    kExtractFailed = -1,        // no archive, not the payload built in, or the folder cannot be made current
-    kExtractSkippedFiles = 1,   // the walk went on past entries it could not or would not write
-    kExtractStopped = 2,        // read, write or CRC error: the entries after it were not unpacked
+    kExtractComplete = 0,     // every entry was unpacked and is in place
+    kExtractFailed = -1,      // no archive, not the payload built in, or the folder cannot be made current
+    kExtractStopped = 2,      // a bad name, read, write or CRC error: nothing was replaced
+    kExtractNotReplaced = 3,  // a file could not be moved into place: every file was put back
+};
+
+inline constexpr size_t kProblemPathSize = 1024;
+
+// The file an unpacking that did not complete stopped at, and Windows' reason.
+struct ExtractProblem {
+    wchar_t path[kProblemPathSize] = L"";
+    unsigned long error = 0;
 };
 
 // Unpacks resource "ZIP" 1974 into `targetFolder` (ending in a backslash, left as the current
 // directory), once its SHA-256 matches resource "SHA256" 1975: read through a handle to the
 // program's own file that nobody may change while it is held, else from the mapped image. No
 // temporary file is written. skipIconsDll = 1 leaves every entry named like "icons.dll" alone.
-int ExtractPayload(const wchar_t* targetFolder, int skipIconsDll);
+// All or nothing: every file is written beside its place first and moved in only once all are
+// (engine/file_update.h); the record of installed files goes with them, and files only earlier
+// versions carried go afterwards. `problem`, when given, names the file it stopped at.
+int ExtractPayload(const wchar_t* targetFolder, int skipIconsDll, ExtractProblem* problem = nullptr);
 
 // Unpacks the archive file, read through one handle nobody else may write, into `targetFolder`,
 // which becomes the current directory.
-int UnpackArchive(const wchar_t* archivePath, const wchar_t* targetFolder, int skipIconsDll);
+int UnpackArchive(const wchar_t* archivePath, const wchar_t* targetFolder, int skipIconsDll,
+                  ExtractProblem* problem = nullptr);
 
 // 1 = done, 0 = a level's parent is missing (or empty path), -104 = out of memory.
 int MakeDirectoryPath(const wchar_t* path);

@@ -1,5 +1,7 @@
 #include "engine/uninstall_run.h"
 
+#include "engine/file_update.h"
+#include "engine/install_record.h"
 #include "engine/settings_ini.h"
 #include "framework/file_identity.h"
 #include "framework/path.h"
@@ -12,18 +14,23 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <cwchar>
 
 namespace {
 
 constexpr size_t kPathSize = 1024;
+constexpr int kMaxScheduled = 512;
 
 // What happened to one thing that was to be removed.
 enum class Removal { kGone, kAtRestart, kStays };
 
+// The run's outcome so far, and what it left for the restart to remove.
 struct RemovalTally {
     bool atRestart = false;
     bool incomplete = false;
+    wchar_t (*scheduled)[kPathSize] = nullptr;
+    int scheduledCount = 0;
 };
 
 void Report(InstallReporter& reporter, unsigned messageId, const wchar_t* path)
@@ -49,6 +56,8 @@ void Tally(Removal removal, const wchar_t* path, InstallReporter& reporter, Remo
 {
     if (removal == Removal::kAtRestart) {
         tally.atRestart = true;
+        if (tally.scheduled != nullptr && tally.scheduledCount < kMaxScheduled)
+            CopyText(tally.scheduled[tally.scheduledCount++], kPathSize, path);
         Report(reporter, IDS_REMOVED_AT_RESTART, path);
     } else if (removal == Removal::kStays) {
         tally.incomplete = true;
@@ -56,74 +65,65 @@ void Tally(Removal removal, const wchar_t* path, InstallReporter& reporter, Remo
     }
 }
 
-ULONGLONG Ticks(const FILETIME& time)
+bool IsScheduled(const RemovalTally& tally, const wchar_t* path)
 {
-    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
-
-// When the installation wrote its uninstall entry, the last step of an install; 0 when unknown.
-// The files it unpacked carry their archive dates, all earlier.
-ULONGLONG InstalledAt()
-{
-    FILETIME written = {};
-    RegKey entry = OpenKey(HKEY_LOCAL_MACHINE, variant::kUninstallKey, KEY_QUERY_VALUE);
-    if (!entry || RegQueryInfoKeyW(entry.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr, &written) != ERROR_SUCCESS)
-        return 0;
-    return Ticks(written);
-}
-
-// A product file written after the installation: somebody changed it, and it is theirs now.
-bool ChangedSinceInstall(const wchar_t* path, ULONGLONG installedAt)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    return installedAt != 0 && GetFileAttributesExW(path, GetFileExInfoStandard, &data)
-           && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && Ticks(data.ftLastWriteTime) > installedAt;
-}
-
-bool IsLink(const wchar_t* path)
-{
-    const DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-// True when a folder between `folder` and the item `name` below it is a link: what is behind it
-// belongs to somebody else.
-bool ReachedThroughLink(const wchar_t* folder, const wchar_t* name)
-{
-    wchar_t path[kPathSize];
-    if (!FormatText(path, kPathSize, L"%ls%ls", folder, name))
-        return true;
-    for (wchar_t* level = path + wcslen(folder); (level = wcschr(level, L'\\')) != nullptr; *level++ = L'\\') {
-        *level = L'\0';
-        if (IsLink(path))
+    for (int i = 0; i < tally.scheduledCount; ++i)
+        if (_wcsicmp(tally.scheduled[i], path) == 0)
             return true;
-    }
     return false;
 }
 
-// Every payload file but the uninstaller, last entry first, then the folders the payload made
-// once they are empty. A folder that has become a link goes as a link; nothing behind it is touched.
-void RemovePayload(const wchar_t* folder, ULONGLONG installedAt, InstallReporter& reporter, RemovalTally& tally)
-{
-    for (int i = kPayloadItemCount - 1; i >= 0; --i) {
-        wchar_t path[kPathSize];
-        if (_wcsicmp(kPayloadItems[i].name, variant::kUninstallerFile) == 0
-            || !FormatText(path, kPathSize, L"%ls%ls", folder, kPayloadItems[i].name)
-            || ReachedThroughLink(folder, kPayloadItems[i].name))
-            continue;
-        if (kPayloadItems[i].folder) {
-            RemoveDirectoryW(path);  // a folder holding something of the user's stays
-            continue;
+// The files this installation placed, by content: its record, or without a usable one the
+// payload this uninstaller's version carried (never a file of neither).
+struct KnownFiles {
+    InstallRecord record;
+    bool fromRecord = false;
+    int Count() const { return fromRecord ? record.Count() : kPayloadItemCount; }
+    const wchar_t* Name(int i) const { return fromRecord ? record.At(i).name : kPayloadItems[i].name; }
+    // False for a folder, and for a file whose content is not known.
+    bool Content(int i, uint64_t& size, uint8_t (&digest)[kSha256Size]) const
+    {
+        if (fromRecord) {
+            size = record.At(i).size;
+            memcpy(digest, record.At(i).digest, kSha256Size);
+            return true;
         }
-        if (ChangedSinceInstall(path, installedAt)) {
+        wchar_t hex[2 * kSha256Size + 1];
+        size = kPayloadItems[i].size;
+        return !kPayloadItems[i].folder && kPayloadItems[i].sha256 != nullptr
+               && MultiByteToWideChar(CP_ACP, 0, kPayloadItems[i].sha256, -1, hex, 2 * kSha256Size + 1) != 0
+               && HexToDigest(hex, digest);
+    }
+};
+
+void LoadKnownFiles(const wchar_t* folder, KnownFiles& known, InstallReporter& reporter)
+{
+    const CheckedTextState state = known.record.Load(folder);
+    known.fromRecord = state == CheckedTextState::kRead;
+    if (!known.fromRecord) {
+        wchar_t record[kPathSize];
+        FormatText(record, kPathSize, L"%ls%ls", folder, variant::kInstallRecordFile);
+        Report(reporter, IDS_RECORD_UNUSABLE, record);
+    }
+}
+
+// Every file this installation placed but the uninstaller, last first, while it is as placed; a
+// file changed since is somebody's and stays. Nothing reached through a link is touched.
+void RemovePayload(const wchar_t* folder, const KnownFiles& known, InstallReporter& reporter, RemovalTally& tally)
+{
+    for (int i = known.Count() - 1; i >= 0; --i) {
+        wchar_t path[kPathSize];
+        uint64_t size = 0;
+        uint8_t digest[kSha256Size];
+        if (_wcsicmp(known.Name(i), variant::kUninstallerFile) == 0 || !known.Content(i, size, digest)
+            || !FormatText(path, kPathSize, L"%ls%ls", folder, known.Name(i)) || ReachedThroughLink(folder, known.Name(i))
+            || GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
+            continue;
+        if (!FileHasContent(path, size, digest)) {
             Report(reporter, IDS_KEPT_CHANGED, path);
             continue;
         }
         Tally(RemoveFile(path), path, reporter, tally);
-        wchar_t partial[kPathSize];  // a copy a killed install left half-written
-        if (FormatText(partial, kPathSize, L"%ls.partial", path))
-            DeleteFileW(partial);
     }
 }
 
@@ -155,56 +155,102 @@ void RemoveSettings(const UninstallOptions& options, InstallReporter& reporter, 
         Tally(RemoveFile(installIni), installIni, reporter, tally);
 }
 
-bool IsPayloadItem(const wchar_t* relativeName)
-{
-    for (int i = 0; i < kPayloadItemCount; ++i)
-        if (_wcsicmp(kPayloadItems[i].name, relativeName) == 0)
-            return true;
-    return false;
-}
-
-// True when everything still in `folder` (the installation folder itself when `relative` is
-// empty) is an item of the payload: files whose deletion waits for a handle, or for the restart.
-bool HoldsOnlyPayload(const wchar_t* installFolder, const wchar_t* relative, ULONGLONG installedAt)
+// True when everything still in `path` is itself waiting for the restart to remove it: only then
+// does scheduling the folder remove anything.
+bool HoldsOnlyScheduled(const wchar_t* path, const RemovalTally& tally)
 {
     wchar_t pattern[kPathSize];
-    if (!FormatText(pattern, kPathSize, L"%ls%ls%ls*", installFolder, relative, relative[0] ? L"\\" : L""))
+    if (!FormatText(pattern, kPathSize, L"%ls%ls*", path, EndsWith(path, L'\\') ? L"" : L"\\"))
         return false;
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(pattern, &found);
     if (search == INVALID_HANDLE_VALUE)
         return false;
-    bool onlyPayload = true;
+    bool onlyScheduled = true;
     do {
-        wchar_t name[kPathSize];
+        wchar_t item[kPathSize];
         if (wcscmp(found.cFileName, L".") == 0 || wcscmp(found.cFileName, L"..") == 0)
             continue;
-        wchar_t path[kPathSize];
-        onlyPayload = FormatText(name, kPathSize, L"%ls%ls%ls", relative, relative[0] ? L"\\" : L"", found.cFileName)
-                      && IsPayloadItem(name) && FormatText(path, kPathSize, L"%ls%ls", installFolder, name)
-                      && !ChangedSinceInstall(path, installedAt);
-    } while (onlyPayload && FindNextFileW(search, &found));
+        onlyScheduled = FormatText(item, kPathSize, L"%ls%ls%ls", path, EndsWith(path, L'\\') ? L"" : L"\\",
+                                   found.cFileName)
+                        && IsScheduled(tally, item);
+    } while (onlyScheduled && FindNextFileW(search, &found));
     FindClose(search);
-    return onlyPayload;
+    return onlyScheduled;
 }
 
-// A folder of the payload still there, deepest first, then the installation folder: one that
-// holds nothing of anybody else's (held open, or its files wait for a handle or the restart)
-// is scheduled for the restart and reported; one with files of the user's stays, as it should.
-void RemoveLeftFolders(const wchar_t* installFolder, ULONGLONG installedAt, InstallReporter& reporter,
+// Adds `relative` (a folder below the installation, without its trailing backslash) unless listed.
+void AddFolder(const wchar_t* relative, wchar_t (*folders)[kPathSize], int& count, int capacity)
+{
+    for (int i = 0; i < count; ++i)
+        if (_wcsicmp(folders[i], relative) == 0)
+            return;
+    if (count < capacity && CopyText(folders[count], kPathSize, relative))
+        ++count;
+}
+
+int Depth(const wchar_t* relative)
+{
+    int depth = relative[0] ? 1 : 0;
+    for (const wchar_t* at = relative; (at = wcschr(at, L'\\')) != nullptr; ++at)
+        ++depth;
+    return depth;
+}
+
+// The folders the payload made or the recorded files lie in, deepest first, then the installation
+// folder: an empty one goes; one that holds only what waits for the restart goes then; one that
+// holds anything else (a user's file, a changed file) stays, and the log says so.
+void RemoveLeftFolders(const wchar_t* installFolder, const KnownFiles& known, InstallReporter& reporter,
                        RemovalTally& tally)
 {
-    for (int i = kPayloadItemCount - 1; i >= -1; --i) {
-        const wchar_t* relative = i < 0 ? L"" : kPayloadItems[i].name;
-        if (i >= 0 && (!kPayloadItems[i].folder || ReachedThroughLink(installFolder, relative)))
-            continue;
+    constexpr int kMaxFolders = 256;
+    HeapBuffer<wchar_t[kPathSize]> buffer = AllocateBuffer<wchar_t[kPathSize]>(kMaxFolders);
+    if (!buffer)
+        return;
+    wchar_t (*folders)[kPathSize] = buffer.Get();
+    int count = 0;
+    for (int i = kPayloadItemCount - 1; i >= 0; --i)
+        if (kPayloadItems[i].folder)
+            AddFolder(kPayloadItems[i].name, folders, count, kMaxFolders);
+    for (int i = known.Count() - 1; i >= 0; --i) {
+        wchar_t parent[kPathSize];
+        CopyText(parent, kPathSize, known.Name(i));
+        for (wchar_t* cut = wcsrchr(parent, L'\\'); cut != nullptr; cut = wcsrchr(parent, L'\\')) {
+            *cut = L'\0';
+            AddFolder(parent, folders, count, kMaxFolders);
+        }
+    }
+    // Deepest first; among folders of one depth, the order found.
+    for (int i = 1; i < count; ++i)
+        for (int j = i; j > 0 && Depth(folders[j]) > Depth(folders[j - 1]); --j) {
+            wchar_t swap[kPathSize];
+            CopyText(swap, kPathSize, folders[j]);
+            CopyText(folders[j], kPathSize, folders[j - 1]);
+            CopyText(folders[j - 1], kPathSize, swap);
+        }
+    AddFolder(L"", folders, count, kMaxFolders);
+    for (int i = 0; i < count; ++i) {
         wchar_t path[kPathSize];
-        if (!FormatText(path, kPathSize, L"%ls%ls", installFolder, relative) || RemoveDirectoryW(path)
-            || GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES || IsLink(path)
-            || !HoldsOnlyPayload(installFolder, relative, installedAt))
+        if ((folders[i][0] != L'\0' && ReachedThroughLink(installFolder, folders[i]))
+            || !FormatText(path, kPathSize, L"%ls%ls", installFolder, folders[i]) || RemoveDirectoryW(path)
+            || GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES || IsLink(path))
             continue;
+        if (!HoldsOnlyScheduled(path, tally)) {
+            Report(reporter, IDS_KEPT_FOLDER, path);
+            continue;
+        }
         Tally(MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? Removal::kAtRestart : Removal::kStays, path,
               reporter, tally);
+    }
+}
+
+// The record and the journal go last of all the setup's files, so a run cut short still knows.
+void RemoveSetupFiles(const wchar_t* folder)
+{
+    for (const wchar_t* name : {variant::kInstallRecordFile, variant::kUpdateJournalFile}) {
+        wchar_t path[kPathSize];
+        if (FormatText(path, kPathSize, L"%ls%ls", folder, name))
+            DeleteFileW(path);
     }
 }
 
@@ -220,9 +266,14 @@ bool FindRegisteredInstallation(const wchar_t* ownFolder, wchar_t* registered, s
 
 UninstallExitCode RunUninstall(const UninstallOptions& options, InstallReporter& reporter)
 {
+    // An update a run left half done is undone first: the files are then the record's.
+    FinishInterruptedUpdate(options.installFolder);
+    HeapBuffer<wchar_t[kPathSize]> scheduled = AllocateBuffer<wchar_t[kPathSize]>(kMaxScheduled);
     RemovalTally tally;
-    const ULONGLONG installedAt = InstalledAt();
-    RemovePayload(options.installFolder, installedAt, reporter, tally);
+    tally.scheduled = scheduled.Get();
+    KnownFiles known;
+    LoadKnownFiles(options.installFolder, known, reporter);
+    RemovePayload(options.installFolder, known, reporter, tally);
     RemoveSettings(options, reporter, tally);
     struct Notes : LeftBehindNotes {
         Notes(InstallReporter& r, RemovalTally& t) : reporter(r), tally(t) {}
@@ -245,7 +296,8 @@ UninstallExitCode RunUninstall(const UninstallOptions& options, InstallReporter&
     FormatText(uninstaller, kPathSize, L"%ls%ls", options.installFolder, variant::kUninstallerFile);
     if (GetFileAttributesW(uninstaller) != INVALID_FILE_ATTRIBUTES && !options.moveUninstallerOut(options.context))
         Tally(RemoveFile(uninstaller), uninstaller, reporter, tally);
-    RemoveLeftFolders(options.installFolder, installedAt, reporter, tally);
+    RemoveSetupFiles(options.installFolder);
+    RemoveLeftFolders(options.installFolder, known, reporter, tally);
     if (tally.incomplete)
         return kUninstallIncomplete;
     return tally.atRestart ? kUninstallAtRestart : kUninstallRemoved;

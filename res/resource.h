@@ -15,6 +15,8 @@
 #define IDS_SETTINGS_FOLDER_UNUSABLE 12
 #define IDS_ANOTHER_RUN 13
 #define IDS_OTHER_BUILDS_FOLDER 14
+#define IDS_FILE_NOT_REPLACED 15
+#define IDS_FILE_HELD_BY 16
 // What an install could not make; it went on with the rest.
 #define IDS_NOT_WRITTEN_KEY 31
 #define IDS_NOT_REGISTERED 32
@@ -35,6 +37,8 @@
 #define IDS_CLOSE 28
 #define IDS_UNINSTALL_NOT_REGISTERED 29
 #define IDS_KEPT_CHANGED 30
+#define IDS_KEPT_FOLDER 38
+#define IDS_RECORD_UNUSABLE 39
 
 // The uninstaller's window.
 #define IDD_UNINSTALL 201

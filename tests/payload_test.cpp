@@ -85,19 +85,46 @@ TEST_F(PayloadTest, IconsDllIsLeftAloneOnlyWhenAskedWithOne)
     EXPECT_EQ(ReadBytes(target / L"Plugins\\Icons.dll"), "archive");
 }
 
-TEST_F(PayloadTest, LockedFileIsSkippedLaterEntriesStillUnpackAndTheResultSaysSo)
+// An update replaces every file or none: with one file held, every earlier file stays as it was
+// and the problem names the held file; once free, the update goes through and removes the file
+// only the earlier version carried, unless somebody changed it.
+TEST_F(PayloadTest, AnUpdateReplacesEveryFileOrNoneAndDropsWhatTheEarlierVersionAloneHad)
 {
     TempFolder target;
-    WriteBytes(target / L"locked.txt", "old");
-    HANDLE lock = CreateFileW((target / L"locked.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    std::string zip = MakeZip({{"first.txt", "1"}, {"locked.txt", "new"}, {"last.txt", "2"}});
-    EXPECT_EQ(Unpack(zip, target.Path()), kExtractSkippedFiles);
-    CloseHandle(lock);
-    EXPECT_EQ(ReadBytes(target / L"locked.txt"), "old");
-    EXPECT_EQ(ReadBytes(target / L"first.txt"), "1");
-    EXPECT_EQ(ReadBytes(target / L"last.txt"), "2");
-    EXPECT_FALSE(FileExists(target / L"locked.txt.partial"));
+    const std::string first = MakeZip({{"Docs/", ""}, {"Docs/kept.txt", "1"}, {"held.txt", "old"},
+                                       {"dropped.txt", "d"}, {"Docs/changed.txt", "c"}, {"Old/only.txt", "o"}});
+    ASSERT_EQ(Unpack(first, target.Path()), kExtractComplete);
+    WriteBytes(target / L"Docs\\changed.txt", "changed by the user");
+    const std::vector<std::wstring> before = TreeListing(target.Path());
+
+    const std::string second = MakeZip({{"Docs/kept.txt", "2"}, {"held.txt", "new"}, {"added.txt", "a"}});
+    WriteBytes(m_work / L"second.zip", second);
+    HANDLE held = CreateFileW((target / L"held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ExtractProblem problem;
+    EXPECT_EQ(UnpackArchive((m_work / L"second.zip").c_str(), (target.Path() + L"\\").c_str(), 0, &problem),
+              kExtractNotReplaced);
+    CloseHandle(held);
+    EXPECT_EQ(std::wstring(problem.path), target / L"held.txt");
+    EXPECT_EQ(TreeListing(target.Path()), before);  // nothing staged, moved aside or journalled is left
+    EXPECT_EQ(ReadBytes(target / L"Docs\\kept.txt"), "1");
+    EXPECT_EQ(ReadBytes(target / L"held.txt"), "old");
+
+    ASSERT_EQ(Unpack(second, target.Path()), kExtractComplete);
+    EXPECT_EQ(ReadBytes(target / L"Docs\\kept.txt"), "2");
+    EXPECT_EQ(ReadBytes(target / L"held.txt"), "new");
+    EXPECT_EQ(ReadBytes(target / L"added.txt"), "a");
+    EXPECT_FALSE(FileExists(target / L"dropped.txt"));
+    EXPECT_FALSE(FolderExists(target / L"Old"));
+    EXPECT_EQ(ReadBytes(target / L"Docs\\changed.txt"), "changed by the user");
+    // The record keeps what the earlier version had, marked, beside what this one placed:
+    // sizes and SHA-256 as written (the digests of "2" and "o", computed apart).
+    const std::string record = ReadBytes(target / L"pt_setup_files.txt");
+    EXPECT_NE(record.find("+ 1 d4735e3a265e16eee03f59718b9b5d03019c07d8b6c51f90da3a666eec13ab35 Docs\\kept.txt\r\n"),
+              std::string::npos) << record;
+    EXPECT_NE(record.find("- 1 65c74c15a686187bb6bbf9958f494fc6b80068034a659a9ad44991b08c58f2d2 Old\\only.txt\r\n"),
+              std::string::npos) << record;
+    EXPECT_NE(record.find("- 1 2e7d2c03a9507ae265ecf5b5356885a53393a2029d241394997265a1a25aefc6 Docs\\changed.txt\r\n"), std::string::npos) << record;
 }
 
 TEST_F(PayloadTest, DamagedArchivesStopOrFailAndNeverReportSuccess)
@@ -137,8 +164,8 @@ TEST_F(PayloadTest, NamesLeavingTheTargetAreNeverWritten)
     CreateDirectoryW(target.c_str(), nullptr);
     std::string zip = MakeZip({{"../escaped.txt", "x"}, {"..\\escaped2.txt", "x"}, {"sub/../../escaped3.txt", "x"},
                                {"/rooted.txt", "x"}, {"C:x.txt", "x"}, {"ok.txt", "fine"}, {"x.txt:stream", "x"}});
-    EXPECT_EQ(Unpack(zip, target), kExtractSkippedFiles);
-    EXPECT_EQ(ReadBytes(target + L"\\ok.txt"), "fine");
+    EXPECT_EQ(Unpack(zip, target), kExtractStopped);
+    EXPECT_FALSE(FileExists(target + L"\\ok.txt"));  // an archive with such a name changes nothing
     EXPECT_FALSE(FileExists(outer / L"escaped.txt"));
     EXPECT_FALSE(FileExists(outer / L"escaped2.txt"));
     EXPECT_FALSE(FileExists(outer / L"escaped3.txt"));

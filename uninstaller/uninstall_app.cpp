@@ -4,6 +4,7 @@
 #include "engine/uninstall_run.h"
 #include "framework/machine_lock.h"
 #include "framework/path.h"
+#include "framework/random_name.h"
 #include "framework/system_library.h"
 #include "framework/text.h"
 #include "model/messages.h"
@@ -11,7 +12,6 @@
 #include "uninstaller/uninstall_window.h"
 
 #include <windows.h>
-#include <ntsecapi.h>
 
 #include <cwchar>
 
@@ -83,10 +83,8 @@ bool UninstallApp::MoveSelfOut()
     // one nobody can guess, and nothing there is replaced: any user may create files in the
     // temporary folder of SYSTEM.
     for (int attempt = 0; attempt < 4; ++attempt) {
-        unsigned long long random[2];
-        wchar_t moved[520];
-        if (!RtlGenRandom(random, sizeof(random))
-            || !FormatText(moved, 520, L"%lspt_uninstall_%016llx%016llx.exe", temp, random[0], random[1]))
+        wchar_t random[40], moved[520];
+        if (!FormatRandomHex(random, 40) || !FormatText(moved, 520, L"%lspt_uninstall_%ls.exe", temp, random))
             return false;
         if (MoveFileExW(m_self, moved, 0)) {
             m_movedOut = true;

@@ -51,6 +51,10 @@ inline constexpr wchar_t kFallbackInstallFolder[] = L"C:\\Pictarn\\";
 inline constexpr wchar_t kDefaultIniFolder[] = L"%APPDATA%\\Pictarn";
 inline constexpr wchar_t kProductWindowClass[] = L"Pictarn";
 inline constexpr wchar_t kLogFileName[] = L"Pictarn_Install.log";
+// In the installation folder: what the setup placed there (name, size, SHA-256), and the journal
+// of an update under way.
+inline constexpr wchar_t kInstallRecordFile[] = L"pt_setup_files.txt";
+inline constexpr wchar_t kUpdateJournalFile[] = L"pt_setup_update.txt";
 
 #if defined(PT_VARIANT_64)
 #define LINKED_FILE(name, file64, file32) inline constexpr wchar_t name[] = file64;

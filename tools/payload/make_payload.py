@@ -37,8 +37,7 @@ ICONS_DLL_SIZE = 226_816
 DATA_PLUGINS = [("Effects.dll", 412_160), ("Formats.dll", 655_872),
                 ("Metadata.dll", 198_656), ("Slideshow.dll", 287_744)]
 
-DOS_DATE = ((2024 - 1980) << 9) | (5 << 5) | 1   # 2024-05-01
-DOS_TIME = 12 << 11                               # 12:00:00
+STAND_IN_TIME = calendar.timegm((2024, 5, 1, 12, 0, 0))  # 2024-05-01 12:00:00 UTC
 ATTR_DIR, ATTR_FILE = 0x10, 0x20                  # FILE_ATTRIBUTE_DIRECTORY / _ARCHIVE
 
 WORDS = (b"image picture viewer thumbnail folder file open save print zoom rotate crop resize color "
@@ -532,17 +531,27 @@ def deflate_all(blobs):
         return [jobs[i].result() for i in range(len(blobs))]
 
 
-def zip_bytes(entries):
-    """Plain zip: no extra fields, no comment, no UTF-8 flag, no data descriptors; files deflated
-    by zopfli (still method 8, deterministic), folders stored.
+def extended_timestamp(mtime):
+    """The extra field "UT" (0x5455) with the modification time in UTC: the setup dates each file
+    by it, where the DOS date beside it has no time zone."""
+    return struct.pack("<HHBI", 0x5455, 5, 1, max(0, min(int(mtime), 0xFFFFFFFF)))
 
-    Each entry is (name, data) with the fixed stand-in date, or (name, data, (dos_time, dos_date)).
+
+def zip_bytes(entries):
+    """Plain zip: each entry's real modification time in the extended-timestamp field beside its
+    DOS date (UTC), no comment, no UTF-8 flag, no data descriptors; files deflated by zopfli (still
+    method 8, deterministic), folders stored.
+
+    Each entry is (name, data) with the fixed stand-in date, or (name, data, mtime) with a
+    modification time in seconds since 1970 (UTC).
     """
     files = [data for name, data, *_ in entries if not name.endswith("/")]
     deflated = iter(deflate_all(files))
     local, central = bytearray(), bytearray()
     for name, data, *stamp in entries:
-        dos_time, dos_date = stamp[0] if stamp else (DOS_TIME, DOS_DATE)
+        mtime = stamp[0] if stamp else STAND_IN_TIME
+        dos_time, dos_date = dos_stamp(mtime)
+        extra = extended_timestamp(mtime)
         is_dir = name.endswith("/")
         assert name.isascii() and "\\" not in name
         if is_dir:
@@ -553,10 +562,10 @@ def zip_bytes(entries):
         fname = name.encode("ascii")
         offset = len(local)
         local += struct.pack("<IHHHHHIIIHH", 0x04034B50, version, 0, method, dos_time, dos_date,
-                             crc, len(packed), len(data), len(fname), 0) + fname + packed
+                             crc, len(packed), len(data), len(fname), len(extra)) + fname + extra + packed
         central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, version, 0, method, dos_time,
-                               dos_date, crc, len(packed), len(data), len(fname), 0, 0, 0, 0,
-                               attr, offset) + fname
+                               dos_date, crc, len(packed), len(data), len(fname), len(extra), 0, 0, 0,
+                               attr, offset) + fname + extra
     if len(local) + len(central) >= 0xFFFFFFFF or len(entries) >= 0xFFFF:
         sys.exit("make_payload: the payload is too large for a zip without ZIP64")
     end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(central),
@@ -695,7 +704,7 @@ def checked_product(arch, product_dir):
 
 def product_entries(arch, bin_dir, product_dir, with_data=True, pinned=None):
     """The product folder's entries, with our uninstaller in place of the folder's; every entry
-    dated `pinned` (a DOS stamp) when given."""
+    dated `pinned` (seconds since 1970, UTC) when given."""
     walked = checked_product(arch, product_dir)
     names = {name for name, _, _ in walked}
 
@@ -709,11 +718,11 @@ def product_entries(arch, bin_dir, product_dir, with_data=True, pinned=None):
 
     entries = []
     for name, path, is_dir in walked:
-        stamp = pinned or (dos_stamp(os.lstat(path).st_mtime) if path else (DOS_TIME, DOS_DATE))
+        stamp = pinned if pinned is not None else (int(os.lstat(path).st_mtime) if path else STAND_IN_TIME)
         if not with_data:
             entries.append((name, b"", stamp))
         elif name == "pt_uninstall.exe":   # ours, unpadded, with the date of the file it replaces
-            entries.append((name, signed(read_program(os.path.join(bin_dir, name))), stamp))
+            entries.append((name, signed(load_program(os.path.join(bin_dir, name))), stamp))
         else:
             entries.append((name, b"" if is_dir else read_program(path), stamp))
     return entries
@@ -815,7 +824,7 @@ def main():
             when = time.strptime(args.pin_date, "%Y-%m-%dT%H:%M:%S")
         except ValueError:
             sys.exit(f"make_payload: --pin-date {args.pin_date}: not a date of the form YYYY-MM-DDTHH:MM:SS")
-        pinned = dos_stamp(calendar.timegm(when))
+        pinned = calendar.timegm(when)
 
     def entries(with_data=True):
         if args.product_dir:
@@ -827,11 +836,21 @@ def main():
         return made
 
     if args.entry_list:
+        # Each file's size and SHA-256 as the setup will write it, so that a removal without the
+        # installation's record still knows its files by content. The uninstaller is built from
+        # this list: its own entry has no digest.
         global load_program, sign_programs
-        load_program = lambda path: b""
+        load_program = lambda path: b"" if os.path.basename(path) == "pt_uninstall.exe" else read_program(path)
         sign_programs = False
-        rows = [f'    {{L"{cpp_text(n.rstrip("/").replace("/", chr(92)))}", {"true" if n.endswith("/") else "false"}}},\n'
-                for n, *_ in entries(with_data=False)]
+
+        def row(name, data):
+            path = cpp_text(name.rstrip("/").replace("/", chr(92)))
+            if name.endswith("/"):
+                return f'    {{L"{path}", true, 0, nullptr}},\n'
+            if name == "pt_uninstall.exe":
+                return f'    {{L"{path}", false, 0, nullptr}},\n'
+            return f'    {{L"{path}", false, {len(data)}, "{hashlib.sha256(data).hexdigest()}"}},\n'
+        rows = [row(n, d) for n, d, *_ in entries()]
         with open(args.out, "w", newline="\n") as f:
             f.write("// Generated by tools/payload/make_payload.py --entry-list.\n")
             f.writelines(rows)
