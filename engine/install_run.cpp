@@ -139,6 +139,29 @@ bool HoldsOtherBuildsInstallation(const wchar_t* folder)
            && IsSameFolder(other, folder);
 }
 
+// True when this build's uninstall entry says a later version than this one is installed.
+bool NewerVersionInstalled(DWORD& major, DWORD& minor)
+{
+    RegKey entry = OpenKey(HKEY_LOCAL_MACHINE, variant::kUninstallKey, KEY_QUERY_VALUE);
+    DWORD size = sizeof(DWORD);
+    if (!entry || RegQueryValueExW(entry.Get(), L"VersionMajor", nullptr, nullptr, reinterpret_cast<BYTE*>(&major), &size)
+        || (size = sizeof(DWORD), RegQueryValueExW(entry.Get(), L"VersionMinor", nullptr, nullptr,
+                                                   reinterpret_cast<BYTE*>(&minor), &size)))
+        return false;
+    return major > static_cast<DWORD>(variant::kVersionMajor)
+           || (major == static_cast<DWORD>(variant::kVersionMajor) && minor > static_cast<DWORD>(variant::kVersionMinor));
+}
+
+SetupExitCode RefuseDowngrade(InstallReporter& reporter, DWORD major, DWORD minor)
+{
+    wchar_t format[kMessageSize], message[kMessageSize];
+    LoadMessage(IDS_NEWER_INSTALLED, format, kMessageSize);
+    FormatText(message, kMessageSize, format, static_cast<unsigned long>(major), static_cast<unsigned long>(minor),
+               variant::kVersionMajor, variant::kVersionMinor);
+    reporter.ReportFailure(message, message);
+    return kExitNewerInstalled;
+}
+
 // Each thing the run could not make, once, in the order it was found: "what: where: why".
 void ReportNotMade(InstallReporter& reporter, const FailureTally& failures)
 {
@@ -176,6 +199,9 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
     // both, and removing either would take files the other still uses.
     if (HoldsOtherBuildsInstallation(folder))
         return Fail(reporter, IDS_OTHER_BUILDS_FOLDER, folder, FolderPlace::kAfterMessage, kExitInvalidFolder);
+    // An older version over a newer one is a mistake more often than a wish.
+    if (DWORD major = 0, minor = 0; !options.allowDowngrade && NewerVersionInstalled(major, minor))
+        return RefuseDowngrade(reporter, major, minor);
     if (!EnsureDirectory(folder))
         return Fail(reporter, IDS_CANT_CREATE_DESTINATION, folder, FolderPlace::kAfterMessage, kExitFolderNotCreated);
 
@@ -225,6 +251,7 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
         ReportUnusableIniFolder(reporter, givenIniFolder);
     if (asking)
         registerProduct(ConfirmAssociations(reporter));
+    MarkInstalledVersion(failures.Empty(), failures);
     ReportNotMade(reporter, failures);
     return failures.Empty() ? kExitInstalled : kExitNotAllInstalled;
 }

@@ -8,6 +8,7 @@ enum SetupExitCode : int {
     kExitFolderNotCreated = 4,      // the destination directory cannot be created
     kExitNotAllInstalled = 5,       // not everything could be installed: files, or what the log lists
     kExitAnotherRunning = 1618,     // another installation or removal is at work; nothing was done
+    kExitNewerInstalled = 1638,     // a newer version is installed and no downgrade was asked for; nothing was done
 };
 
 // The uninstaller's exit codes; fleet tools read 3010 as "reboot to finish", 1618 as "retry".

@@ -115,6 +115,7 @@ void ReadSwitches(const wchar_t* commandLine, InstallOptions& options)
     ReadNumberSwitch(work, L"/thumbs=", options.thumbsShortcut);
     ReadNumberSwitch(work, L"/group=", options.groupShortcuts);
     ReadNumberSwitch(work, L"/allusers=", options.allUsers);
+    ReadNumberSwitch(work, L"/downgrade=", options.allowDowngrade);
 
     int assocChoice = 0;
     ReadNumberSwitch(work, L"/assoc=", assocChoice);

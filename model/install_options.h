@@ -17,6 +17,7 @@ struct InstallOptions {
     // Only the 32-bit build reads it; the 64-bit build leaves it 0.
     int assocAllUsers = 0;
     int associate = 0;
+    int allowDowngrade = 0;  // "/downgrade=1": installs over a newer version on purpose
     int silent = 0;
     const wchar_t* caption = L"";
 };

@@ -25,7 +25,7 @@ const RegistryRow kRegistryRows[kRegistryRowCount] = {
     /* 13 */ {kUninstallEntry, HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"QuietUninstallString", kNamedString, kOpenFull, kQuietUninstallString, 0},
     /* 14 */ {kUninstallEntry, HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"Publisher", kNamedString, kOpenFull, kPublisher, 0},
     /* 15 */ {kUninstallEntry, HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"InstallLocation", kNamedString, kOpenFull, kFolder, 0},
-    /* 16 */ {kUninstallEntry, HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"DisplayVersion", kNamedString, kOpenFull, kDisplayVersion, 0},
+    /* 16 */ {kInstalledVersion, HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"DisplayVersion", kNamedString, kOpenFull, kDisplayVersion, 0},
     /* 17 */ {kUninstallEntry, HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"DisplayIcon", kNamedString, kOpenFull, kDisplayIcon, 0},
     /* 18 */ {kUninstallEntry, HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"VersionMajor", kNamedDword, kOpenFull, kNoText, variant::kVersionMajor},
     /* 19 */ {kUninstallEntry, HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"VersionMinor", kNamedDword, kOpenFull, kNoText, variant::kVersionMinor},

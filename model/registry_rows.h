@@ -28,6 +28,8 @@ enum class RowGroup {
     kApplication,      // the product's class and "Applications" entry: always
     kUninstallEntry,   // always
     kDefaultPrograms,  // the application key, capabilities, RegisteredApplications: Vista and later
+    kInstalledVersion, // what deployment tools read to tell this version is installed: once a run is complete
+    kCount             // not a group: how many there are
 };
 
 struct RegistryRow {

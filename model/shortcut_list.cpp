@@ -4,6 +4,8 @@
 #include "variants/variant.h"
 
 #include <algorithm>
+#include <cwchar>
+#include <iterator>
 #include <string_view>
 
 using enum ShortcutPlace;
@@ -11,18 +13,18 @@ using enum ShortcutChoice;
 
 // In the order they are made: the group first, then the desktop.
 constexpr ShortcutRow kShortcuts[kShortcutCount] = {
-    {kProgramGroup, kGroup, variant::kGroupMainShortcutFormat, variant::kMainProgram, nullptr, false, 0, nullptr},
-    {kProgramGroup, kGroup, L"Pictarn - Thumbnails.lnk", variant::kMainProgram, L"/thumbs", true, 7, nullptr},
-    {kProgramGroup, kGroupNotWin8, L"Uninstall Pictarn.lnk", variant::kUninstallerFile, nullptr, false, 0, nullptr},
-    {kProgramGroup, kGroup, L"About Pictarn.lnk", variant::kAboutFile, nullptr, false, 0, nullptr},
-    {kProgramGroup, kGroup, L"What's New.lnk", variant::kChangesFile, nullptr, false, 0, nullptr},
-    {kProgramGroup, kGroup, L"Command line Options.lnk", variant::kOptionsFile, nullptr, false, 0, nullptr},
-    {kProgramGroup, kGroup, L"Available PlugIns.lnk", variant::kPluginsFile, nullptr, false, 0, nullptr},
-    {kProgramGroup, kGroup, L"Available Languages.lnk", variant::kLanguagesFile, nullptr, false, 0, nullptr},
-    {kProgramGroup, kGroup, L"Pictarn Help.lnk", variant::kHelpFile, nullptr, false, 0, nullptr},
-    {kDesktopFolder, kDesktop, variant::kDesktopShortcut, variant::kMainProgram, nullptr, false, 0,
+    {kProgramGroup, kGroup, variant::kGroupMainShortcutFormat, false, variant::kMainProgram, nullptr, false, 0, nullptr},
+    {kProgramGroup, kGroup, L"Pictarn - Thumbnails.lnk", true, variant::kMainProgram, L"/thumbs", true, 7, nullptr},
+    {kProgramGroup, kGroupNotWin8, L"Uninstall Pictarn.lnk", true, variant::kUninstallerFile, nullptr, false, 0, nullptr},
+    {kProgramGroup, kGroup, L"About Pictarn.lnk", true, variant::kAboutFile, nullptr, false, 0, nullptr},
+    {kProgramGroup, kGroup, L"What's New.lnk", true, variant::kChangesFile, nullptr, false, 0, nullptr},
+    {kProgramGroup, kGroup, L"Command line Options.lnk", true, variant::kOptionsFile, nullptr, false, 0, nullptr},
+    {kProgramGroup, kGroup, L"Available PlugIns.lnk", true, variant::kPluginsFile, nullptr, false, 0, nullptr},
+    {kProgramGroup, kGroup, L"Available Languages.lnk", true, variant::kLanguagesFile, nullptr, false, 0, nullptr},
+    {kProgramGroup, kGroup, L"Pictarn Help.lnk", true, variant::kHelpFile, nullptr, false, 0, nullptr},
+    {kDesktopFolder, kDesktop, variant::kDesktopShortcut, false, variant::kMainProgram, nullptr, false, 0,
      variant::kDesktopShortcutDescription},
-    {kDesktopFolder, kThumbnails, variant::kThumbsShortcut, variant::kMainProgram, L"/thumbs", true, 7,
+    {kDesktopFolder, kThumbnails, variant::kThumbsShortcut, false, variant::kMainProgram, L"/thumbs", true, 7,
      L"Pictarn - Thumbnails"},
 };
 
@@ -44,4 +46,28 @@ static_assert(std::ranges::all_of(kShortcuts, [](const ShortcutRow& row) { retur
 int ShortcutFileName(const ShortcutRow& row, wchar_t* out, size_t outSize)
 {
     return FormatText(out, outSize, row.fileName, variant::kVersionMajor, variant::kVersionMinor);
+}
+
+const wchar_t* OtherBuildsTarget(const ShortcutRow& row)
+{
+    for (size_t i = 0; i < std::size(variant::kLinkedFiles); ++i)
+        if (std::wstring_view(variant::kLinkedFiles[i]) == row.target)
+            return variant::kOtherBuildsLinkedFiles[i];
+    return row.target;
+}
+
+bool IsOtherVersionsGroupShortcut(const wchar_t* fileName)
+{
+    // The name's text before the version, then "<major>.<minor>.lnk" and nothing else.
+    const std::wstring_view format(variant::kGroupMainShortcutFormat);
+    const std::wstring_view prefix = format.substr(0, format.find(L'%'));
+    const std::wstring_view name(fileName);
+    if (name.size() <= prefix.size() || _wcsnicmp(fileName, prefix.data(), prefix.size()) != 0)
+        return false;
+    wchar_t* end = nullptr;
+    const long major = wcstol(fileName + prefix.size(), &end, 10);
+    if (end == fileName + prefix.size() || *end != L'.' || end[1] < L'0' || end[1] > L'9')
+        return false;
+    const long minor = wcstol(end + 1, &end, 10);
+    return _wcsicmp(end, L".lnk") == 0 && (major != variant::kVersionMajor || minor != variant::kVersionMinor);
 }

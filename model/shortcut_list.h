@@ -20,6 +20,7 @@ struct ShortcutRow {
     ShortcutPlace place;
     ShortcutChoice choice;
     const wchar_t* fileName;  // a format: "%d.%2d" takes the product version where it stands
+    bool bothBuilds;          // both builds make a shortcut of this name, in the one program group
     const wchar_t* target;    // a linked file of the installation folder (variant::kLinkedFiles)
     const wchar_t* arguments;  // may be null
     bool targetIsIcon;        // the icon is the target's own, at `iconIndex`
@@ -33,3 +34,11 @@ extern const ShortcutRow kShortcuts[kShortcutCount];
 // The file name of a shortcut row, with the product version where the name asks for it. 0 when
 // it does not fit.
 int ShortcutFileName(const ShortcutRow& row, wchar_t* out, size_t outSize);
+
+// The other build's file for a row's target (variant::kLinkedFiles): the shortcut of a name both
+// builds make leads there once this build's installation is gone.
+const wchar_t* OtherBuildsTarget(const ShortcutRow& row);
+
+// True when `fileName` is the versioned group shortcut of some version ("Pictarn 64 4.57.lnk"),
+// and not of this build's own version.
+bool IsOtherVersionsGroupShortcut(const wchar_t* fileName);

@@ -17,6 +17,7 @@
 #define IDS_OTHER_BUILDS_FOLDER 14
 #define IDS_FILE_NOT_REPLACED 15
 #define IDS_FILE_HELD_BY 16
+#define IDS_NEWER_INSTALLED 17
 // What an install could not make; it went on with the rest.
 #define IDS_NOT_WRITTEN_KEY 31
 #define IDS_NOT_REGISTERED 32

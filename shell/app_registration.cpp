@@ -119,3 +119,17 @@ int RegisterWithShell(const RegistrationRequest& request, FailureTally& failures
     shortcuts.Join();
     return failures.Empty() ? 1 : 0;
 }
+
+void MarkInstalledVersion(bool complete, FailureTally& failures)
+{
+    RegistrationTexts t;
+    if (complete) {
+        if (t.Form(L"\\"))  // the version's texts name no folder
+            WriteRows(RowGroup::kInstalledVersion, t, failures);
+        return;
+    }
+    for (const RegistryRow& row : kRegistryRows)
+        if (row.group == RowGroup::kInstalledVersion)
+            if (RegKey key = OpenKey(row.root, row.key, KEY_SET_VALUE))
+                RegDeleteValueW(key.Get(), row.name);
+}

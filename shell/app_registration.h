@@ -19,3 +19,8 @@ struct RegistrationRequest {
 // when `failures` stayed empty. Not `confirmed`: before Vista (32-bit build) the associations
 // are then not written at all, later no extension is pointed at the product.
 int RegisterWithShell(const RegistrationRequest& request, FailureTally& failures);
+
+// The values deployment tools read to tell this version is installed (DisplayVersion): written
+// when the run made everything (`complete`), else taken away, so that the next scheduled run of
+// the same setup tries again. Call it last; what cannot be written goes to `failures`.
+void MarkInstalledVersion(bool complete, FailureTally& failures);

@@ -5,6 +5,8 @@
 #include "model/messages.h"
 #include "model/shortcut_list.h"
 #include "framework/handles.h"
+#include "framework/path.h"
+#include "framework/registry.h"
 #include "framework/text.h"
 #include "variants/variant.h"
 #include "variants/windows_version.h"
@@ -202,6 +204,86 @@ void ShortcutFolder(ShortcutPlace place, int allUsers, wchar_t* out, size_t outS
     AppendBackslash(out, outSize);
 }
 
+// The shell link objects' class factory; asking COM once for it spares a class lookup per link.
+ComPtr<IClassFactory> ShellLinkFactory()
+{
+    ComPtr<IClassFactory> factory;
+    CoGetClassObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                     reinterpret_cast<void**>(factory.Receive()));
+    return factory;
+}
+
+// The folder the other build's uninstall entry names, ending in a backslash; 0 when that build
+// is not installed.
+int OtherBuildsFolder(wchar_t* out, size_t outSize)
+{
+    RegKey entry = OpenKey(HKEY_LOCAL_MACHINE, variant::kOtherUninstallKey, KEY_QUERY_VALUE | variant::kOtherView);
+    return entry
+           && ReadStringValue(entry.Get(), L"", L"InstallLocation", static_cast<DWORD>((outSize - 1) * sizeof(wchar_t)),
+                              out, outSize)
+           && IsAbsoluteFolder(out) && AppendBackslash(out, outSize);
+}
+
+// A shortcut of a name both builds make, saved anew to lead to the other build's file; false when
+// that build or its file is not there.
+bool PointAtOtherBuild(IClassFactory* factory, const ShortcutRow& row, const wchar_t* fullPath)
+{
+    wchar_t otherFolder[kPathSize], target[kPathSize];
+    return factory && row.bothBuilds && OtherBuildsFolder(otherFolder, kPathSize)
+           && FormatText(target, kPathSize, L"%ls%ls", otherFolder, OtherBuildsTarget(row))
+           && GetFileAttributesW(target) != INVALID_FILE_ATTRIBUTES
+           && SUCCEEDED(SaveShortcut(factory, fullPath, {target, row.arguments, row.targetIsIcon ? target : nullptr,
+                                                         row.iconIndex, row.description}));
+}
+
+// The versioned group shortcuts of other versions that lead into `installFolder` or nowhere: an
+// update, a downgrade or a change of scope leaves one set.
+int RemoveOtherVersionsShortcuts(const wchar_t* group, const wchar_t* installFolder)
+{
+    wchar_t pattern[kPathSize];
+    WIN32_FIND_DATAW found;
+    if (!FormatText(pattern, kPathSize, L"%ls*.lnk", group))
+        return 1;
+    HANDLE search = FindFirstFileW(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return 1;
+    int result = 1;
+    do {
+        wchar_t fullPath[kPathSize];
+        if (IsOtherVersionsGroupShortcut(found.cFileName)
+            && FormatText(fullPath, kPathSize, L"%ls%ls", group, found.cFileName)
+            && LeadsIntoOrNowhere(fullPath, installFolder) && !DeleteFileW(fullPath))
+            result = 0;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return result;
+}
+
+// This installation's shortcuts for the current user or all users: each that leads into
+// `installFolder` or nowhere goes, but one of a name both builds make leads to the other build's
+// file while that build is installed; the program group goes once it is empty. 0 when a
+// shortcut of this installation could not be deleted.
+int RemoveShortcutsOf(IClassFactory* factory, const wchar_t* installFolder, int allUsers)
+{
+    int result = 1;
+    wchar_t group[kPathSize], desktop[kPathSize];
+    ShortcutFolder(ShortcutPlace::kProgramGroup, allUsers, group, kPathSize);
+    ShortcutFolder(ShortcutPlace::kDesktopFolder, allUsers, desktop, kPathSize);
+    for (const ShortcutRow& row : kShortcuts) {
+        wchar_t fileName[kPathSize], fullPath[kPathSize];
+        if (!ShortcutFileName(row, fileName, kPathSize)
+            || !FormatText(fullPath, kPathSize, L"%ls%ls",
+                           row.place == ShortcutPlace::kProgramGroup ? group : desktop, fileName))
+            continue;
+        if (GetFileAttributesW(fullPath) != INVALID_FILE_ATTRIBUTES && LeadsIntoOrNowhere(fullPath, installFolder)
+            && !PointAtOtherBuild(factory, row, fullPath) && !DeleteFileW(fullPath))
+            result = 0;
+    }
+    result &= RemoveOtherVersionsShortcuts(group, installFolder);
+    RemoveDirectoryW(group);  // only when nothing else is left in it
+    return result;
+}
+
 }  // namespace
 
 
@@ -221,9 +303,7 @@ int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, F
         }
         DeleteOldGroupShortcuts(group);
     }
-    ComPtr<IClassFactory> factory;
-    CoGetClassObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                     reinterpret_cast<void**>(factory.Receive()));
+    ComPtr<IClassFactory> factory = ShellLinkFactory();
     bool groupChanged = making.group, desktopChanged = false;
     for (const ShortcutRow& row : kShortcuts) {
         if (!ChoiceMade(row.choice, making))
@@ -232,6 +312,14 @@ int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, F
         CreateShortcutRow(factory.Get(), row, inGroup ? group : desktop, installFolder, failures);
         (inGroup ? groupChanged : desktopChanged) = true;
     }
+    // One set of shortcuts: this installation's of other versions go, and so do those made for
+    // the other scope (the current user's, or all users') by an earlier install.
+    RemoveOtherVersionsShortcuts(group, installFolder);
+    wchar_t otherGroup[kPathSize], otherDesktop[kPathSize];
+    ShortcutFolder(ShortcutPlace::kProgramGroup, !made.allUsers, otherGroup, kPathSize);
+    ShortcutFolder(ShortcutPlace::kDesktopFolder, !made.allUsers, otherDesktop, kPathSize);
+    if (_wcsicmp(otherGroup, group) != 0 && _wcsicmp(otherDesktop, desktop) != 0)
+        RemoveShortcutsOf(factory.Get(), installFolder, !made.allUsers);
     if (groupChanged)
         NotifyFolderChanged(group);
     if (desktopChanged)
@@ -241,22 +329,10 @@ int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, F
 
 int RemoveShortcuts(const wchar_t* installFolder)
 {
+    ComApartment apartment;
+    ComPtr<IClassFactory> factory = ShellLinkFactory();
     int result = 1;
-    for (int allUsers = 0; allUsers <= 1; ++allUsers) {
-        wchar_t group[kPathSize], desktop[kPathSize];
-        ShortcutFolder(ShortcutPlace::kProgramGroup, allUsers, group, kPathSize);
-        ShortcutFolder(ShortcutPlace::kDesktopFolder, allUsers, desktop, kPathSize);
-        for (const ShortcutRow& row : kShortcuts) {
-            wchar_t fileName[kPathSize], fullPath[kPathSize];
-            if (!ShortcutFileName(row, fileName, kPathSize)
-                || !FormatText(fullPath, kPathSize, L"%ls%ls",
-                               row.place == ShortcutPlace::kProgramGroup ? group : desktop, fileName))
-                continue;
-            if (GetFileAttributesW(fullPath) != INVALID_FILE_ATTRIBUTES && LeadsIntoOrNowhere(fullPath, installFolder)
-                && !DeleteFileW(fullPath))
-                result = 0;
-        }
-        RemoveDirectoryW(group);  // only when nothing else is left in it
-    }
+    for (int allUsers = 0; allUsers <= 1; ++allUsers)
+        result &= RemoveShortcutsOf(factory.Get(), installFolder, allUsers);
     return result;
 }

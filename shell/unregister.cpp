@@ -62,7 +62,7 @@ bool OwnsKey(const OwnedEntry& entry, const RegistrationTexts& texts)
 int RemoveOwnedEntries(const RegistrationTexts& texts)
 {
     int result = 1;
-    bool groupOwned[4] = {};
+    bool groupOwned[static_cast<int>(RowGroup::kCount)] = {};
     for (const OwnedEntry& entry : kOwnedEntries) {
         bool& owned = groupOwned[static_cast<int>(entry.group)];
         if (entry.value != nullptr) {

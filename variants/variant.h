@@ -71,4 +71,15 @@ inline constexpr const wchar_t* kLinkedFiles[] = {
 };
 #undef LINKED_FILE
 
+// The other build's file at each place of that list.
+#if defined(PT_VARIANT_64)
+#define LINKED_FILE(name, file64, file32) file32,
+#else
+#define LINKED_FILE(name, file64, file32) file64,
+#endif
+inline constexpr const wchar_t* kOtherBuildsLinkedFiles[] = {
+#include "variants/linked_files.inc"
+};
+#undef LINKED_FILE
+
 }  // namespace variant
