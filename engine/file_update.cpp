@@ -57,6 +57,27 @@ void ClearAside(const wchar_t* folder, const UpdateFile& file, const wchar_t* to
         MoveFileExW(paths.aside, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
+// A copy of the journal a run was cut short writing ("<journal>.<random>.tmp"): it never took
+// effect. Only plain files go; a link at such a name goes as a link.
+void RemoveLeftTemporaries(const wchar_t* journal)
+{
+    wchar_t pattern[kPathSize], folder[kPathSize];
+    WIN32_FIND_DATAW found;
+    if (!FormatText(pattern, kPathSize, L"%ls.*.tmp", journal) || !CopyText(folder, kPathSize, journal))
+        return;
+    *(wcsrchr(folder, L'\\') + 1) = L'\0';
+    HANDLE search = FindFirstFileW(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        wchar_t path[kPathSize];
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            && FormatText(path, kPathSize, L"%ls%ls", folder, found.cFileName))
+            DeleteFileW(path);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
 bool JournalPath(const wchar_t* folder, wchar_t* out)
 {
     return FormatText(out, kPathSize, L"%ls%ls", folder, variant::kUpdateJournalFile);
@@ -180,7 +201,10 @@ void FinishInterruptedUpdate(const wchar_t* folder)
 {
     wchar_t journal[kPathSize];
     HeapBuffer<wchar_t> text;
-    if (!JournalPath(folder, journal) || ReadCheckedText(journal, text) != CheckedTextState::kRead)
+    if (!JournalPath(folder, journal))
+        return;
+    RemoveLeftTemporaries(journal);
+    if (ReadCheckedText(journal, text) != CheckedTextState::kRead)
         return;
     const wchar_t* cursor = text.Get();
     wchar_t line[kLineSize], token[40];

@@ -301,6 +301,12 @@ int ExtractEntries(unzFile archive, const wchar_t* folder, int skipIconsDll, Ext
         return kExtractNotReplaced;
     }
     RemoveDroppedFiles(folder, record);
+    // What an earlier setup's cut-short run left beside a file ("<name>.partial") never took effect.
+    for (int i = 0; i < update.Count(); ++i) {
+        wchar_t partial[kProblemPathSize];
+        if (FormatText(partial, kProblemPathSize, L"%ls%ls.partial", folder, update.At(i).name))
+            DeleteFileW(partial);
+    }
     return kExtractComplete;
 }
 

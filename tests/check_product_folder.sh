@@ -72,11 +72,12 @@ mkdir "$tmp/nobin" && cp -a "$good" "$tmp/lean" && rm "$tmp/lean/pt_uninstall.ex
 pack "$tmp/lean" "$tmp/lean.zip" >/dev/null || fail "packing without an uninstaller"
 python3 -c 'import sys, zipfile; n = zipfile.ZipFile(sys.argv[1]).namelist(); assert n[8] == "pt_uninstall.exe", n' \
     "$tmp/lean.zip" || fail "our uninstaller is not added at the top level"
-# The entry list needs no compiled program.
+# The entry list needs no compiled program of ours; each file's row carries its size and SHA-256.
 python3 "$make_payload" --arch "$arch" --bin-dir "$tmp/nobin" --out "$tmp/entries.inc" --product-dir "$good" \
     --entry-list || fail "entry list without compiled programs"
-grep -qF '{L"Docs\\sub\\guide.txt", false},' "$tmp/entries.inc" || fail "entry list rows: $(cat "$tmp/entries.inc")"
-grep -qF '{L"Docs\\sub", true},' "$tmp/entries.inc" || fail "entry list folder row"
+guide_row="{L\"Docs\\\\sub\\\\guide.txt\", false, $(stat -c %s "$good/Docs/sub/guide.txt"), \"$(sha256sum < "$good/Docs/sub/guide.txt" | cut -d' ' -f1)\"},"
+grep -qF "$guide_row" "$tmp/entries.inc" || fail "entry list rows (no $guide_row): $(cat "$tmp/entries.inc")"
+grep -qF '{L"Docs\\sub", true, 0, nullptr},' "$tmp/entries.inc" || fail "entry list folder row"
 
 refused() {  # refused <what> <name in message> <command to spoil the copy>
     local what=$1 name=$2 bad=$tmp/bad out rc=0; shift 2

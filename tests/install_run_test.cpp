@@ -206,27 +206,28 @@ TEST_F(SilentInstall, ADamagedPayloadLeavesOnlyTheFoldersAndLogsFolderFirst)
     EXPECT_EQ(Listing(m_target.Path()), std::vector<std::wstring>{L"Inst"});
 }
 
-TEST_F(SilentInstall, FileHeldOpenIsSkippedTheRestIsUpdatedAndARerunCompletes)
+TEST_F(SilentInstall, FileHeldOpenStopsTheUpdateBeforeAnyFileIsReplacedAndARerunCompletes)
 {
     std::wstring folder = m_target / L"Inst";
     ASSERT_EQ(Install(L"/folder=" + folder + L" /ini="), exit_code::kInstalled);
     std::string about = ReadBytes(folder + L"\\pt_about.txt");
-    HANDLE changed = CreateFileW((folder + L"\\pt_about.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                                 nullptr);
-    CloseHandle(changed);
+    WriteBytes(folder + L"\\pt_about.txt", "");
     HANDLE lock = CreateFileW((folder + L"\\readme.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
                               nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
 
     EXPECT_EQ(Install(L"/folder=" + folder + L" /ini="), exit_code::kNotAllInstalled);
     CloseHandle(lock);
-    EXPECT_EQ(ReadBytes(folder + L"\\pt_about.txt"), about);  // the walk went on past the locked file
+    EXPECT_EQ(ReadBytes(folder + L"\\pt_about.txt"), "");  // replaced only together with the held file
     std::string log = Log();
     EXPECT_NE(log.find(ToUtf8(folder) + "\\: " + kCantInstall), std::string::npos) << log;
+    EXPECT_NE(log.find("This file could not be written or replaced: " + ToUtf8(folder) + "\\readme.txt ("),
+              std::string::npos) << log;
     EXPECT_FALSE(FileExists(folder + L"\\Pictarn_Install.log"));  // the log stays in the start folder
 
     DeleteFileW(LogPath().c_str());
     EXPECT_EQ(Install(L"/folder=" + folder + L" /ini="), exit_code::kInstalled);
+    EXPECT_EQ(ReadBytes(folder + L"\\pt_about.txt"), about);
     EXPECT_FALSE(FileExists(LogPath()));
 }
 

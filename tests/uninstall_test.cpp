@@ -2,6 +2,7 @@
 // everything the setup wrote goes, what it replaced comes back, and the user's data stays.
 #include "res/resource.h"
 #include "support/expected_exit_codes.h"
+#include "support/other_payload.h"
 #include "support/shell_state.h"
 #include "support/silent_setup.h"
 #include "support/test_support.h"
@@ -12,6 +13,8 @@
 #include <shlobj.h>
 
 #include <cstdio>
+
+#include <algorithm>
 
 #include <functional>
 #include <string>
@@ -167,6 +170,211 @@ TEST_F(Uninstall, RoundTripLeavesTheMachineAsItWasButTheUsersSettings)
         EXPECT_EQ(after.files, before.files);
         EXPECT_EQ(after.registry, before.registry);
     }
+}
+
+namespace {
+
+// Two versions' setups made from the built payload, its files dated minutes ago (as a release
+// built just before a fleet installs it): B drops a plug-in, adds a page and changes the readme.
+struct TwoVersions {
+    TwoVersions()
+    {
+        std::vector<ZipEntry> files = BuiltPayloadEntries(dated);
+        EXPECT_TRUE(WriteSetupWithPayload(a, files));
+        readmeB = EntryNamed(files, "readme.txt").data + "Changed in the next version.\r\n";
+        EntryNamed(files, "readme.txt").data = readmeB;
+        files.erase(std::find_if(files.begin(), files.end(), [](const ZipEntry& e) { return e.name == "Plugins/Slideshow.dll"; }));
+        ZipEntry added{"Html/slides.htm", "<html>slides</html>"};
+        added.utcTime = dated;
+        files.push_back(added);
+        EXPECT_TRUE(WriteSetupWithPayload(b, files));
+    }
+    int Install(const std::wstring& setup, const std::wstring& start, const std::wstring& switches = L"")
+    {
+        return RunAndWait(L"\"" + setup + L"\" /silent /folder=" + kFolder + L" /group=1 /desktop=1" + switches, start);
+    }
+    const int64_t dated = UtcNow() - 300;
+    TempFolder setups;
+    const std::wstring a = setups / L"a.exe", b = setups / L"b.exe";
+    std::string readmeB;
+};
+
+FILETIME FileTimeOf(int64_t utc)
+{
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(utc) + 11644473600ULL) * 10000000ULL;
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+// A log's entries without their dates and separator lines, one a line.
+std::string LogTexts(const std::string& log)
+{
+    std::string texts;
+    for (size_t at = 0; at < log.size();) {
+        size_t end = log.find('\n', at);
+        end = end == std::string::npos ? log.size() : end;
+        std::string line = log.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.rfind("----", 0) == 0)
+            continue;
+        const size_t time = line.find(" - ");
+        texts += (time != std::string::npos && time < 12 ? line.substr(time + 13) : line) + "\n";
+    }
+    return texts;
+}
+
+FILETIME LastWrite(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
+}
+
+}  // namespace
+
+// A, then B, then the removal, in the time zone the test runs in (the suite runs it again west and
+// east of UTC: Wine takes a program's zone from the environment it was started in): the files
+// carry the archive's real times, B replaces what changed and takes what it no longer carries,
+// and the removal takes every file as placed, one only re-dated too. A file the user changed
+// stays and is logged; the folder that holds it stays, with exit 0: a restart would remove nothing.
+TEST_F(Uninstall, VersionsFollowEachOtherAndGoByContentInEveryTimeZone)
+{
+    TwoVersions versions;
+    wchar_t zone[64] = L"(none)";
+    GetEnvironmentVariableW(L"TZ", zone, 64);
+    SCOPED_TRACE(ToUtf8(zone));
+    ClearShellState();
+    const MachineState before = Capture();
+    ASSERT_EQ(versions.Install(versions.a, m_start.Path()), exit_code::kInstalled) << Log();
+    const FILETIME expected = FileTimeOf(versions.dated), written = LastWrite(kFolder + L"\\pt_uninstall.exe");
+    EXPECT_EQ(CompareFileTime(&written, &expected), 0);
+    ASSERT_TRUE(FileExists(kFolder + L"\\Plugins\\Slideshow.dll"));
+
+    ASSERT_EQ(versions.Install(versions.b, m_start.Path()), exit_code::kInstalled) << Log();
+    EXPECT_FALSE(FileExists(kFolder + L"\\Plugins\\Slideshow.dll"));
+    EXPECT_EQ(ReadBytes(kFolder + L"\\Html\\slides.htm"), "<html>slides</html>");
+    EXPECT_EQ(ReadBytes(kFolder + L"\\readme.txt"), versions.readmeB);
+
+    WriteBytes(kFolder + L"\\Languages\\Deutsch.ini", "[Meine]");
+    const FILETIME now = FileTimeOf(UtcNow() + 3600);
+    HANDLE redated = CreateFileW((kFolder + L"\\pt_about.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    SetFileTime(redated, nullptr, nullptr, &now);
+    CloseHandle(redated);
+    DeleteFileW((m_start / L"Pictarn_Uninstall.log").c_str());
+    ASSERT_EQ(RemoveThroughEntry(), kUninstallRemoved) << UninstallLog();
+    // The settings stay in the folder that held them when B came (it found A there).
+    std::vector<std::wstring> left = TreeListing(kFolder);
+    ASSERT_EQ(left.size(), 3u);
+    EXPECT_EQ(left[2].rfind(kSettings + L" ", 0), 0u);
+    left.pop_back();
+    EXPECT_EQ(left, (std::vector<std::wstring>{L"Languages\\", L"Languages\\Deutsch.ini 7"}));
+    EXPECT_EQ(LogTexts(UninstallLog()), "Kept, changed since it was installed: " + ToUtf8(kFolder) + "\\Languages\\Deutsch.ini\n"
+                                  "Kept, it holds files that are not Pictarn's own: " + ToUtf8(kFolder) + "\\Languages\n"
+                                  "Kept, it holds files that are not Pictarn's own: " + ToUtf8(kFolder) + "\\\n")
+        << UninstallLog();
+    RemoveTree(kFolder);
+    RemoveTree(UserSettingsFolder());
+    EXPECT_TRUE(Capture() == before);
+}
+
+// An update that cannot replace a file changes nothing, the registration included, and names
+// the file; one killed at any point is finished by the next run; an older version does not go
+// over a newer one unless asked, and then leaves one versioned shortcut.
+TEST_F(Uninstall, AnUpdateHeldKilledOrOlderLeavesOneWorkingVersion)
+{
+    TwoVersions versions;
+    auto contents = [] {
+        std::vector<std::string> files;
+        for (const std::wstring& entry : TreeListing(kFolder))
+            if (entry.back() != L'\\')
+                files.push_back(ReadBytes(kFolder + L"\\" + entry.substr(0, entry.rfind(L' '))));
+        return files;
+    };
+    ClearShellState();
+    ASSERT_EQ(versions.Install(versions.a, m_start.Path()), exit_code::kInstalled) << Log();
+    ASSERT_EQ(versions.Install(versions.b, m_start.Path()), exit_code::kInstalled) << Log();
+    const MachineState updated = Capture();
+    const std::vector<std::string> updatedFiles = contents();
+    auto installEarlier = [&] {
+        ASSERT_EQ(RemoveThroughEntry(L" /purge"), kUninstallRemoved) << UninstallLog();
+        ASSERT_EQ(versions.Install(versions.a, m_start.Path()), exit_code::kInstalled) << Log();
+    };
+    installEarlier();
+    const MachineState earlier = Capture();
+    const std::vector<std::string> earlierFiles = contents();
+
+    HANDLE held = CreateFileW((kFolder + L"\\Plugins\\Effects.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(versions.Install(versions.b, m_start.Path()), exit_code::kNotAllInstalled);
+    CloseHandle(held);
+    EXPECT_NE(Log().find(ToUtf8(kFolder) + "\\Plugins\\Effects.dll"), std::string::npos) << Log();
+    EXPECT_TRUE(Capture() == earlier);
+    EXPECT_TRUE(contents() == earlierFiles);
+
+    // Killed while writing beside the files, while moving them, and once they are in place.
+    struct KillPoint {
+        const char* label;
+        std::function<bool()> reached;
+    };
+    auto asideExists = [] {
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((kFolder + L"\\*.old").c_str(), &found);
+        return search != INVALID_HANDLE_VALUE && FindClose(search);
+    };
+    const std::vector<KillPoint> points = {
+        {"journal written", [] { return FileExists(kFolder + L"\\pt_setup_update.txt"); }},
+        {"an earlier file aside", asideExists},
+        {"files in place", [&] { return ReadBytes(kFolder + L"\\readme.txt") == versions.readmeB; }},
+    };
+    for (const KillPoint& point : points) {
+        SCOPED_TRACE(point.label);
+        bool killed = false;
+        for (int attempt = 0; attempt < 5 && !killed; ++attempt) {
+            installEarlier();
+            std::wstring line = L"\"" + versions.b + L"\" /silent /folder=" + kFolder + L" /group=1 /desktop=1";
+            STARTUPINFOW startup{};
+            startup.cb = sizeof(startup);
+            PROCESS_INFORMATION process{};
+            ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, m_start.Path().c_str(),
+                                       &startup, &process));
+            while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT && !point.reached())
+                Sleep(0);
+            killed = TerminateProcess(process.hProcess, 9) && WaitForSingleObject(process.hProcess, 10000) == WAIT_OBJECT_0;
+            DWORD code = 0;
+            killed = killed && GetExitCodeProcess(process.hProcess, &code) && code == 9;
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        ASSERT_TRUE(killed);
+        EXPECT_EQ(versions.Install(versions.b, m_start.Path()), exit_code::kInstalled) << Log();
+        EXPECT_TRUE(Capture() == updated);
+        EXPECT_TRUE(contents() == updatedFiles);
+    }
+
+    // A newer version installed (its entry and its versioned shortcut, as 4.59 leaves them).
+    const std::wstring newer = ProgramGroup(false) + (variant::kIs32Bit ? L"Pictarn 4.59.lnk" : L"Pictarn 64 4.59.lnk");
+    const std::wstring ours = ProgramGroup(false) + (variant::kIs32Bit ? L"Pictarn 4.58.lnk" : L"Pictarn 64 4.58.lnk");
+    ASSERT_TRUE(CopyFileW(ours.c_str(), newer.c_str(), FALSE));
+    DeleteFileW(ours.c_str());
+    HKEY entry = nullptr;
+    const DWORD minor = 59;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), 0, KEY_SET_VALUE, &entry), ERROR_SUCCESS);
+    RegSetValueExW(entry, L"VersionMinor", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&minor), sizeof(minor));
+    RegSetValueExW(entry, L"DisplayVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"4.59"), 10);
+    RegCloseKey(entry);
+    const MachineState newerInstalled = Capture();
+    EXPECT_EQ(versions.Install(versions.a, m_start.Path()), exit_code::kNewerInstalled);
+    EXPECT_NE(Log().find("A newer version of Pictarn (4.59) is installed; this setup installs 4.58!"), std::string::npos)
+        << Log();
+    EXPECT_TRUE(Capture() == newerInstalled);
+    EXPECT_EQ(versions.Install(versions.a, m_start.Path(), L" /downgrade=1"), exit_code::kInstalled) << Log();
+    EXPECT_FALSE(FileExists(newer));
+    EXPECT_TRUE(FileExists(ours));
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"4.58");
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"VersionMinor"), L"58");
 }
 
 TEST_F(Uninstall, UserFilesStayARunningProductStopsItAndAReinstallIsAFirstInstall)
@@ -336,7 +544,8 @@ TEST_F(Uninstall, ARemovalKilledHalfWayIsFinishedByTheNextRun)
     ClearShellState();
     PlantOtherHandlers();
     const MachineState before = Capture();
-    // Killed once the last folder of the payload is gone; a run that finished first is tried again.
+    // Killed once the main program, the last of the product's files, is gone; a run that finished
+    // first is tried again.
     bool killedHalfWay = false;
     for (int attempt = 0; attempt < 3 && !killedHalfWay; ++attempt) {
         ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /assoc=2 /ini="),
@@ -347,8 +556,9 @@ TEST_F(Uninstall, ARemovalKilledHalfWayIsFinishedByTheNextRun)
         PROCESS_INFORMATION process{};
         ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                    m_start.Path().c_str(), &startup, &process));
-        for (int i = 0; i < 20000 && FolderExists(kFolder + L"\\Toolbars"); ++i)
-            Sleep(1);
+        const std::wstring main = kFolder + (variant::kIs32Bit ? L"\\pt_main32.exe" : L"\\pt_main64.exe");
+        for (const DWORD start = GetTickCount(); GetTickCount() - start < 20000 && FileExists(main);)
+            Sleep(0);
         TerminateProcess(process.hProcess, 9);
         WaitForSingleObject(process.hProcess, 10000);
         CloseHandle(process.hProcess);

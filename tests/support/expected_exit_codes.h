@@ -10,5 +10,6 @@ constexpr int kInvalidFolder = 3;      // invalid (empty) destination directory
 constexpr int kFolderNotCreated = 4;   // the destination directory cannot be created
 constexpr int kNotAllInstalled = 5;    // not everything could be installed: files, or what the log lists
 constexpr int kAnotherRunning = 1618;  // another installation or removal is at work (setup and uninstaller)
+constexpr int kNewerInstalled = 1638;  // a newer version is installed and no downgrade was asked for
 
 }  // namespace exit_code

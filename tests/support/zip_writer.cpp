@@ -40,7 +40,7 @@ std::string MakeZip(const std::vector<ZipEntry>& entries, size_t truncateTo)
             Put32(to, static_cast<uint32_t>(e.data.size()) + e.declaredExtra);
             Put32(to, static_cast<uint32_t>(e.data.size()) + e.declaredExtra);
             Put16(to, static_cast<uint32_t>(e.name.size()));
-            Put16(to, 0);  // extra field
+            Put16(to, e.utcTime >= 0 ? 9 : 0);  // extra field
             if (!local) {
                 Put16(to, 0);  // comment
                 Put16(to, 0);  // disk
@@ -49,6 +49,12 @@ std::string MakeZip(const std::vector<ZipEntry>& entries, size_t truncateTo)
                 Put32(to, offset);
             }
             to += e.name;
+            if (e.utcTime >= 0) {
+                Put16(to, 0x5455);
+                Put16(to, 5);
+                to.push_back(1);  // the modification time only
+                Put32(to, static_cast<uint32_t>(e.utcTime));
+            }
         };
         header(out, true);
         out += e.data;

@@ -10,6 +10,7 @@ struct ZipEntry {
     bool badCrc = false;        // store a CRC that does not match the data
     uint32_t dosDateTime = 0x58A16000;  // 2024-05-01 12:00:00
     uint32_t declaredExtra = 0;         // sizes in the headers claim this many bytes more than stored
+    int64_t utcTime = -1;               // >= 0: the extended timestamp "UT" with this time (seconds since 1970)
 };
 
 // The archive's bytes; `truncateTo` > 0 cuts the result to that many bytes.
