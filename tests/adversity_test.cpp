@@ -244,8 +244,15 @@ TEST_F(Adversity, BlockedTargetsAreLoggedOnceEachAndTheRestIsInstalled)
     EXPECT_TRUE(FileExists(desktop + (variant::kIs32Bit ? L"Pictarn Thumbnails.lnk" : L"Pictarn 64 Thumbnails.lnk")));
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"InstallLocation"), kFolder + L"\\");
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.png", nullptr), L"Pictarn.png");
+    // The detection rule (DisplayVersion is this version) says "not installed", so the next
+    // scheduled run tries again; once the cause is gone it completes and says so.
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"DisplayVersion"), L"<missing>");
     DeleteFileW((programs + L"Pictarn").c_str());
     RemoveDirectoryW(link.c_str());
+    RemoveDirectoryW(ini.c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn\\Capabilities");
+    EXPECT_EQ(Install(L" /group=1 /desktop=1 /thumbs=1 /ini=" + cfg), exit_code::kInstalled) << Log();
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"DisplayVersion"), L"4.58");
     RemoveTree(cfg);
 }
 

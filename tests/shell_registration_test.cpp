@@ -392,14 +392,27 @@ TEST_F(ShellRegistration, FolderWithBlanksAndNoBackslashGivesTheSameKeys)
     EXPECT_EQ(ReadShortcut(ProgramGroup(false) + L"Pictarn - Thumbnails.lnk").target, kExecutable);
 }
 
-TEST_F(ShellRegistration, AllUsersPutsShortcutsInTheCommonFolders)
+// An install for all users takes this installation's shortcuts of the current user away (an
+// older version's among them), and the reverse: one set remains.
+TEST_F(ShellRegistration, AllUsersPutsShortcutsInTheCommonFoldersAndOneSetRemains)
 {
-    ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /allusers=1"), exit_code::kInstalled);
+    const std::wstring switches = L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1";
+    const std::wstring older = variant::kIs32Bit ? L"Pictarn 4.50.lnk" : L"Pictarn 64 4.50.lnk";
+    ASSERT_EQ(Install(switches), exit_code::kInstalled);
+    ASSERT_TRUE(CopyFileW((ProgramGroup(false) + L"Pictarn - Thumbnails.lnk").c_str(),
+                          (ProgramGroup(false) + older).c_str(), FALSE));
+    ASSERT_EQ(Install(switches + L" /allusers=1"), exit_code::kInstalled);
     const std::wstring commonDesktop = SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
     ASSERT_NE(commonDesktop, SpecialFolder(CSIDL_DESKTOPDIRECTORY));
     EXPECT_TRUE(FileExists(commonDesktop + kDesktopShortcut));
     EXPECT_TRUE(FileExists(commonDesktop + kThumbsShortcut));
     EXPECT_FALSE(FileExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + kDesktopShortcut));
+    EXPECT_FALSE(FileExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + kThumbsShortcut));
     EXPECT_TRUE(FileExists(ProgramGroup(true) + L"Pictarn - Thumbnails.lnk"));
     EXPECT_FALSE(FolderExists(ProgramGroup(false)));
+
+    ASSERT_EQ(Install(switches), exit_code::kInstalled);
+    EXPECT_TRUE(FileExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + kDesktopShortcut));
+    EXPECT_FALSE(FileExists(commonDesktop + kDesktopShortcut));
+    EXPECT_FALSE(FolderExists(ProgramGroup(true)));
 }
