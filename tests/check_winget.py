@@ -26,7 +26,8 @@ ARCHITECTURES = {"pt_setup64.exe": "x64", "pt_setup32.exe": "x86"}
 # winget's response for an exit code, by what the README says the code means: where the meaning
 # leaves one honest response it is required; any other code may take any response.
 RESPONSES = [("left the wizard", "cancelledByUser"), ("is running", "packageInUse"),
-             ("in progress", "installInProgress"), ("Soft reboot", "rebootRequiredToFinish")]
+             ("in progress", "installInProgress"), ("Soft reboot", "rebootRequiredToFinish"),
+             ("newer version is installed", "downgrade")]
 SHA256_PLACEHOLDER = "0" * 64
 SCHEMA_FILE = {"version": "version", "installer": "installer", "defaultLocale": "defaultLocale"}
 HEADER = re.compile(r"^# yaml-language-server: \$schema=https://aka\.ms/"
