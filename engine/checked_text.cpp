@@ -54,11 +54,8 @@ bool TextLines::Add(const wchar_t* format, ...)
         return false;
     if (m_length + length + 1 > m_capacity) {
         const size_t capacity = (m_length + length + 1) * 2;
-        void* grown = realloc(m_text.Get(), capacity * sizeof(wchar_t));
-        if (grown == nullptr)
+        if (!ResizeBuffer(m_text, capacity))
             return false;
-        m_text.Release();
-        m_text.Reset(static_cast<wchar_t*>(grown));
         m_capacity = capacity;
     }
     wmemcpy(m_text.Get() + m_length, line, length + 1);

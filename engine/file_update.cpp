@@ -31,11 +31,12 @@ bool PathsOf(const wchar_t* folder, const wchar_t* name, const wchar_t* token, F
            && FormatText(paths.aside, kPathSize, L"%ls%ls.%ls.old", folder, name, token);
 }
 
-// Puts one file back as it was before the update, whatever step the update had reached.
+// Puts one file back as it was before the update, whatever step the update had reached. Nothing
+// behind a link is touched: a folder of the installation that became one leads somewhere else.
 void UndoFile(const wchar_t* folder, const UpdateFile& file, const wchar_t* token)
 {
     FilePaths paths;
-    if (!PathsOf(folder, file.name, token, paths))
+    if (!PathsOf(folder, file.name, token, paths) || ReachedThroughLink(folder, file.name))
         return;
     if (Exists(paths.aside)) {
         DeleteFileW(paths.final);  // the new file, if it was moved in
@@ -50,7 +51,7 @@ void UndoFile(const wchar_t* folder, const UpdateFile& file, const wchar_t* toke
 void ClearAside(const wchar_t* folder, const UpdateFile& file, const wchar_t* token)
 {
     FilePaths paths;
-    if (!PathsOf(folder, file.name, token, paths) || !Exists(paths.aside))
+    if (!PathsOf(folder, file.name, token, paths) || ReachedThroughLink(folder, file.name) || !Exists(paths.aside))
         return;
     SetFileAttributesW(paths.aside, FILE_ATTRIBUTE_NORMAL);
     if (!DeleteFileW(paths.aside))
@@ -111,11 +112,8 @@ bool FileUpdate::Add(const wchar_t* name)
         return false;
     if (m_count == m_capacity) {
         const int capacity = m_capacity == 0 ? 64 : m_capacity * 2;
-        void* grown = realloc(m_files.Get(), capacity * sizeof(UpdateFile));
-        if (grown == nullptr)
+        if (!ResizeBuffer(m_files, static_cast<size_t>(capacity)))
             return false;
-        m_files.Release();
-        m_files.Reset(static_cast<UpdateFile*>(grown));
         m_capacity = capacity;
     }
     UpdateFile& file = m_files.Get()[m_count];

@@ -104,11 +104,8 @@ RecordedFile* InstallRecord::Entry(const wchar_t* name)
         return const_cast<RecordedFile*>(found);
     if (m_count == m_capacity) {
         const int capacity = m_capacity == 0 ? 64 : m_capacity * 2;
-        void* grown = capacity > kMaxEntries ? nullptr : realloc(m_files.Get(), capacity * sizeof(RecordedFile));
-        if (grown == nullptr)
+        if (capacity > kMaxEntries || !ResizeBuffer(m_files, static_cast<size_t>(capacity)))
             return nullptr;
-        m_files.Release();
-        m_files.Reset(static_cast<RecordedFile*>(grown));
         m_capacity = capacity;
     }
     RecordedFile& file = At(m_count);

@@ -98,6 +98,18 @@ HeapBuffer<T> AllocateBuffer(size_t count)
     return HeapBuffer<T>(static_cast<T*>(malloc(count * sizeof(T))));
 }
 
+// Room for `count` elements, keeping those there; false (the buffer as it was) when the heap has none.
+template <typename T>
+bool ResizeBuffer(HeapBuffer<T>& buffer, size_t count)
+{
+    void* grown = realloc(buffer.Get(), count * sizeof(T));
+    if (grown == nullptr)
+        return false;
+    buffer.Release();
+    buffer.Reset(static_cast<T*>(grown));
+    return true;
+}
+
 // Memory the security functions hand out, freed with LocalFree.
 using LocalMemory = UniqueResource<NullIsInvalid<void*, LocalFreeCall>>;
 

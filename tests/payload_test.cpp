@@ -36,16 +36,9 @@ protected:
     TempFolder m_work;
 };
 
-FILETIME LastWrite(const std::wstring& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
-    return data.ftLastWriteTime;
-}
-
 }  // namespace
 
-TEST_F(PayloadTest, EntriesKeepTheirFoldersAndArchiveDatesAsLocalTime)
+TEST_F(PayloadTest, EntriesKeepTheirFoldersAndTheirRealTimeOrTheirDosDateAsLocalTime)
 {
     TempFolder target;
     // Files bigger than all the unpacking's buffers together, each byte telling where it belongs.
@@ -54,8 +47,11 @@ TEST_F(PayloadTest, EntriesKeepTheirFoldersAndArchiveDatesAsLocalTime)
         big[i] = static_cast<char>(i * 7 + i / 251);
     for (size_t i = 0; i < bigger.size(); ++i)
         bigger[i] = static_cast<char>(i / 3 + i / 65536);
+    // One entry also carries its real time (UTC), an odd second no DOS date can hold.
+    ZipEntry stamped{"stamped.txt", "s"};
+    stamped.utcTime = 1672628645;  // 2023-01-02 03:04:05 UTC
     std::string zip = MakeZip({{"Docs/", ""}, {"Docs/a.txt", "alpha"}, {"Docs/big.bin", big}, {"Deep/er/b.txt", "beta"},
-                               {"bigger.bin", bigger}, {"top.txt", "t"}});
+                               {"bigger.bin", bigger}, {"top.txt", "t"}, stamped});
     EXPECT_EQ(Unpack(zip, target.Path()), kExtractComplete);
     EXPECT_EQ(ReadBytes(target / L"Docs\\a.txt"), "alpha");
     EXPECT_TRUE(ReadBytes(target / L"Docs\\big.bin") == big);
@@ -69,6 +65,10 @@ TEST_F(PayloadTest, EntriesKeepTheirFoldersAndArchiveDatesAsLocalTime)
     SystemTimeToFileTime(&local, &localTime);
     LocalFileTimeToFileTime(&localTime, &expected);
     FILETIME written = LastWrite(target / L"Docs\\a.txt");
+    EXPECT_EQ(CompareFileTime(&written, &expected), 0);
+    SYSTEMTIME utc{2023, 1, 0, 2, 3, 4, 5, 0};
+    SystemTimeToFileTime(&utc, &expected);
+    written = LastWrite(target / L"stamped.txt");
     EXPECT_EQ(CompareFileTime(&written, &expected), 0);
 }
 

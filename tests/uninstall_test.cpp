@@ -224,13 +224,6 @@ std::string LogTexts(const std::string& log)
     return texts;
 }
 
-FILETIME LastWrite(const std::wstring& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
-    return data.ftLastWriteTime;
-}
-
 }  // namespace
 
 // A, then B, then the removal, in the time zone the test runs in (the suite runs it again west and
@@ -513,15 +506,17 @@ TEST_F(Uninstall, BothBuildsInstalledOneRemovedTheOtherKeepsWhatItOwns)
         PlantOtherHandlers();
         RemoveTree(otherFolder);
         const std::wstring otherInstall = L"\"" + otherSetup + L"\" /silent /folder=" + otherFolder + L" /group=1 /assoc=1 /ini=";
-        if (!thisFirst)
+        if (!thisFirst) {
             ASSERT_EQ(RunAndWait(otherInstall, m_start.Path()), exit_code::kInstalled);
+        }
         ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /assoc=1"), exit_code::kInstalled);
         // Neither build installs into the other's folder, however it is spelt.
         EXPECT_EQ(RunAndWait(L"\"" + otherSetup + L"\" /silent /folder=" + kFolder + L"\\..\\PICTARNREMOVE", m_start.Path()),
                   exit_code::kInvalidFolder);
         EXPECT_NE(Log().find("The other build of Pictarn (32-bit or 64-bit) is installed in this folder!"), std::string::npos);
-        if (thisFirst)
+        if (thisFirst) {
             ASSERT_EQ(RunAndWait(otherInstall, m_start.Path()), exit_code::kInstalled);
+        }
         EXPECT_EQ(Install(L"/folder=" + otherFolder), exit_code::kInvalidFolder);
         const std::wstring otherOpen = L"\"" + otherFolder + L"\\" + otherMain + L"\" \"%1\"";
 
@@ -542,8 +537,9 @@ TEST_F(Uninstall, BothBuildsInstalledOneRemovedTheOtherKeepsWhatItOwns)
             EXPECT_EQ(link.target.rfind(otherFolder + L"\\", 0), 0u) << ToUtf8(entry);
             EXPECT_TRUE(FileExists(link.target)) << ToUtf8(entry);
         }
-        if (thisFirst)
+        if (thisFirst) {
             EXPECT_EQ(ReadShortcut(ProgramGroup(false) + L"Pictarn - Thumbnails.lnk").target, otherFolder + L"\\" + otherMain);
+        }
     }
 
     // Its settings are in its folder (no settings folder was given): they go only with /purge.

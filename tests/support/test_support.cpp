@@ -331,3 +331,10 @@ std::vector<std::wstring> TreeListing(const std::wstring& folder)
     std::sort(out.begin(), out.end());
     return out;
 }
+
+FILETIME LastWrite(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
+}

@@ -98,5 +98,8 @@ private:
     std::wstring m_old;
 };
 
+// A file's last-write time as the file system keeps it (UTC).
+FILETIME LastWrite(const std::wstring& path);
+
 // Names and sizes of everything below a folder, sorted, folders ending in a backslash.
 std::vector<std::wstring> TreeListing(const std::wstring& folder);
