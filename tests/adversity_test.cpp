@@ -422,6 +422,10 @@ TEST_F(Adversity, TheOtherBuildIgnoresThisInstallationAndBothEntriesStayInTheirV
     EXPECT_NE(ownFolder, otherFolder);
     EXPECT_EQ(ReadViewValue(otherView, otherKey, L"InstallLocation"), otherFolder);
 
+    // Both removed as a user would, so that nothing of the other build's registration is left
+    // behind for later tests to find (a class it wrote counts as a product still in use).
+    for (const std::wstring& folder : {otherFolder, ownFolder})
+        EXPECT_EQ(RunAndWait(L"\"" + folder + L"pt_uninstall.exe\" /silent /purge", m_start.Path()), 0) << ToUtf8(folder);
     if (otherFolder.size() > 3)
         RemoveTree(otherFolder.substr(0, otherFolder.size() - 1));
     if (ownFolder.size() > 3)
