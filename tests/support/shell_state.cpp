@@ -115,7 +115,13 @@ void ClearShellState()
             if (RegOpenKeyExW(watched.root, watched.key.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
                 RegDeleteValueW(key, nullptr);
                 RegDeleteTreeW(key, L"OpenWithProgids");
+                DWORD subKeys = 1, values = 1;
+                RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
+                                 nullptr, nullptr);
                 RegCloseKey(key);
+                // Left empty, it is what an install made, as a fresh machine has none.
+                if (subKeys == 0 && values == 0)
+                    RegDeleteKeyW(watched.root, watched.key.c_str());
             }
             continue;
         }
