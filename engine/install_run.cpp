@@ -6,6 +6,7 @@
 #include "framework/file_holder.h"
 #include "framework/file_identity.h"
 #include "framework/folder_access.h"
+#include "framework/held_path.h"
 #include "model/install_folder.h"
 #include "model/payload_entries.h"
 #include "engine/icons_plugin.h"
@@ -115,10 +116,16 @@ void ReportUnusableIniFolder(InstallReporter& reporter, const wchar_t* given)
 // Outside the program-files folders a new folder inherits rights that may let users replace the
 // programs an administrator or SYSTEM runs later, and one a user made is theirs: an elevated
 // run gives the installation folder and the payload's folders already there a list of their own.
-void ProtectProductFolders(const wchar_t* folder)
+void ProtectProductFolders(const wchar_t* folder, const wchar_t* topmostMade)
 {
     if (!RunsAsAdministrator() || IsBelowProgramFiles(folder))
         return;
+    // Every level the run made, from the topmost down, not only the last: a user who may rename
+    // a level above could put a folder of their own at the installation's name.
+    wchar_t level[kFolderBufferSize];
+    for (size_t end = wcslen(topmostMade); topmostMade[0] != L'\0' && folder[end] != L'\0'; ++end)
+        if (folder[end] == L'\\' && folder[end + 1] != L'\0' && CopyTextN(level, kFolderBufferSize, folder, end))
+            ProtectFolder(level);
     ProtectFolder(folder);
     for (int i = 0; i < kPayloadItemCount; ++i) {
         wchar_t path[kFolderBufferSize];
@@ -126,6 +133,23 @@ void ProtectProductFolders(const wchar_t* folder)
             && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
             ProtectFolder(path);
     }
+}
+
+// A drive's or share's root, or the Windows folder or one below it: folders of the machine's own,
+// whose rights an installation must not change.
+bool IsRootOrWindowsFolder(const wchar_t* folder)
+{
+    wchar_t windows[MAX_PATH];
+    const UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
+    if (length > 0 && length < MAX_PATH && _wcsnicmp(folder, windows, length) == 0
+        && (folder[length] == L'\0' || folder[length] == L'\\'))
+        return true;
+    wchar_t root[kFolderBufferSize], given[kFolderBufferSize];
+    if (!GetVolumePathNameW(folder, root, kFolderBufferSize) || !CopyText(given, folder))
+        return false;
+    AppendBackslash(root, kFolderBufferSize);
+    AppendBackslash(given);
+    return _wcsicmp(root, given) == 0;
 }
 
 // True when `folder` is the folder the other build's uninstall entry names, in its own view.
@@ -202,10 +226,23 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
     // An older version over a newer one is a mistake more often than a wish.
     if (DWORD major = 0, minor = 0; !options.allowDowngrade && NewerVersionInstalled(major, minor))
         return RefuseDowngrade(reporter, major, minor);
+    if (IsRootOrWindowsFolder(folder))
+        return Fail(reporter, IDS_FOLDER_NOT_ALLOWED, folder, FolderPlace::kAfterMessage, kExitInvalidFolder);
+    // Every level of the folder is held for the whole run, so none can be renamed or replaced
+    // by a link once checked; one that is a link already could lead anywhere.
+    HeldPath held;
+    wchar_t link[kFolderBufferSize];
+    if (!held.Hold(folder, link, kFolderBufferSize))
+        return Fail(reporter, IDS_FOLDER_THROUGH_LINK, link, FolderPlace::kAfterMessage, kExitInvalidFolder);
+    wchar_t topmostMade[kFolderBufferSize];
+    if (!TopmostMissingFolder(folder, topmostMade, kFolderBufferSize))
+        topmostMade[0] = L'\0';
     if (!EnsureDirectory(folder))
         return Fail(reporter, IDS_CANT_CREATE_DESTINATION, folder, FolderPlace::kAfterMessage, kExitFolderNotCreated);
+    if (!held.Hold(folder, link, kFolderBufferSize))
+        return Fail(reporter, IDS_FOLDER_THROUGH_LINK, link, FolderPlace::kAfterMessage, kExitInvalidFolder);
 
-    ProtectProductFolders(folder);
+    ProtectProductFolders(folder, topmostMade);
     wchar_t pluginFolder[kFolderBufferSize];
     FormatText(pluginFolder, kFolderBufferSize, L"%lsPlugins", folder);
     EnsureDirectory(pluginFolder);  // the unpacking creates it later if it can

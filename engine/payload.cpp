@@ -132,9 +132,17 @@ int PlanEntry(unzFile archive, const wchar_t* folder, int skipIconsDll, FileUpda
     }
     if (skipIconsDll == 1 && strstr(lower, "icons.dll") != nullptr)
         return kExtractComplete;
-    if (name[LastSeparator(name) + 1] == '\0') {
-        if (FormatText(path, kProblemPathSize, L"%ls%ls", folder, wideName))
-            MakeDirectoryPath(path);  // usually there already
+    // Nothing is written behind a link: a folder of the installation that became one (a junction
+    // at Plugins, say) leads somewhere else, and the whole update is refused. (A link at a file's
+    // own name is moved aside like any earlier file, never written through.)
+    const bool isFolder = name[LastSeparator(name) + 1] == '\0';
+    if (!FormatText(path, kProblemPathSize, L"%ls%ls", folder, wideName) || ReachedThroughLink(folder, wideName)
+        || (isFolder && IsLink(path))) {
+        NoteProblem(problem, path, ERROR_CANT_RESOLVE_FILENAME);
+        return kExtractStopped;
+    }
+    if (isFolder) {
+        MakeDirectoryPath(path);  // usually there already
         return kExtractComplete;
     }
     // The same name twice: the later entry wins.

@@ -90,11 +90,13 @@ int JoinWithStart(const wchar_t* folder, const wchar_t* start, wchar_t* out, siz
 
 int MakeFolderAbsolute(wchar_t* folder, size_t size)
 {
-    if (folder[0] == L'\0' || IsAbsoluteFolder(folder))
+    if (folder[0] == L'\0')
         return 1;
+    // An absolute folder is folded too: C:\Program Files\..\Apps is C:\Apps, whatever its text says.
     const wchar_t* start = StartDirectory();
     wchar_t joined[kLongPath];
-    if (start[0] == L'\0' || !JoinWithStart(folder, start, joined, kLongPath))
+    if (IsAbsoluteFolder(folder) ? !CopyText(joined, kLongPath, folder)
+                                 : start[0] == L'\0' || !JoinWithStart(folder, start, joined, kLongPath))
         return 0;
     wchar_t full[kLongPath];
     DWORD length = GetFullPathNameW(joined, kLongPath, full, nullptr);

@@ -18,6 +18,6 @@ const wchar_t* StartDirectory();
 bool IsAbsoluteFolder(const wchar_t* folder);
 
 // Makes a relative folder (Apps\Pictarn, ..\Up, \Apps, C:Apps) absolute against the start
-// directory, with "." and ".." folded; an absolute or empty folder stays as it is. 0 when the
-// result does not fit `size`.
+// directory; "." and ".." are folded in every folder, absolute ones too. An empty folder stays
+// as it is. 0 when the result does not fit `size`.
 int MakeFolderAbsolute(wchar_t* folder, size_t size);

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Installation folders a user prepared: links (Unix symbolic links in the prefix, which Wine shows
+# to programs as reparse points, as NTFS shows a junction) at the folder itself, at a level above
+# it and at a folder inside it; a drive's root, the Windows folder and a path with "..". Each is
+# refused before anything is written behind the link, or installed at the folded path.
+# Usage: check_hostile_folders.sh <build folder of one architecture> x64|x86   (WINEPREFIX set)
+set -uo pipefail
+build=$(cd "$1" && pwd)
+arch=$2
+wine=/usr/lib/wine/wine64; bits=64
+[ "$arch" = x86 ] && { wine=/usr/lib/wine/wine; bits=32; }
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pictarn'; [ "$arch" = x64 ] && key=${key}64
+drive=$WINEPREFIX/drive_c
+work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+run() {  # run <expected exit code> <folder>: the silent setup from a start folder of its own
+    local expected=$1 folder=$2 rc=0
+    rm -f "$work/Pictarn_Install.log"
+    (cd "$work" && WINEDLLOVERRIDES=winemenubuilder.exe=d timeout 120 "$wine" "$build/pt_setup$bits.exe" /silent \
+        "/folder=$folder" /group=1 >/dev/null 2>&1) || rc=$?
+    [ "$rc" = "$expected" ] || fail "/folder=$folder: exit $rc, expected $expected: $(cat "$work/Pictarn_Install.log" 2>/dev/null)"
+    echo "/folder=$folder: exit $rc"
+}
+empty() {  # empty <folder> <what>: nothing was written there
+    [ -z "$(ls -A "$1")" ] || fail "$2: written behind the link: $(ls -A "$1" | head -3 | tr '\n' ' ')"
+}
+logs() {  # logs <text>: the last run's log says it
+    grep -qF "$1" "$work/Pictarn_Install.log" 2>/dev/null || fail "the log lacks \"$1\": $(cat "$work/Pictarn_Install.log" 2>/dev/null)"
+}
+
+target=$drive/windows/temp/ptlink-$arch
+rm -rf "$target" "$drive/PtJunc-$arch" "$drive/PtApps-$arch" "$drive/PtPre-$arch"
+mkdir -p "$target/a" "$target/b" "$target/c" "$drive/PtPre-$arch"
+ln -s "$target/a" "$drive/PtJunc-$arch"
+ln -s "$target/b" "$drive/PtApps-$arch"
+ln -s "$target/c" "$drive/PtPre-$arch/Plugins"
+
+# The folder itself a link, and a level above it: refused, nothing written there.
+run 3 "C:\\PtJunc-$arch"; empty "$target/a" "the folder a link"; logs "reached through a link"; logs "C:\\PtJunc-$arch"
+run 3 "C:\\PtApps-$arch\\Pictarn"; empty "$target/b" "a level above a link"; logs "C:\\PtApps-$arch"
+# A folder inside the installation a link: the update is refused whole, no product file anywhere.
+run 5 "C:\\PtPre-$arch"; empty "$target/c" "Plugins a link"; logs "C:\\PtPre-$arch\\Plugins\\"
+[ -e "$drive/PtPre-$arch/pt_main$bits.exe" ] && fail "a link at Plugins: the rest was unpacked"
+# A drive's root and the Windows folder are no installation's; ".." is folded before anything.
+run 3 'C:\'; logs "a drive's root or the Windows folder"
+run 3 'C:\windows\Pictarn'; [ -e "$drive/windows/Pictarn" ] && fail "made a folder in the Windows folder"
+run 0 "C:\\Program Files\\..\\PtDotDot-$arch"
+location=$("$wine" reg query "$key" /v InstallLocation 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+[ "$location" = "C:\\PtDotDot-$arch\\" ] || fail "\"..\" registered as \"$location\""
+"$wine" "C:\\PtDotDot-$arch\\pt_uninstall.exe" /silent >/dev/null 2>&1 || fail "removing C:\\PtDotDot-$arch"
+
+rm -rf "$target" "$drive/PtJunc-$arch" "$drive/PtApps-$arch" "$drive/PtPre-$arch" "$drive/PtDotDot-$arch"
+echo "$failures failure(s)"
+[ "$failures" = 0 ]
