@@ -4,6 +4,7 @@
 #include "engine/install_record.h"
 #include "engine/settings_ini.h"
 #include "framework/file_identity.h"
+#include "framework/held_path.h"
 #include "framework/path.h"
 #include "framework/registry.h"
 #include "framework/text.h"
@@ -139,10 +140,14 @@ void RemoveSettings(const UninstallOptions& options, InstallReporter& reporter, 
     wchar_t pointer[kPathSize] = L"";
     GetPrivateProfileStringW(L"Others", L"INI_Folder", L"", pointer, kPathSize, installIni);
     if (pointer[0] != L'\0' && options.purge) {
-        wchar_t settingsFolder[kIniPathSize], settings[kPathSize];
-        // Only a folder the install itself would have used: absolute, and not a link.
-        if (ExpandIniFolder(pointer, settingsFolder, kIniPathSize) && IsAbsoluteFolder(settingsFolder)
-            && !IsLink(settingsFolder)) {
+        wchar_t settingsFolder[kIniPathSize], settings[kPathSize], link[kPathSize];
+        // Only a folder the install itself would have used: absolute, and no level of it a link
+        // (held so while its files go, so none can become one).
+        HeldPath held;
+        const bool usable = ExpandIniFolder(pointer, settingsFolder, kIniPathSize) && IsAbsoluteFolder(settingsFolder);
+        if (usable && !held.Hold(settingsFolder, link, kPathSize))
+            Tally(Removal::kStays, link, reporter, tally);
+        else if (usable) {
             AppendBackslash(settingsFolder, kIniPathSize);
             FormatText(settings, kPathSize, L"%ls%ls", settingsFolder, variant::kSettingsFile);
             Tally(RemoveFile(settings), settings, reporter, tally);

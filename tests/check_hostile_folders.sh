@@ -15,11 +15,11 @@ work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-run() {  # run <expected exit code> <folder>: the silent setup from a start folder of its own
-    local expected=$1 folder=$2 rc=0
+run() {  # run <expected exit code> <folder> [switch…]: the silent setup from a start folder of its own
+    local expected=$1 folder=$2 rc=0; shift 2
     rm -f "$work/Pictarn_Install.log"
     (cd "$work" && WINEDLLOVERRIDES=winemenubuilder.exe=d timeout 120 "$wine" "$build/pt_setup$bits.exe" /silent \
-        "/folder=$folder" /group=1 >/dev/null 2>&1) || rc=$?
+        "/folder=$folder" /group=1 "$@" >/dev/null 2>&1) || rc=$?
     [ "$rc" = "$expected" ] || fail "/folder=$folder: exit $rc, expected $expected: $(cat "$work/Pictarn_Install.log" 2>/dev/null)"
     echo "/folder=$folder: exit $rc"
 }
@@ -51,6 +51,18 @@ location=$("$wine" reg query "$key" /v InstallLocation 2>/dev/null | tr -d '\r' 
 [ "$location" = "C:\\PtDotDot-$arch\\" ] || fail "\"..\" registered as \"$location\""
 "$wine" "C:\\PtDotDot-$arch\\pt_uninstall.exe" /silent >/dev/null 2>&1 || fail "removing C:\\PtDotDot-$arch"
 
-rm -rf "$target" "$drive/PtJunc-$arch" "$drive/PtApps-$arch" "$drive/PtPre-$arch" "$drive/PtDotDot-$arch"
+# /purge where a level of the settings folder has become a link since: the file behind it stays,
+# and the removal says what it could not do (exit 5).
+mkdir -p "$target/d/Settings"; echo foreign > "$target/d/Settings/pt_main$bits.ini"
+run 0 "C:\\PtPurge-$arch" "/ini=C:\\PtCfg-$arch\\Settings"
+rm -rf "$drive/PtCfg-$arch"; ln -s "$target/d" "$drive/PtCfg-$arch"
+rc=0; (cd "$work" && timeout 120 "$wine" "C:\\PtPurge-$arch\\pt_uninstall.exe" /silent /purge >/dev/null 2>&1) || rc=$?
+echo "/purge through a link: exit $rc"
+[ "$rc" = 5 ] || fail "/purge through a link: exit $rc, expected 5: $(cat "$work/Pictarn_Uninstall.log" 2>/dev/null)"
+[ "$(cat "$target/d/Settings/pt_main$bits.ini")" = foreign ] || fail "/purge deleted the file behind the link"
+grep -qF "Can't remove: C:\\PtCfg-$arch" "$work/Pictarn_Uninstall.log" 2>/dev/null || fail "the removal's log lacks the link"
+
+rm -rf "$target" "$drive/PtJunc-$arch" "$drive/PtApps-$arch" "$drive/PtPre-$arch" "$drive/PtDotDot-$arch" \
+    "$drive/PtCfg-$arch" "$drive/PtPurge-$arch"
 echo "$failures failure(s)"
 [ "$failures" = 0 ]
