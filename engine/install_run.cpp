@@ -266,8 +266,9 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
     auto writeSettings = [&] {
         StageScope stage(Stage::kSettings);
         wchar_t effectiveIni[kIniPathSize];
+        HeldPath settingsFolder;  // held until the conversion is done
         settingsUsable = WriteInitialSettings(options.installFolder, options.iniFolder, options.silent, effectiveIni,
-                                              failures);
+                                              failures, settingsFolder);
         ConvertIniToUnicode(effectiveIni, failures);  // a file it cannot open needs no converting
     };
     RegistrationRequest request = RequestFor(options);

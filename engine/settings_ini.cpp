@@ -48,10 +48,10 @@ int AppendVariable(const wchar_t* name, wchar_t* out, size_t outSize)
     return AppendText(out, outSize, value);
 }
 
-// 1 when the settings folder can take the settings: `expanded` (520) then holds it, created.
-// Only a folder somebody named is used: every variable defined, absolute, short enough for the
-// settings file's path, and created.
-int PrepareIniFolder(const wchar_t* iniFolder, wchar_t* expanded)
+// 1 when the settings folder can take the settings: `expanded` (520) then holds it, created,
+// every level held in `held`. Only a folder somebody named is used: every variable defined,
+// absolute, short enough for the settings file's path, reached through no link, and created.
+int PrepareIniFolder(const wchar_t* iniFolder, wchar_t* expanded, HeldPath& held)
 {
     const int allDefined = ExpandIniFolder(iniFolder, expanded, kIniPathSize);
     TrimSpaces(expanded);
@@ -61,9 +61,11 @@ int PrepareIniFolder(const wchar_t* iniFolder, wchar_t* expanded)
     const size_t fileLength = wcslen(expanded) + (EndsWith(expanded, L'\\') ? 0 : 1) + wcslen(variant::kSettingsFile);
     if (fileLength >= MAX_PATH)
         return 0;
-    wchar_t madeFolder[kIniPathSize];
+    wchar_t madeFolder[kIniPathSize], link[kIniPathSize];
+    if (!held.Hold(expanded, link, kIniPathSize))
+        return 0;  // a link could lead the settings, and /purge later, anywhere
     const bool makesFolder = TopmostMissingFolder(expanded, madeFolder, kIniPathSize);
-    if (!EnsureDirectory(expanded))
+    if (!EnsureDirectory(expanded) || !held.Hold(expanded, link, kIniPathSize))
         return 0;
     // Made elevated outside the user's profile, the folder would take the rights of its parent,
     // often one where every user may replace what others wrote.
@@ -182,7 +184,7 @@ private:
 }  // namespace
 
 int WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int silent, wchar_t* effectiveIni,
-                         FailureTally& failures)
+                         FailureTally& failures, HeldPath& held)
 {
     SettingsWriter settings(failures);
     wchar_t installIni[kIniPathSize];
@@ -203,7 +205,7 @@ int WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int s
 
     wchar_t expanded[kIniPathSize];
     int usable = 1;
-    if (iniFolder[0] != L'\0' && !PrepareIniFolder(iniFolder, expanded)) {
+    if (iniFolder[0] != L'\0' && !PrepareIniFolder(iniFolder, expanded, held)) {
         iniFolder[0] = L'\0';  // the settings stay where the product looks without a pointer
         usable = 0;
     }

@@ -51,6 +51,14 @@ location=$("$wine" reg query "$key" /v InstallLocation 2>/dev/null | tr -d '\r' 
 [ "$location" = "C:\\PtDotDot-$arch\\" ] || fail "\"..\" registered as \"$location\""
 "$wine" "C:\\PtDotDot-$arch\\pt_uninstall.exe" /silent >/dev/null 2>&1 || fail "removing C:\\PtDotDot-$arch"
 
+# A settings folder reached through a link is no usable folder: the settings stay in the
+# installation folder, the log says so, and nothing is written behind the link.
+mkdir -p "$target/e"; ln -s "$target/e" "$drive/PtLinkCfg-$arch"
+run 0 "C:\\PtLinkIni-$arch" "/ini=C:\\PtLinkCfg-$arch\\Settings"
+empty "$target/e" "the settings folder a link"; logs "Can't use the INI file folder!"
+[ -e "$drive/PtLinkIni-$arch/pt_main$bits.ini" ] || fail "the settings did not stay in the installation folder"
+"$wine" "C:\\PtLinkIni-$arch\\pt_uninstall.exe" /silent /purge >/dev/null 2>&1
+
 # /purge where a level of the settings folder has become a link since: the file behind it stays,
 # and the removal says what it could not do (exit 5).
 mkdir -p "$target/d/Settings"; echo foreign > "$target/d/Settings/pt_main$bits.ini"
@@ -63,6 +71,6 @@ echo "/purge through a link: exit $rc"
 grep -qF "Can't remove: C:\\PtCfg-$arch" "$work/Pictarn_Uninstall.log" 2>/dev/null || fail "the removal's log lacks the link"
 
 rm -rf "$target" "$drive/PtJunc-$arch" "$drive/PtApps-$arch" "$drive/PtPre-$arch" "$drive/PtDotDot-$arch" \
-    "$drive/PtCfg-$arch" "$drive/PtPurge-$arch"
+    "$drive/PtCfg-$arch" "$drive/PtPurge-$arch" "$drive/PtLinkCfg-$arch" "$drive/PtLinkIni-$arch"
 echo "$failures failure(s)"
 [ "$failures" = 0 ]

@@ -29,7 +29,8 @@ std::wstring Effective(const std::wstring& installFolder, std::wstring iniFolder
     wcscpy(ini, iniFolder.c_str());
     wchar_t effective[kIniPathSize];
     FailureTally failures;
-    WriteInitialSettings(installFolder.c_str(), ini, silent, effective, failures);
+    HeldPath held;
+    WriteInitialSettings(installFolder.c_str(), ini, silent, effective, failures, held);
     EXPECT_TRUE(failures.Empty()) << failures.Item(0).where;
     return effective;
 }
@@ -114,7 +115,8 @@ TEST(SettingsIni, RedirectionStoresTheFolderUnexpandedAndWritesSettingsThere)
     ASSERT_TRUE(CreateHardLinkW(linked.c_str(), other.c_str(), nullptr));
     wchar_t ini[kIniPathSize] = L"%PT_TEST_HOME%\\Shared", effectiveIni[kIniPathSize];
     FailureTally failures;
-    WriteInitialSettings(plainInstall.Path().c_str(), ini, 0, effectiveIni, failures);
+    HeldPath held;
+    WriteInitialSettings(plainInstall.Path().c_str(), ini, 0, effectiveIni, failures, held);
     EXPECT_EQ(ReadBytes(other), "[Secret]\r\nKey=value\r\n");
     ASSERT_EQ(failures.Count(), 1);
     EXPECT_EQ(std::wstring(failures.Item(0).where), linked);
