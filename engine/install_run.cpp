@@ -12,6 +12,7 @@
 #include "engine/icons_plugin.h"
 #include "engine/payload.h"
 #include "engine/settings_ini.h"
+#include "engine/uninstall_run.h"
 #include "framework/handles.h"
 #include "framework/joined_thread.h"
 #include "framework/path.h"
@@ -229,18 +230,26 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
     if (IsRootOrWindowsFolder(folder))
         return Fail(reporter, IDS_FOLDER_NOT_ALLOWED, folder, FolderPlace::kAfterMessage, kExitInvalidFolder);
     // Every level of the folder is held for the whole run, so none can be renamed or replaced
-    // by a link once checked; one that is a link already could lead anywhere.
+    // by a link once checked; one that is a link already could lead anywhere. Elevated, a level
+    // that others may change could be swapped after the run for one of theirs, with programs
+    // an administrator or SYSTEM runs later: refused, unless it is this build's installation.
     HeldPath held;
-    wchar_t link[kFolderBufferSize];
-    if (!held.Hold(folder, link, kFolderBufferSize))
-        return Fail(reporter, IDS_FOLDER_THROUGH_LINK, link, FolderPlace::kAfterMessage, kExitInvalidFolder);
+    wchar_t level[kFolderBufferSize], registered[kFolderBufferSize];
+    bool (*accept)(HANDLE) = nullptr;
+    if (RunsAsAdministrator() && !FindRegisteredInstallation(folder, registered, kFolderBufferSize))
+        accept = [](HANDLE handle) { return OnlyAdministratorsCanChange(handle); };
     wchar_t topmostMade[kFolderBufferSize];
     if (!TopmostMissingFolder(folder, topmostMade, kFolderBufferSize))
         topmostMade[0] = L'\0';
-    if (!EnsureDirectory(folder))
-        return Fail(reporter, IDS_CANT_CREATE_DESTINATION, folder, FolderPlace::kAfterMessage, kExitFolderNotCreated);
-    if (!held.Hold(folder, link, kFolderBufferSize))
-        return Fail(reporter, IDS_FOLDER_THROUGH_LINK, link, FolderPlace::kAfterMessage, kExitInvalidFolder);
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 1 && !EnsureDirectory(folder))
+            return Fail(reporter, IDS_CANT_CREATE_DESTINATION, folder, FolderPlace::kAfterMessage, kExitFolderNotCreated);
+        // The levels the run makes are checked once protected, below.
+        const HoldResult hold = held.Hold(folder, level, kFolderBufferSize, pass == 0 ? accept : nullptr);
+        if (hold != HoldResult::kHeld)
+            return Fail(reporter, hold == HoldResult::kLink ? IDS_FOLDER_THROUGH_LINK : IDS_FOLDER_USERS_CAN_CHANGE,
+                        level, FolderPlace::kAfterMessage, kExitInvalidFolder);
+    }
 
     ProtectProductFolders(folder, topmostMade);
     wchar_t pluginFolder[kFolderBufferSize];

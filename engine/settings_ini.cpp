@@ -62,10 +62,10 @@ int PrepareIniFolder(const wchar_t* iniFolder, wchar_t* expanded, HeldPath& held
     if (fileLength >= MAX_PATH)
         return 0;
     wchar_t madeFolder[kIniPathSize], link[kIniPathSize];
-    if (!held.Hold(expanded, link, kIniPathSize))
+    if (held.Hold(expanded, link, kIniPathSize) != HoldResult::kHeld)
         return 0;  // a link could lead the settings, and /purge later, anywhere
     const bool makesFolder = TopmostMissingFolder(expanded, madeFolder, kIniPathSize);
-    if (!EnsureDirectory(expanded) || !held.Hold(expanded, link, kIniPathSize))
+    if (!EnsureDirectory(expanded) || held.Hold(expanded, link, kIniPathSize) != HoldResult::kHeld)
         return 0;
     // Made elevated outside the user's profile, the folder would take the rights of its parent,
     // often one where every user may replace what others wrote.

@@ -145,7 +145,7 @@ void RemoveSettings(const UninstallOptions& options, InstallReporter& reporter, 
         // (held so while its files go, so none can become one).
         HeldPath held;
         const bool usable = ExpandIniFolder(pointer, settingsFolder, kIniPathSize) && IsAbsoluteFolder(settingsFolder);
-        if (usable && !held.Hold(settingsFolder, link, kPathSize))
+        if (usable && held.Hold(settingsFolder, link, kPathSize) != HoldResult::kHeld)
             Tally(Removal::kStays, link, reporter, tally);
         else if (usable) {
             AppendBackslash(settingsFolder, kIniPathSize);

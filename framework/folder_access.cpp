@@ -12,7 +12,70 @@ constexpr char kProgramFolder[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OIC
 constexpr char kSettingsFolder[] =
     "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1201bf;;;BU)(A;OICI;0x1201bf;;;OW)";
 
+// Rights that change a folder or what is in it, whoever holds them.
+constexpr ACCESS_MASK kChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_DELETE_CHILD
+                                      | FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE
+                                      | GENERIC_ALL;
+
+bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type)
+{
+    BYTE known[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(known);
+    return CreateWellKnownSid(type, nullptr, known, &size) && EqualSid(sid, known);
+}
+
+// SYSTEM, the Administrators, TrustedInstaller, or the account that runs elevated.
+bool IsAdministrative(PSID sid, PSID self)
+{
+    LocalMemory installer;
+    return IsWellKnown(sid, WinLocalSystemSid) || IsWellKnown(sid, WinBuiltinAdministratorsSid)
+           || (self != nullptr && EqualSid(sid, self))
+           || (ConvertStringSidToSidA("S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",
+                                      installer.Receive())
+               && EqualSid(sid, installer.Get()));
+}
+
 }  // namespace
+
+bool OnlyAdministratorsCanChange(PSECURITY_DESCRIPTOR descriptor, PSID self)
+{
+    PSID owner = nullptr;
+    PACL access = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || owner == nullptr || !IsAdministrative(owner, self)
+        || !GetSecurityDescriptorDacl(descriptor, &present, &access, &defaulted) || !present || access == nullptr)
+        return false;  // no list at all lets everybody do everything
+    for (DWORD i = 0; i < access->AceCount; ++i) {
+        ACE_HEADER* header = nullptr;
+        if (!GetAce(access, i, reinterpret_cast<void**>(&header)))
+            return false;
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE))
+            continue;  // what denies, or applies only to what is made inside, grants nobody the folder
+        const auto* allowed = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(header);
+        if ((allowed->Mask & kChangeRights)
+            && !IsAdministrative(const_cast<DWORD*>(&allowed->SidStart), self))
+            return false;
+    }
+    return true;
+}
+
+bool OnlyAdministratorsCanChange(HANDLE handle)
+{
+    LocalMemory descriptor;
+    PSID owner = nullptr;
+    PACL access = nullptr;
+    if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                        nullptr, &access, nullptr, descriptor.Receive()) != ERROR_SUCCESS)
+        return false;
+    KernelHandle token;
+    alignas(TOKEN_USER) BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD size = 0;
+    PSID self = nullptr;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())
+        && GetTokenInformation(token.Get(), TokenUser, user, sizeof(user), &size))
+        self = reinterpret_cast<TOKEN_USER*>(user)->User.Sid;
+    return OnlyAdministratorsCanChange(descriptor.Get(), self);
+}
 
 bool RunsAsAdministrator()
 {

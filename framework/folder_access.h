@@ -1,5 +1,6 @@
 #pragma once
 // Who runs the program, and access lists of their own for folders others could write.
+#include <windows.h>
 
 // True for a member of the Administrators whose rights are in force (elevated, or SYSTEM).
 bool RunsAsAdministrator();
@@ -15,3 +16,11 @@ enum class FolderUse {
 // says; the Administrators as owner. The folder is opened as itself, never through a link, and
 // changed through that handle. False when it is no plain folder or could not be changed.
 bool ProtectFolder(const wchar_t* folder, FolderUse use = FolderUse::kPrograms);
+
+// True when `descriptor` lets only the administrators change what it guards: its owner is SYSTEM,
+// the Administrators, TrustedInstaller or `self` (the elevated account that runs), and no entry
+// that applies to the object itself lets anybody else write, add, delete, re-permit or take it.
+bool OnlyAdministratorsCanChange(PSECURITY_DESCRIPTOR descriptor, PSID self);
+
+// The same for the object of `handle` (opened with READ_CONTROL), `self` being this process's user.
+bool OnlyAdministratorsCanChange(HANDLE handle);

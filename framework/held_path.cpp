@@ -13,7 +13,7 @@ namespace {
 // set when what is there is a reparse point or no folder.
 KernelHandle OpenLevel(const wchar_t* level, bool& isLink)
 {
-    KernelHandle handle(CreateFileW(level, FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    KernelHandle handle(CreateFileW(level, FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                                     nullptr));
     // By the handle, what was opened; by the name too, since Wine tells a link only that way.
@@ -39,12 +39,14 @@ size_t FirstLevel(const wchar_t* folder)
 
 }  // namespace
 
-bool HeldPath::Hold(const wchar_t* folder, wchar_t* link, size_t linkSize)
+HoldResult HeldPath::Hold(const wchar_t* folder, wchar_t* named, size_t namedSize, bool (*accept)(HANDLE))
 {
     constexpr size_t kPathSize = 1024;
     wchar_t level[kPathSize];
-    if (!CopyText(level, kPathSize, folder))
-        return false;
+    if (!CopyText(level, kPathSize, folder)) {
+        CopyText(named, namedSize, folder);
+        return HoldResult::kLink;
+    }
     KernelHandle opened[kMaxLevels];
     int count = 0;
     const size_t length = wcslen(level);
@@ -57,9 +59,9 @@ bool HeldPath::Hold(const wchar_t* folder, wchar_t* link, size_t linkSize)
         level[end] = L'\0';
         bool isLink = false;
         KernelHandle handle = OpenLevel(level, isLink);
-        if (isLink) {
-            CopyText(link, linkSize, level);
-            return false;
+        if (isLink || (handle && accept && !accept(handle.Get()))) {
+            CopyText(named, namedSize, level);
+            return isLink ? HoldResult::kLink : HoldResult::kRefused;
         }
         level[end] = kept;
         if (!handle)
@@ -69,5 +71,5 @@ bool HeldPath::Hold(const wchar_t* folder, wchar_t* link, size_t linkSize)
     // The new set is open before the old one closes: no level is ever let go in between.
     for (int i = 0; i < kMaxLevels; ++i)
         m_levels[i] = std::move(opened[i]);
-    return true;
+    return HoldResult::kHeld;
 }

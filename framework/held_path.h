@@ -5,14 +5,20 @@
 
 #include <cstddef>
 
+enum class HoldResult {
+    kHeld,
+    kLink,     // a level is a reparse point (a junction, a symbolic link, a mount point) or no folder
+    kRefused,  // a level is not one `accept` takes
+};
+
 class HeldPath {
 public:
-    // Opens every level of `folder` (absolute) that exists, from the root down, as itself and
-    // never through a link, sharing it with nobody who would delete or rename it. False when a
-    // level is a reparse point (a junction, a symbolic link, a mount point: `link` then names it)
-    // or no folder; the levels held before stay held. Levels missing yet are not held: call it
+    // Opens every level of `folder` (absolute) that exists below its root, from the top down, as
+    // itself and never through a link, sharing it with nobody who would delete or rename it, and
+    // asks `accept` (when given) about each level's handle. Anything but kHeld names the level in
+    // `level`, and the levels held before stay held. Levels missing yet are not held: call it
     // again once they are made.
-    bool Hold(const wchar_t* folder, wchar_t* link, size_t linkSize);
+    HoldResult Hold(const wchar_t* folder, wchar_t* level, size_t levelSize, bool (*accept)(HANDLE) = nullptr);
 
 private:
     static constexpr int kMaxLevels = 64;

@@ -1,4 +1,5 @@
 // Folder defaults against registry contents the test writes, and the blank-trimming rule.
+#include "framework/folder_access.h"
 #include "framework/path.h"
 #include "wizard/browse_folder.h"
 #include "model/install_folder.h"
@@ -7,6 +8,7 @@
 #include "variants/variant.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <string>
 
@@ -135,4 +137,43 @@ TEST(InstallFolder, BrowseResultGetsItsOwnProductFolder)
         ApplyProductFolderRule(path, MAX_PATH);
         EXPECT_STREQ(path, expected) << ToUtf8(picked);
     }
+}
+
+// Whom a folder's rights let change it decides whether an elevated run installs there. Wine keeps
+// no access lists for files, so the decision is tried on descriptors as Windows gives them.
+TEST(FolderRights, OnlyFoldersAdministratorsAloneCanChangeAreUsedElevated)
+{
+    struct Case {
+        const char* label;
+        const wchar_t* descriptor;
+        bool usable;
+    };
+    const wchar_t* installer = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+    const std::wstring programFiles = std::wstring(L"O:") + installer + L"D:P(A;;FA;;;" + installer +
+                                      L")(A;OICIIO;GA;;;CO)(A;;0x1301bf;;;SY)(A;;0x1301bf;;;BA)(A;;0x1200a9;;;BU)";
+    const Case cases[] = {
+        {"as the setup protects one", L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", true},
+        {"the program-files folder", programFiles.c_str(), true},
+        {"made under a drive's root", L"O:BAD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1301bf;;;AU)", false},
+        {"owned by a user", L"O:BUD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", false},
+        {"users may add files", L"O:BAD:P(A;;FA;;;BA)(A;;0x2;;;BU)", false},
+        {"everybody may delete it", L"O:BAD:P(A;;FA;;;BA)(A;;0x10000;;;WD)", false},
+        {"users may re-permit it", L"O:BAD:P(A;;FA;;;BA)(A;;0x40000;;;BU)", false},
+        {"the creator's rights, for what is made inside only", L"O:BAD:P(A;;FA;;;BA)(A;OICIIO;FA;;;CO)", true},
+        {"a denial grants nothing", L"O:BAD:P(A;;FA;;;BA)(D;;FA;;;BU)", true},
+        {"no list at all", L"O:BA", false},
+        {"the elevated account's own", L"O:S-1-5-21-1-2-3-1000D:P(A;;FA;;;S-1-5-21-1-2-3-1000)", true},
+        {"another account's", L"O:S-1-5-21-1-2-3-1001D:P(A;;FA;;;S-1-5-21-1-2-3-1001)", false},
+    };
+    PSID self = nullptr;
+    ASSERT_TRUE(ConvertStringSidToSidW(L"S-1-5-21-1-2-3-1000", &self));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(c.descriptor, SDDL_REVISION_1, &descriptor,
+                                                                         nullptr));
+        EXPECT_EQ(OnlyAdministratorsCanChange(descriptor, self), c.usable);
+        LocalFree(descriptor);
+    }
+    LocalFree(self);
 }
