@@ -407,7 +407,11 @@ TEST(WizardSheet, AnotherScaleTakesTheSuggestedSizeAndRemakesTheProgramsFonts)
     std::thread modal([&sheet] { sheet.DoModal(nullptr); });
     [&] {  // a step of its own, so the sheet is closed whatever fails
         HWND headline = nullptr;
-        for (int i = 0; i < 300 && !(headline = GetDlgItem(pages[kWelcomePage].Window(), IDC_WELCOME_HEADLINE)); ++i)
+        // Until the page's activation has given the headline its font (18 at 96 DPI) and made the
+        // link: a scale change handled before that would be undone by it.
+        for (int i = 0; i < 300 && !((headline = GetDlgItem(pages[kWelcomePage].Window(), IDC_WELCOME_HEADLINE))
+                                     && sheet.m_linkEula.Window() && WindowFont(headline).lfHeight == 18);
+             ++i)
             Sleep(50);
         ASSERT_TRUE(headline && sheet.m_linkEula.Window());
         const LONG linkHeightAt96 = WindowFont(sheet.m_linkEula.Window()).lfHeight;
