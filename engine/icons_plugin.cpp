@@ -1,5 +1,8 @@
 #include "engine/icons_plugin.h"
 
+#include "framework/folder_access.h"
+#include "framework/plain_file.h"
+
 #include "framework/handles.h"
 #include "framework/system_library.h"
 #include "framework/text.h"
@@ -125,6 +128,14 @@ int VersionThousandths(const wchar_t* versionText)
 
 int ShouldReplaceIconsDll(const wchar_t* pluginPath)
 {
+    // Elevated, a plug-in some user put there (its owner is no administrator) is nobody's to keep:
+    // an administrator's or SYSTEM's run of the product would load the user's code.
+    if (RunsAsAdministrator()) {
+        const KernelHandle plugin = OpenPlainFile(pluginPath, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                  OPEN_EXISTING);
+        if (plugin && !OwnedByAdministrators(plugin.Get()))
+            return 1;
+    }
     wchar_t version[kTextSize] = L"";
     wchar_t company[kTextSize] = L"";
     if (!ReadFileVersion(pluginPath, version, company))

@@ -1,8 +1,10 @@
 #include "engine/install_log.h"
 
-#include "framework/path.h"
+#include "framework/folder_access.h"
 #include "framework/handles.h"
+#include "framework/path.h"
 #include "framework/plain_file.h"
+#include "framework/random_name.h"
 #include "model/messages.h"
 #include "framework/text.h"
 #include "framework/zero_filled.h"
@@ -36,10 +38,23 @@ void AppendUtf8(HeapBuffer<char>& out, size_t& used, size_t capacity, const wcha
     }
 }
 
-// The log as a plain file of its own, opened for appending; null when it is anything else.
-KernelHandle OpenLog(const wchar_t* path)
+// The log as a plain file of its own, opened for appending; null when it is anything else. Run
+// elevated, a log somebody else owns is not appended to (a user who made it first could read or
+// swap what an administrator's run writes): the run's entries go to a new file beside it.
+KernelHandle OpenLog(wchar_t* path)
 {
-    return OpenPlainFile(path, FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS);
+    KernelHandle log = OpenPlainFile(path, FILE_APPEND_DATA | READ_CONTROL, FILE_SHARE_READ, OPEN_ALWAYS);
+    if (!log || !RunsAsAdministrator() || OwnedByAdministrators(log.Get()))
+        return log;
+    wchar_t random[40], fresh[kLogPathSize];
+    const wchar_t* dot = wcsrchr(path, L'.');
+    if (!FormatRandomHex(random, 40) || !dot
+        || !FormatText(fresh, kLogPathSize, L"%.*ls.%ls%ls", static_cast<int>(dot - path), path, random, dot))
+        return KernelHandle();
+    log = OpenPlainFile(fresh, FILE_APPEND_DATA, FILE_SHARE_READ, CREATE_NEW);
+    if (log)
+        CopyText(path, kLogPathSize, fresh);  // the run's later entries follow
+    return log;
 }
 
 }  // namespace
@@ -102,7 +117,9 @@ void InstallLog::Append(const wchar_t* text)
         memcpy(entry.Get() + used, kSeparator, sizeof(kSeparator) - 1);
         used += sizeof(kSeparator) - 1;
     }
-    const KernelHandle log = g_startFolderLinked ? KernelHandle() : OpenLog(Path());
+    if (g_logPath[0] == L'\0')
+        CopyText(g_logPath, variant::kLogFileName);
+    const KernelHandle log = g_startFolderLinked ? KernelHandle() : OpenLog(g_logPath);
     DWORD written = 0;
     if (log)
         WriteFile(log.Get(), entry.Get(), static_cast<DWORD>(used), &written, nullptr);

@@ -37,13 +37,19 @@ bool IsAdministrative(PSID sid, PSID self)
 
 }  // namespace
 
-bool OnlyAdministratorsCanChange(PSECURITY_DESCRIPTOR descriptor, PSID self)
+bool OwnedByAdministrators(PSECURITY_DESCRIPTOR descriptor, PSID self)
 {
     PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    return GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) && owner != nullptr && IsAdministrative(owner, self);
+}
+
+bool OnlyAdministratorsCanChange(PSECURITY_DESCRIPTOR descriptor, PSID self)
+{
     PACL access = nullptr;
     BOOL present = FALSE, defaulted = FALSE;
-    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || owner == nullptr || !IsAdministrative(owner, self)
-        || !GetSecurityDescriptorDacl(descriptor, &present, &access, &defaulted) || !present || access == nullptr)
+    if (!OwnedByAdministrators(descriptor, self) || !GetSecurityDescriptorDacl(descriptor, &present, &access, &defaulted)
+        || !present || access == nullptr)
         return false;  // no list at all lets everybody do everything
     for (DWORD i = 0; i < access->AceCount; ++i) {
         ACE_HEADER* header = nullptr;
@@ -59,7 +65,11 @@ bool OnlyAdministratorsCanChange(PSECURITY_DESCRIPTOR descriptor, PSID self)
     return true;
 }
 
-bool OnlyAdministratorsCanChange(HANDLE handle)
+namespace {
+
+// The object's owner and list, and the user this process runs as, for one decision about it.
+template <typename Decide>
+bool DecideByHandle(HANDLE handle, Decide decide)
 {
     LocalMemory descriptor;
     PSID owner = nullptr;
@@ -74,7 +84,19 @@ bool OnlyAdministratorsCanChange(HANDLE handle)
     if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())
         && GetTokenInformation(token.Get(), TokenUser, user, sizeof(user), &size))
         self = reinterpret_cast<TOKEN_USER*>(user)->User.Sid;
-    return OnlyAdministratorsCanChange(descriptor.Get(), self);
+    return decide(descriptor.Get(), self);
+}
+
+}  // namespace
+
+bool OwnedByAdministrators(HANDLE handle)
+{
+    return DecideByHandle(handle, [](PSECURITY_DESCRIPTOR d, PSID self) { return OwnedByAdministrators(d, self); });
+}
+
+bool OnlyAdministratorsCanChange(HANDLE handle)
+{
+    return DecideByHandle(handle, [](PSECURITY_DESCRIPTOR d, PSID self) { return OnlyAdministratorsCanChange(d, self); });
 }
 
 bool RunsAsAdministrator()

@@ -17,6 +17,11 @@ enum class FolderUse {
 // changed through that handle. False when it is no plain folder or could not be changed.
 bool ProtectFolder(const wchar_t* folder, FolderUse use = FolderUse::kPrograms);
 
+// True when the owner `descriptor` names is SYSTEM, the Administrators, TrustedInstaller or `self`.
+bool OwnedByAdministrators(PSECURITY_DESCRIPTOR descriptor, PSID self);
+// The same for the object of `handle` (opened with READ_CONTROL), `self` being this process's user.
+bool OwnedByAdministrators(HANDLE handle);
+
 // True when `descriptor` lets only the administrators change what it guards: its owner is SYSTEM,
 // the Administrators, TrustedInstaller or `self` (the elevated account that runs), and no entry
 // that applies to the object itself lets anybody else write, add, delete, re-permit or take it.

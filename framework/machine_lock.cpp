@@ -36,7 +36,7 @@ struct NamespaceFunctions {
 
 
 // A mutex of that name that SYSTEM or the Administrators own: one a user made is no lock.
-bool OwnedByAdministrators(HANDLE mutex)
+bool MutexOwnedByAdministrators(HANDLE mutex)
 {
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -83,7 +83,7 @@ bool MachineLock::Acquire(const wchar_t* name, DWORD waitMs)
         } else {
             m_mutex.Reset(CreateMutexW(&attributes, FALSE, name));
             const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
-            if (!m_mutex || (existed && !OwnedByAdministrators(m_mutex.Get()))) {
+            if (!m_mutex || (existed && !MutexOwnedByAdministrators(m_mutex.Get()))) {
                 m_mutex.Reset();
                 return true;  // a user's object at the name: it must not stop the machine's runs
             }

@@ -139,31 +139,33 @@ TEST(InstallFolder, BrowseResultGetsItsOwnProductFolder)
     }
 }
 
-// Whom a folder's rights let change it decides whether an elevated run installs there. Wine keeps
-// no access lists for files, so the decision is tried on descriptors as Windows gives them.
-TEST(FolderRights, OnlyFoldersAdministratorsAloneCanChangeAreUsedElevated)
+// Whom a folder's rights let change it decides whether an elevated run installs there; whom a file
+// belongs to, whether an installed plug-in is kept and a log appended to. Wine keeps no access
+// lists for files, so the decisions are tried on descriptors as Windows gives them.
+TEST(FolderRights, OnlyWhatAdministratorsAloneCanChangeIsUsedElevated)
 {
     struct Case {
         const char* label;
         const wchar_t* descriptor;
         bool usable;
+        bool ownedByAdministrators;  // what decides whether a plug-in or a log there is ours
     };
     const wchar_t* installer = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
     const std::wstring programFiles = std::wstring(L"O:") + installer + L"D:P(A;;FA;;;" + installer +
                                       L")(A;OICIIO;GA;;;CO)(A;;0x1301bf;;;SY)(A;;0x1301bf;;;BA)(A;;0x1200a9;;;BU)";
     const Case cases[] = {
-        {"as the setup protects one", L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", true},
-        {"the program-files folder", programFiles.c_str(), true},
-        {"made under a drive's root", L"O:BAD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1301bf;;;AU)", false},
-        {"owned by a user", L"O:BUD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", false},
-        {"users may add files", L"O:BAD:P(A;;FA;;;BA)(A;;0x2;;;BU)", false},
-        {"everybody may delete it", L"O:BAD:P(A;;FA;;;BA)(A;;0x10000;;;WD)", false},
-        {"users may re-permit it", L"O:BAD:P(A;;FA;;;BA)(A;;0x40000;;;BU)", false},
-        {"the creator's rights, for what is made inside only", L"O:BAD:P(A;;FA;;;BA)(A;OICIIO;FA;;;CO)", true},
-        {"a denial grants nothing", L"O:BAD:P(A;;FA;;;BA)(D;;FA;;;BU)", true},
-        {"no list at all", L"O:BA", false},
-        {"the elevated account's own", L"O:S-1-5-21-1-2-3-1000D:P(A;;FA;;;S-1-5-21-1-2-3-1000)", true},
-        {"another account's", L"O:S-1-5-21-1-2-3-1001D:P(A;;FA;;;S-1-5-21-1-2-3-1001)", false},
+        {"as the setup protects one", L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", true, true},
+        {"the program-files folder", programFiles.c_str(), true, true},
+        {"made under a drive's root", L"O:BAD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1301bf;;;AU)", false, true},
+        {"owned by a user", L"O:BUD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", false, false},
+        {"users may add files", L"O:BAD:P(A;;FA;;;BA)(A;;0x2;;;BU)", false, true},
+        {"everybody may delete it", L"O:BAD:P(A;;FA;;;BA)(A;;0x10000;;;WD)", false, true},
+        {"users may re-permit it", L"O:BAD:P(A;;FA;;;BA)(A;;0x40000;;;BU)", false, true},
+        {"the creator's rights, for what is made inside only", L"O:BAD:P(A;;FA;;;BA)(A;OICIIO;FA;;;CO)", true, true},
+        {"a denial grants nothing", L"O:BAD:P(A;;FA;;;BA)(D;;FA;;;BU)", true, true},
+        {"no list at all", L"O:BA", false, true},
+        {"the elevated account's own", L"O:S-1-5-21-1-2-3-1000D:P(A;;FA;;;S-1-5-21-1-2-3-1000)", true, true},
+        {"another account's", L"O:S-1-5-21-1-2-3-1001D:P(A;;FA;;;S-1-5-21-1-2-3-1001)", false, false},
     };
     PSID self = nullptr;
     ASSERT_TRUE(ConvertStringSidToSidW(L"S-1-5-21-1-2-3-1000", &self));
@@ -173,6 +175,7 @@ TEST(FolderRights, OnlyFoldersAdministratorsAloneCanChangeAreUsedElevated)
         ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(c.descriptor, SDDL_REVISION_1, &descriptor,
                                                                          nullptr));
         EXPECT_EQ(OnlyAdministratorsCanChange(descriptor, self), c.usable);
+        EXPECT_EQ(OwnedByAdministrators(descriptor, self), c.ownedByAdministrators);
         LocalFree(descriptor);
     }
     LocalFree(self);
