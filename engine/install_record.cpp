@@ -92,6 +92,11 @@ bool InstallRecord::Format(TextLines& text) const
 
 const RecordedFile* InstallRecord::Find(const wchar_t* name) const
 {
+    return const_cast<InstallRecord*>(this)->Find(name);
+}
+
+RecordedFile* InstallRecord::Find(const wchar_t* name)
+{
     for (int i = 0; i < m_count; ++i)
         if (_wcsicmp(At(i).name, name) == 0)
             return &At(i);
@@ -100,8 +105,8 @@ const RecordedFile* InstallRecord::Find(const wchar_t* name) const
 
 RecordedFile* InstallRecord::Entry(const wchar_t* name)
 {
-    if (const RecordedFile* found = Find(name))
-        return const_cast<RecordedFile*>(found);
+    if (RecordedFile* found = Find(name))
+        return found;
     if (m_count == m_capacity) {
         const int capacity = m_capacity == 0 ? 64 : m_capacity * 2;
         if (capacity > kMaxEntries || !ResizeBuffer(m_files, static_cast<size_t>(capacity)))

@@ -25,6 +25,7 @@ public:
 
     // The entry of `name` (compared ignoring case), made when missing; null when full.
     RecordedFile* Entry(const wchar_t* name);
+    RecordedFile* Find(const wchar_t* name);
     const RecordedFile* Find(const wchar_t* name) const;
     int Count() const { return m_count; }
     RecordedFile& At(int i) { return m_files.Get()[i]; }

@@ -112,11 +112,11 @@ int PlanEntry(unzFile archive, const wchar_t* folder, int skipIconsDll, FileUpda
     entry = {-1, static_cast<uint32_t>(info.dosDate), false, {}};
     entry.hasUtc = ExtendedTimestamp(extra, info.size_file_extra < sizeof(extra) ? info.size_file_extra : sizeof(extra),
                                      entry.utc);
-    wchar_t wideName[kWideNameSize], path[kProblemPathSize];
+    wchar_t wideName[kWideNameSize] = L"", path[kProblemPathSize];
+    const bool converted = MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, kWideNameSize) != 0;
     // A name cut by the buffer, or one with a NUL inside, is not the name that was stored.
     if (info.size_filename >= kNarrowNameSize - 1 || strlen(name) != info.size_filename || !IsSafeEntryName(name)
-        || MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, kWideNameSize) == 0) {
-        MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, kWideNameSize);
+        || !converted) {
         NoteProblem(problem, wideName, ERROR_INVALID_NAME);
         return kExtractStopped;
     }
@@ -233,7 +233,7 @@ bool StageRecord(const wchar_t* folder, const FileUpdate& update, const WrittenF
         file->carried = true;
     }
     // An Icons.dll left alone stays as it was recorded.
-    if (RecordedFile* icons = const_cast<RecordedFile*>(record.Find(variant::kIconsPlugin)))
+    if (RecordedFile* icons = record.Find(variant::kIconsPlugin))
         icons->carried = true;
     TextLines text;
     wchar_t staged[kProblemPathSize];
