@@ -219,6 +219,10 @@ TEST_F(Wizard, ButtonsExitPromptAndCloseBox)
 {
     WizardDriver wizard(L"", m_start.Path());
     ASSERT_TRUE(wizard.Started());
+    // The sheet's window is there before its first page has named the buttons (seen on x86).
+    ASSERT_TRUE(wizard.WaitForPage(0));
+    for (int i = 0; i < 100 && wizard.Text(wizard.SheetButton(IDCANCEL)) != L"&Exit"; ++i)
+        Sleep(50);
     EXPECT_FALSE(Enabled(wizard.SheetButton(kBack)));
     EXPECT_TRUE(Enabled(wizard.SheetButton(kNext)));
     EXPECT_EQ(wizard.Text(wizard.SheetButton(IDCANCEL)), L"&Exit");
