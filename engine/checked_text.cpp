@@ -1,7 +1,6 @@
 #include "engine/checked_text.h"
 
 #include "framework/plain_file.h"
-#include "framework/random_name.h"
 #include "framework/text.h"
 
 #include <windows.h>
@@ -17,12 +16,6 @@ namespace {
 constexpr DWORD kMaxCheckedText = 4u << 20;
 constexpr char kDigestLine[] = "end ";
 constexpr size_t kLineSize = 1024;
-
-bool WriteAll(HANDLE file, const char* data, size_t size)
-{
-    DWORD written = 0;
-    return WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) && written == size;
-}
 
 // "end <hex>\r\n" for the bytes before it.
 void DigestLineFor(const char* bytes, size_t size, char (&line)[80])
@@ -99,36 +92,36 @@ CheckedTextState ReadCheckedText(const wchar_t* path, HeapBuffer<wchar_t>& text)
     return CheckedTextState::kRead;
 }
 
-bool CreateCheckedText(const wchar_t* path, const wchar_t* text)
+namespace {
+
+// The UTF-8 bytes of `text` followed by their digest line; invalid when the heap has no room.
+HeapBuffer<char> CheckedBytes(const wchar_t* text, size_t& size)
 {
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    HeapBuffer<char> data = AllocateBuffer<char>(bytes > 0 ? static_cast<size_t>(bytes) : 1);
-    if (bytes <= 0 || !data || WideCharToMultiByte(CP_UTF8, 0, text, -1, data.Get(), bytes, nullptr, nullptr) != bytes)
-        return false;
     char digestLine[80];
+    HeapBuffer<char> data = AllocateBuffer<char>(bytes > 0 ? static_cast<size_t>(bytes) + sizeof(digestLine) : 1);
+    if (bytes <= 0 || !data || WideCharToMultiByte(CP_UTF8, 0, text, -1, data.Get(), bytes, nullptr, nullptr) != bytes)
+        return HeapBuffer<char>();
     DigestLineFor(data.Get(), static_cast<size_t>(bytes - 1), digestLine);
-    KernelHandle file = OpenPlainFile(path, GENERIC_WRITE, 0, CREATE_NEW);
-    if (!file)
-        return false;
-    if (WriteAll(file.Get(), data.Get(), static_cast<size_t>(bytes - 1))
-        && WriteAll(file.Get(), digestLine, strlen(digestLine)) && FlushFileBuffers(file.Get()))
-        return true;
-    file.Reset();
-    DeleteFileW(path);
-    return false;
+    memcpy(data.Get() + bytes - 1, digestLine, strlen(digestLine) + 1);
+    size = strlen(data.Get());
+    return data;
+}
+
+}  // namespace
+
+bool CreateCheckedText(const wchar_t* path, const wchar_t* text)
+{
+    size_t size = 0;
+    HeapBuffer<char> data = CheckedBytes(text, size);
+    return data && CreatePlainFile(path, data.Get(), size);
 }
 
 bool ReplaceCheckedText(const wchar_t* path, const wchar_t* text)
 {
-    // Made new under a name nobody could know: nothing planted there is written through.
-    wchar_t random[40], fresh[kLineSize];
-    if (!FormatRandomHex(random, 40) || !FormatText(fresh, kLineSize, L"%ls.%ls.tmp", path, random)
-        || !CreateCheckedText(fresh, text))
-        return false;
-    if (MoveFileExW(fresh, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    DeleteFileW(fresh);
-    return false;
+    size_t size = 0;
+    HeapBuffer<char> data = CheckedBytes(text, size);
+    return data && ReplacePlainFile(path, data.Get(), size);
 }
 
 bool NextLine(const wchar_t*& cursor, wchar_t* line, size_t lineSize)

@@ -275,10 +275,9 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
     auto writeSettings = [&] {
         StageScope stage(Stage::kSettings);
         wchar_t effectiveIni[kIniPathSize];
-        HeldPath settingsFolder;  // held until the conversion is done
+        HeldPath settingsFolder;  // held until the settings are written
         settingsUsable = WriteInitialSettings(options.installFolder, options.iniFolder, options.silent, effectiveIni,
                                               failures, settingsFolder);
-        ConvertIniToUnicode(effectiveIni, failures);  // a file it cannot open needs no converting
     };
     RegistrationRequest request = RequestFor(options);
     auto registerProduct = [&](bool confirmed) {

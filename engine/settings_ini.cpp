@@ -5,7 +5,7 @@
 #include "framework/ensure_directory.h"
 #include "framework/folder_access.h"
 #include "framework/handles.h"
-#include "framework/plain_file.h"
+#include "engine/settings_text.h"
 #include "framework/text.h"
 #include "model/messages.h"
 #include "variants/variant.h"
@@ -19,17 +19,6 @@ namespace {
 
 constexpr size_t kValueSize = 260;
 constexpr size_t kVariableNameMax = 260;
-constexpr char kUnicodeHeader[] = "; UNICODE FILE - edit with care ;-)\r\n\r\n";
-// Larger than any settings file the product writes; a bigger one is left as it is.
-constexpr LONGLONG kMaxSettingsBytes = 16 * 1024 * 1024;
-
-// False when not every byte reached the file.
-bool WriteAll(HANDLE file, const void* data, DWORD bytes)
-{
-    DWORD written = 0;
-    return WriteFile(file, data, bytes, &written, nullptr) && written == bytes;
-}
-
 constexpr ToolbarSkin kLargeSkin{L"gnome-colors-human_48.png", L"48"};
 constexpr ToolbarSkin kMediumSkin{L"gnome-colors-wise_32.png", L"32"};
 constexpr ToolbarSkin kSmallSkin{L"Tindra_16.png", L"16"};
@@ -133,52 +122,31 @@ int ExpandIniFolder(const wchar_t* iniFolder, wchar_t* out, size_t outSize)
 
 namespace {
 
-// Every write of the settings goes through here, so none that fails goes unseen. The settings
-// folder may be one users write: a file is written only when it is, or is made, a plain file of
-// its own, so no link planted at its name has this run write into another file.
-class SettingsWriter {
+// A settings file of this run: read once, changed in memory, written once. One that cannot be
+// read as a plain file of its own (a link planted at its name among them) is neither read nor
+// written, and the run hears of it once.
+class SettingsFile {
 public:
-    explicit SettingsWriter(FailureTally& failures) : m_failures(failures) {}
-    void Write(const wchar_t* section, const wchar_t* key, const wchar_t* value, const wchar_t* file)
+    explicit SettingsFile(FailureTally& failures) : m_failures(failures) {}
+    void Open(const wchar_t* path)
     {
-        if (IsPlain(file) && !WritePrivateProfileStringW(section, key, value, file))
-            m_failures.Add(IDS_NOT_WRITTEN_SETTINGS, file, GetLastError());
+        m_path = path;
+        m_usable = m_text.Load(path) != 0;
+        if (!m_usable)
+            m_failures.Add(IDS_NOT_WRITTEN_SETTINGS, path, GetLastError());
     }
-    // A pointer taken away leaves no empty section behind, so the file reads the same whether an
-    // earlier run got as far as writing the pointer or not.
-    void RemoveIfEmpty(const wchar_t* section, const wchar_t* file)
+    SettingsText& Text() { return m_text; }
+    void Save(bool unicode)
     {
-        wchar_t keys[4];
-        if (IsPlain(file) && GetPrivateProfileSectionW(section, keys, 4, file) == 0)
-            WritePrivateProfileStringW(section, nullptr, nullptr, file);
+        if (m_usable && !m_text.Save(m_path, unicode || m_text.WasUnicode()))
+            m_failures.Add(IDS_NOT_WRITTEN_SETTINGS, m_path, GetLastError());
     }
 
 private:
-    // Each file is checked once; a run writes two at most (the installation folder's and the
-    // settings folder's).
-    bool IsPlain(const wchar_t* file)
-    {
-        for (int i = 0; i < m_checkedCount; ++i)
-            if (_wcsicmp(m_checked[i].path, file) == 0)
-                return m_checked[i].plain;
-        const bool plain = static_cast<bool>(
-            OpenPlainFile(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_ALWAYS));
-        if (!plain)
-            m_failures.Add(IDS_NOT_WRITTEN_SETTINGS, file, GetLastError());
-        if (m_checkedCount < 2) {
-            CopyText(m_checked[m_checkedCount].path, kIniPathSize, file);
-            m_checked[m_checkedCount++].plain = plain;
-        }
-        return plain;
-    }
-
-    struct CheckedFile {
-        wchar_t path[kIniPathSize];
-        bool plain;
-    };
+    const wchar_t* m_path = L"";
     FailureTally& m_failures;
-    CheckedFile m_checked[2]{};
-    int m_checkedCount = 0;
+    SettingsText m_text;
+    bool m_usable = false;
 };
 
 }  // namespace
@@ -186,7 +154,6 @@ private:
 int WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int silent, wchar_t* effectiveIni,
                          FailureTally& failures, HeldPath& held)
 {
-    SettingsWriter settings(failures);
     wchar_t installIni[kIniPathSize];
     CopyText(installIni, kIniPathSize, installFolder);
     TrimSpaces(installIni);
@@ -209,95 +176,43 @@ int WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int s
         iniFolder[0] = L'\0';  // the settings stay where the product looks without a pointer
         usable = 0;
     }
-    bool redirected = iniFolder[0] != L'\0';
+    const bool redirected = iniFolder[0] != L'\0';
+    SettingsFile install(failures);
+    install.Open(installIni);
     if (redirected) {
-        settings.Write(L"Others", L"INI_Folder", iniFolder, installIni);
+        install.Text().Set(L"Others", L"INI_Folder", iniFolder);
         CopyText(effectiveIni, kIniPathSize, expanded);
         AppendText(effectiveIni, kIniPathSize, variant::kSettingsFile);
     } else {
-        settings.Write(L"Others", L"INI_Folder", nullptr, installIni);
-        settings.RemoveIfEmpty(L"Others", installIni);
+        // A pointer taken away leaves no empty section behind, so the file reads the same whether
+        // an earlier run got as far as writing the pointer or not.
+        install.Text().Set(L"Others", L"INI_Folder", nullptr);
+        install.Text().RemoveSectionIfEmpty(L"Others");
     }
-    bool appFolder = redirected && (wcsstr(effectiveIni, L"Pictarn32_App") != nullptr
-                                    || wcsstr(effectiveIni, L"Pictarn64_App") != nullptr);
+    const bool appFolder = redirected && (wcsstr(effectiveIni, L"Pictarn32_App") != nullptr
+                                          || wcsstr(effectiveIni, L"Pictarn64_App") != nullptr);
 
-    settings.Write(L"Language", L"DLL", L"ENGLISH", effectiveIni);
-    settings.Write(L"Language", L"Lang", L"English", effectiveIni);
+    // Beside a pointer the installation's own file stays in the ANSI code page the product
+    // reads it in; the settings themselves are written in UTF-16.
+    SettingsFile redirectedSettings(failures);
+    if (redirected)
+        redirectedSettings.Open(effectiveIni);
+    SettingsText& settings = redirected ? redirectedSettings.Text() : install.Text();
+    settings.Set(L"Language", L"DLL", L"ENGLISH");
+    settings.Set(L"Language", L"Lang", L"English");
 
-    wchar_t skin[kValueSize] = L"";
-    GetPrivateProfileStringW(L"Toolbar", L"Skin", L"", skin, kValueSize, effectiveIni);
-    if (skin[0] != L'\0')
-        return usable;  // a reinstall keeps the user's skin
-    ToolbarSkin chosen = ChooseToolbarSkin();
-    settings.Write(L"Toolbar", L"Skin", chosen.skin, effectiveIni);
-    settings.Write(L"Toolbar", L"Size", chosen.size, effectiveIni);
-    if (appFolder) {
-        settings.Write(L"Toolbar", L"Skin", kDefaultSkin.skin, installIni);
-        settings.Write(L"Toolbar", L"Size", kDefaultSkin.size, installIni);
+    wchar_t skin[kValueSize];
+    settings.Get(L"Toolbar", L"Skin", skin, kValueSize);
+    if (skin[0] == L'\0') {  // a reinstall keeps the user's skin
+        const ToolbarSkin chosen = ChooseToolbarSkin();
+        settings.Set(L"Toolbar", L"Skin", chosen.skin);
+        settings.Set(L"Toolbar", L"Size", chosen.size);
+        if (appFolder) {
+            install.Text().Set(L"Toolbar", L"Skin", kDefaultSkin.skin);
+            install.Text().Set(L"Toolbar", L"Size", kDefaultSkin.size);
+        }
     }
+    install.Save(!redirected);
+    redirectedSettings.Save(true);
     return usable;
-}
-
-int ConvertIniToUnicode(const wchar_t* iniPath, FailureTally& failures)
-{
-    // The settings folder may be one every user writes: the file is read through a handle to a
-    // plain file of its own, so a link planted at its name never has this run copy another file
-    // into the settings.
-    KernelHandle source = OpenPlainFile(iniPath, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-    if (!source) {
-        if (GetLastError() != ERROR_CANT_ACCESS_FILE)
-            return 1;  // no file to convert
-        failures.Add(IDS_NOT_WRITTEN_SETTINGS, iniPath, ERROR_CANT_ACCESS_FILE);
-        return 0;
-    }
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(source.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > kMaxSettingsBytes)
-        return 1;  // nothing to convert (or not a settings file), and no temporary file left behind
-    const DWORD bytes = static_cast<DWORD>(size.QuadPart);
-    HeapBuffer<char> ansi = AllocateBuffer<char>(bytes);
-    DWORD read = 0;
-    if (!ansi || !ReadFile(source.Get(), ansi.Get(), bytes, &read, nullptr)) {
-        failures.Add(IDS_NOT_WRITTEN_SETTINGS, iniPath, ansi ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY);
-        return 0;
-    }
-    source.Reset();
-    if (read >= 2 && static_cast<unsigned char>(ansi.Get()[0]) == 0xFF && static_cast<unsigned char>(ansi.Get()[1]) == 0xFE)
-        return 1;
-
-    // The whole file is converted at once, so no multi-byte character is split.
-    const int wideLength = MultiByteToWideChar(CP_ACP, 0, ansi.Get(), static_cast<int>(read), nullptr, 0);
-    HeapBuffer<wchar_t> wide = AllocateBuffer<wchar_t>(static_cast<size_t>(wideLength) + 1);
-    if (!wide) {
-        failures.Add(IDS_NOT_WRITTEN_SETTINGS, iniPath, ERROR_NOT_ENOUGH_MEMORY);
-        return 0;
-    }
-    MultiByteToWideChar(CP_ACP, 0, ansi.Get(), static_cast<int>(read), wide.Get(), wideLength);
-
-    wchar_t tempPath[kIniPathSize];
-    FolderOfPath(iniPath, tempPath, kIniPathSize);
-    AppendText(tempPath, variant::kSettingsTempFile);
-    // Whatever is at the temporary name (a killed run's copy, or something planted) goes; the
-    // copy is then made new, never opened through what stood there.
-    DeleteFileW(tempPath);
-    bool written = false;
-    DWORD error = ERROR_WRITE_FAULT;
-    if (KernelHandle target = OpenPlainFile(tempPath, GENERIC_WRITE, 0, CREATE_NEW)) {
-        wchar_t header[64];
-        const int headerLength = MultiByteToWideChar(CP_ACP, 0, kUnicodeHeader, -1, header, 64) - 1;
-        const unsigned char bom[2] = {0xFF, 0xFE};
-        written = WriteAll(target.Get(), bom, sizeof(bom))
-                  && WriteAll(target.Get(), header, static_cast<DWORD>(headerLength) * sizeof(wchar_t))
-                  && WriteAll(target.Get(), wide.Get(), static_cast<DWORD>(wideLength) * sizeof(wchar_t));
-        if (!written)
-            error = GetLastError();
-    } else {
-        error = GetLastError();
-    }
-    if (written && MoveFileExW(tempPath, iniPath, MOVEFILE_REPLACE_EXISTING))
-        return 1;
-    if (written)
-        error = GetLastError();
-    DeleteFileW(tempPath);  // the settings stay as they were, in the ANSI code page
-    failures.Add(IDS_NOT_WRITTEN_SETTINGS, iniPath, error);
-    return 0;
 }

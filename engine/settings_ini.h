@@ -1,6 +1,6 @@
 #pragma once
 // The product's first settings: language, a toolbar skin that suits the screen, and the
-// pointer to a separate settings folder; converted to UTF-16 at the end of the install.
+// pointer to a separate settings folder; written in UTF-16 where the product keeps its settings.
 #include "framework/failure_tally.h"
 #include "framework/held_path.h"
 
@@ -30,11 +30,8 @@ int ExpandIniFolder(const wchar_t* iniFolder, wchar_t* out, size_t outSize);
 // emptied: the settings then stay in the installation folder, and the result is 0 (else 1).
 // A settings folder any level of which is a link is no usable folder either; one that is used
 // stays held in `held` (no level renamed or replaced) for as long as the caller keeps it.
-// A settings file that cannot be written goes to `failures` once.
+// Each file is read through a handle and replaced by a new file, never written through what
+// stands at its name; one that cannot be read or written goes to `failures` once.
 int WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int silent, wchar_t* effectiveIni,
                          FailureTally& failures, HeldPath& held);
 
-// 1 when the file needed no conversion, could not be opened, or was converted; 0 when the
-// converted file could not be written or moved into place (the file then stays in the ANSI
-// code page, and goes to `failures`).
-int ConvertIniToUnicode(const wchar_t* iniPath, FailureTally& failures);

@@ -59,6 +59,38 @@ empty "$target/e" "the settings folder a link"; logs "Can't use the INI file fol
 [ -e "$drive/PtLinkIni-$arch/pt_main$bits.ini" ] || fail "the settings did not stay in the installation folder"
 "$wine" "C:\\PtLinkIni-$arch\\pt_uninstall.exe" /silent /purge >/dev/null 2>&1
 
+# A settings file swapped for a second name of another file the moment the run has read it (a
+# racer on the folder's change notices, as a user may run one against a settings folder they own):
+# the other file keeps its bytes, as the settings are written as a new file moved over the name.
+mkdir -p "$drive/PtRace-$arch/Settings"; printf '[Toolbar]\r\nSkin=Mine.png\r\n' > "$drive/PtRace-$arch/Settings/pt_main$bits.ini"
+echo system > "$target/system.txt"
+python3 - "$drive/PtRace-$arch/Settings" "pt_main$bits.ini" "$target/system.txt" > "$work/racer.txt" <<'PY' & racer=$!
+import ctypes, os, struct, sys
+folder, name, other = sys.argv[1], sys.argv[2].encode(), sys.argv[3]
+libc = ctypes.CDLL("libc.so.6", use_errno=True)
+notices = libc.inotify_init()
+libc.inotify_add_watch(notices, folder.encode(), 0x10)  # IN_CLOSE_NOWRITE: the run has read it
+swaps = 0
+while True:
+    data = os.read(notices, 4096)
+    at = 0
+    while at < len(data):
+        _, mask, _, length = struct.unpack_from("iIII", data, at)
+        if data[at + 16:at + 16 + length].rstrip(b"\0") == name:
+            os.link(other, os.path.join(folder, "swap"))
+            os.replace(os.path.join(folder, "swap"), os.path.join(folder, name.decode()))
+            swaps += 1
+            print(swaps, flush=True)
+        at += 16 + length
+PY
+sleep 0.5
+rc=0; (cd "$work" && timeout 120 "$wine" "$build/pt_setup$bits.exe" /silent "/folder=C:\\PtRaceApp-$arch" \
+    "/ini=C:\\PtRace-$arch\\Settings" >/dev/null 2>&1) || rc=$?
+kill $racer 2>/dev/null; wait $racer 2>/dev/null
+echo "the settings file raced: exit $rc, swapped $(tail -1 "$work/racer.txt" 2>/dev/null || echo 0) time(s)"
+[ "$(cat "$target/system.txt")" = system ] || fail "the raced settings were written into another file: $(head -c 80 "$target/system.txt")"
+"$wine" "C:\\PtRaceApp-$arch\\pt_uninstall.exe" /silent >/dev/null 2>&1
+
 # /purge where a level of the settings folder has become a link since: the file behind it stays,
 # and the removal says what it could not do (exit 5).
 mkdir -p "$target/d/Settings"; echo foreign > "$target/d/Settings/pt_main$bits.ini"
@@ -71,6 +103,7 @@ echo "/purge through a link: exit $rc"
 grep -qF "Can't remove: C:\\PtCfg-$arch" "$work/Pictarn_Uninstall.log" 2>/dev/null || fail "the removal's log lacks the link"
 
 rm -rf "$target" "$drive/PtJunc-$arch" "$drive/PtApps-$arch" "$drive/PtPre-$arch" "$drive/PtDotDot-$arch" \
-    "$drive/PtCfg-$arch" "$drive/PtPurge-$arch" "$drive/PtLinkCfg-$arch" "$drive/PtLinkIni-$arch"
+    "$drive/PtCfg-$arch" "$drive/PtPurge-$arch" "$drive/PtLinkCfg-$arch" "$drive/PtLinkIni-$arch" \
+    "$drive/PtRace-$arch" "$drive/PtRaceApp-$arch"
 echo "$failures failure(s)"
 [ "$failures" = 0 ]

@@ -123,41 +123,24 @@ TEST(SettingsIni, RedirectionStoresTheFolderUnexpandedAndWritesSettingsThere)
     SetEnvironmentVariableW(L"PT_TEST_HOME", nullptr);
 }
 
-TEST(SettingsIni, ConversionWritesUtf16WithCommentAndLeavesUnicodeFilesAlone)
+TEST(SettingsIni, AnAnsiFileBecomesUtf16WithCommentKeepingEveryLineAndAUnicodeOneStaysAsItIs)
 {
     TempFolder folder;
-    FailureTally failures;
     std::wstring ini = folder / kSettingsFile;
-    std::string longLine = "[Long]\r\nKey=" + std::string(3000, 'a') + "\xE9nd\r\n";
-    WriteBytes(ini, "[Language]\r\nDLL=ENGLISH\r\n" + longLine);
-    EXPECT_EQ(ConvertIniToUnicode(ini.c_str(), failures), 1);
+    WriteBytes(ini, "[Language]\r\nDLL=GERMAN\r\n[Long]\r\nKey=" + std::string(3000, 'a')
+                        + "\xE9nd\r\n; the user's note\r\n[Toolbar]\r\n Skin = Mine.png\r\nSize=99");
+    EXPECT_EQ(Effective(folder.Path(), L""), ini);
     std::string bytes = ReadBytes(ini);
     std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-    std::wstring expected = L"\xFEFF; UNICODE FILE - edit with care ;-)\r\n\r\n[Language]\r\nDLL=ENGLISH\r\n[Long]\r\nKey="
-                            + std::wstring(3000, L'a') + L"\u00E9nd\r\n";
+    std::wstring expected = L"\xFEFF; UNICODE FILE - edit with care ;-)\r\n\r\n[Language]\r\nDLL=ENGLISH\r\nLang=English\r\n"
+                            L"[Long]\r\nKey=" + std::wstring(3000, L'a') + L"\u00E9nd\r\n; the user's note\r\n"
+                            L"[Toolbar]\r\n Skin = Mine.png\r\nSize=99";
     EXPECT_EQ(text, expected);
-    EXPECT_FALSE(FileExists(folder / (kSettingsFile + L"_temp")));
     EXPECT_EQ(IniKey(ini, L"Long", L"Key"), std::wstring(1023, L'a'));  // readable by the profile functions
+    EXPECT_EQ(IniKey(ini, L"Toolbar", L"Skin"), L"Mine.png");
 
-    std::string unicode = bytes;
-    EXPECT_EQ(ConvertIniToUnicode(ini.c_str(), failures), 1);
-    EXPECT_EQ(ReadBytes(ini), unicode);
-
-    std::wstring empty = folder / L"empty.ini";
-    WriteBytes(empty, "");
-    EXPECT_EQ(ConvertIniToUnicode(empty.c_str(), failures), 1);
-    EXPECT_EQ(ReadBytes(empty), "");
-    EXPECT_FALSE(FileExists(folder / (kSettingsFile + L"_temp")));
-    EXPECT_EQ(ConvertIniToUnicode((folder / L"missing.ini").c_str(), failures), 1);
-    EXPECT_TRUE(failures.Empty());
-
-    // A second name of another file at the settings file's name (a user's link in a shared
-    // settings folder): nothing is read through it or written over it, and the run hears of it.
-    std::wstring other = folder / L"not-settings.txt", linked = folder / L"linked.ini";
-    WriteBytes(other, "[Secret]\r\nKey=value\r\n");
-    ASSERT_TRUE(CreateHardLinkW(linked.c_str(), other.c_str(), nullptr));
-    EXPECT_EQ(ConvertIniToUnicode(linked.c_str(), failures), 0);
-    EXPECT_EQ(ReadBytes(linked), "[Secret]\r\nKey=value\r\n");
-    ASSERT_EQ(failures.Count(), 1);
-    EXPECT_EQ(std::wstring(failures.Item(0).where), linked);
+    // Once in UTF-16 the file is written again as it is, without a second comment.
+    Effective(folder.Path(), L"");
+    EXPECT_EQ(ReadBytes(ini), bytes);
+    EXPECT_EQ(TreeListing(folder.Path()).size(), 1u);  // no copy left beside it
 }
