@@ -2,6 +2,7 @@
 
 #include "framework/folder_access.h"
 #include "framework/system_library.h"
+#include "framework/text.h"
 
 #include <aclapi.h>
 #include <sddl.h>
@@ -47,6 +48,8 @@ bool MutexOwnedByAdministrators(HANDLE mutex)
     return owner && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) || IsWellKnownSid(owner, WinLocalSystemSid));
 }
 
+constexpr DWORD kFileLockPollMs = 100;
+
 }  // namespace
 
 // The namespace and its boundary go with the process: the lock lives for the whole run.
@@ -84,8 +87,8 @@ bool MachineLock::Acquire(const wchar_t* name, DWORD waitMs)
             m_mutex.Reset(CreateMutexW(&attributes, FALSE, name));
             const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
             if (!m_mutex || (existed && !MutexOwnedByAdministrators(m_mutex.Get()))) {
-                m_mutex.Reset();
-                return true;  // a user's object at the name: it must not stop the machine's runs
+                m_mutex.Reset();  // a user's object at the name: no lock, and no stop to the machine's runs
+                return AcquireFile(name, attributes, waitMs);
             }
         }
     }
@@ -95,4 +98,26 @@ bool MachineLock::Acquire(const wchar_t* name, DWORD waitMs)
     const DWORD waited = WaitForSingleObject(m_mutex.Get(), waitMs);
     m_held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
     return m_held;
+}
+
+bool MachineLock::AcquireFile(const wchar_t* name, const SECURITY_ATTRIBUTES& attributes, DWORD waitMs)
+{
+    wchar_t windows[MAX_PATH], path[MAX_PATH + 64];
+    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    const wchar_t* bare = wcschr(name, L'\\') ? wcschr(name, L'\\') + 1 : name;
+    if (length == 0 || length >= MAX_PATH || !FormatText(path, MAX_PATH + 64, L"%ls\\%ls.lock", windows, bare))
+        return false;
+    SECURITY_ATTRIBUTES own = attributes;
+    for (DWORD waited = 0;; waited += kFileLockPollMs) {
+        m_file.Reset(CreateFileW(path, DELETE | FILE_READ_ATTRIBUTES, 0, &own, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
+                                 nullptr));
+        if (m_file)
+            return true;
+        // Held open by another run, or deleted by one that has just ended.
+        const DWORD error = GetLastError();
+        if (waited >= waitMs || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED))
+            return false;
+        Sleep(kFileLockPollMs);
+    }
 }

@@ -403,7 +403,9 @@ TEST_F(Uninstall, UserFilesStayARunningProductStopsItAndAReinstallIsAFirstInstal
     EXPECT_TRUE(Capture() == first);
 
     // A mutex of the lock's name that a user without administrator rights made is no lock: the
-    // machine's runs go on. (Wine has no private namespaces; elevated runs there check the owner.)
+    // machine's runs go on, and still exclude each other: while the removal's window is open, a
+    // silent install waits, then says another run is in progress. (Wine has no private namespaces;
+    // elevated runs there check the owner.)
     auto mutexOwnedBy = [](const wchar_t* descriptorText) {
         PSECURITY_DESCRIPTOR descriptor = nullptr;
         ConvertStringSecurityDescriptorToSecurityDescriptorW(descriptorText, SDDL_REVISION_1, &descriptor, nullptr);
@@ -415,6 +417,24 @@ TEST_F(Uninstall, UserFilesStayARunningProductStopsItAndAReinstallIsAFirstInstal
     HANDLE squatted = mutexOwnedBy(L"O:BUD:(A;;GA;;;WD)");
     ASSERT_NE(squatted, nullptr);
     EXPECT_EQ(Install(switches), exit_code::kInstalled);
+    {
+        std::wstring line = L"\"" + kFolder + L"\\pt_uninstall.exe\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, m_start.Path().c_str(),
+                                   &startup, &process));
+        HWND window = nullptr;
+        for (int i = 0; i < 300 && window == nullptr; ++i, Sleep(100))
+            window = FindWindowW(L"#32770", L"Remove Pictarn");
+        EXPECT_NE(window, nullptr);
+        EXPECT_EQ(Install(switches), exit_code::kAnotherRunning);
+        PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    EXPECT_EQ(Install(switches), exit_code::kInstalled);  // the window's lock went with it
     CloseHandle(squatted);
     const MachineState reinstalled = Capture();
 
