@@ -73,7 +73,7 @@ void TheApp::RunWizard()
     m_sheet.DoModal(nullptr);
     m_sheet.RemoveAllPages();
     // Opened once the wizard is gone, so nothing covers it.
-    if (m_sheet.HandsOffDefaults())
-        OpenDefaultAppsPage();
+    if (m_sheet.HandsOffDefaults() && OpenDefaultAppsPage() < 0)
+        TellNotOpened(nullptr, L"Default apps\n");
     SetExitCode(m_sheet.Outcome());
 }

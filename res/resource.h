@@ -21,6 +21,7 @@
 #define IDS_FOLDER_NOT_ALLOWED 18
 #define IDS_FOLDER_THROUGH_LINK 19
 #define IDS_FOLDER_USERS_CAN_CHANGE 40
+#define IDS_NOT_OPENED 41
 // What an install could not make; it went on with the rest.
 #define IDS_NOT_WRITTEN_KEY 31
 #define IDS_NOT_REGISTERED 32

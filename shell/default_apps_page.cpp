@@ -1,8 +1,8 @@
 #include "shell/default_apps_page.h"
 
 #include "framework/system_library.h"
+#include "shell/signed_in_user_start.h"
 
-#include <shellapi.h>
 #include <windows.h>
 
 namespace {
@@ -31,17 +31,17 @@ DefaultAppsPage DefaultAppsPageFor(const WindowsRelease& release)
     return {};
 }
 
-bool OpenDefaultAppsPage()
+int OpenDefaultAppsPage()
 {
     const DefaultAppsPage page = DefaultAppsPageFor(RunningRelease());
     if (page.target == nullptr)
-        return false;
+        return 0;
     wchar_t program[MAX_PATH];
     const wchar_t* target = page.target;
     if (page.inSystemFolder) {
         if (!SystemFolderFile(page.target, program, MAX_PATH))
-            return false;
+            return -1;
         target = program;
     }
-    return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", target, page.parameters, nullptr, SW_SHOWNORMAL)) > 32;
+    return OpenAsSignedInUser(target, page.parameters) ? 1 : -1;
 }

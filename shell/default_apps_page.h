@@ -13,5 +13,6 @@ struct DefaultAppsPage {
 
 DefaultAppsPage DefaultAppsPageFor(const WindowsRelease& release);
 
-// Opens the page for the running Windows; false when there is none or it did not open.
-bool OpenDefaultAppsPage();
+// Opens the page for the running Windows as the signed-in user: 1 opened, 0 none on this
+// Windows, -1 not opened.
+int OpenDefaultAppsPage();

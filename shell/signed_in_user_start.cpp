@@ -89,9 +89,16 @@ bool OpenThroughDesktopShell(const wchar_t* file, const wchar_t* parameters)
            == S_OK;
 }
 
+bool MayOpenWithOwnRights()
+{
+    return !RunsAsAdministrator();
+}
+
 bool OpenAsSignedInUser(const wchar_t* file, const wchar_t* parameters)
 {
-    if (RunsAsAdministrator() && OpenThroughDesktopShell(file, parameters))
-        return true;
+    // Started by this process, the product or a browser would run with its administrator rights
+    // on the user's desktop, where the user may have ended the shell to have it so.
+    if (!MayOpenWithOwnRights())
+        return OpenThroughDesktopShell(file, parameters);
     return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", file, parameters, nullptr, SW_SHOWNORMAL)) > 32;
 }

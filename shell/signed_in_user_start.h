@@ -6,6 +6,10 @@
 // no desktop shell to ask (none running, another session) or it refused.
 bool OpenThroughDesktopShell(const wchar_t* file, const wchar_t* parameters);
 
-// Opens `file` as the signed-in user: through the desktop's shell when this run has
-// administrator rights in force, otherwise (or when the shell cannot) as this process does.
+// True when this process may open things for the user itself: it has no administrator rights in
+// force to pass on.
+bool MayOpenWithOwnRights();
+
+// Opens `file` as the signed-in user: as this process does when it may, else only through the
+// desktop's shell; false when neither opened it (elevated, nothing is then started at all).
 bool OpenAsSignedInUser(const wchar_t* file, const wchar_t* parameters);

@@ -213,6 +213,39 @@ TEST_F(Wizard, DoneStartsTheProductFromTheFolderTheInstallUsed)
     const std::wstring settings = kFolder + variant::kSettingsFile;
     EXPECT_EQ(IniKey(settings, L"Others", L"INI_Folder"), L"<none>");
     EXPECT_EQ(IniKey(settings, L"Language", L"Lang"), L"English");
+    PostMessageW(product, WM_CLOSE, 0, 0);
+    for (int i = 0; i < 100 && FindWindowW(L"Pictarn", nullptr); ++i)
+        Sleep(100);
+
+    // The user has ended the desktop's shell: the wizard starts nothing with its own rights, and
+    // says once what it did not open and where the product is.
+    WizardDriver again(L"", m_start.Path());
+    ASSERT_TRUE(again.Started());
+    again.SetText(IDC_FOLDER, kFolder);
+    again.Next();
+    again.Next();
+    ASSERT_TRUE(again.WaitForPage(2));
+    again.Next();
+    ASSERT_TRUE(again.WaitForPage(3));
+    again.Next(120000);
+    ASSERT_TRUE(again.WaitForPage(4));
+    KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
+        if (_wcsicmp(entry.szExeFile, L"explorer.exe") == 0)
+            if (KernelHandle shell{OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)}) {
+                TerminateProcess(shell.Get(), 1);
+                WaitForSingleObject(shell.Get(), 5000);
+            }
+    again.PressSheetButton(IDCANCEL);
+    const std::wstring told = again.WaitForMessageBox();
+    EXPECT_NE(told.find(L"https://www.pictarn.com/faq.htm\n" + kFolder + variant::kMainProgram + L"\n"), std::wstring::npos) << told;
+    EXPECT_NE(told.find(L"Pictarn is in the Start menu."), std::wstring::npos) << told;
+    again.Answer(IDOK);
+    EXPECT_EQ(again.WaitForExit(), exit_code::kInstalled);
+    Sleep(1000);
+    EXPECT_EQ(FindWindowW(L"Pictarn", nullptr), nullptr);
 }
 
 TEST_F(Wizard, ButtonsExitPromptAndCloseBox)

@@ -4,6 +4,7 @@
 #include "framework/text.h"
 #include "framework/registry.h"
 #include "shell/signed_in_user_start.h"
+#include "wizard/message_box.h"
 
 #include <shellapi.h>
 
@@ -188,6 +189,8 @@ bool CHyperLink::OpenUrl(const wchar_t* url)
 {
     if (OpenAsSignedInUser(url, nullptr))
         return true;
+    if (!MayOpenWithOwnRights())
+        return false;
     wchar_t command[kLinkTextSize];
     if (!RegisteredBrowserCommand(url, command, kLinkTextSize))
         return false;
@@ -296,7 +299,7 @@ void CHyperLink::OnClicked()
     if (m_visited)
         InvalidateRect(Window(), nullptr, TRUE);
     else
-        MessageBeep(MB_ICONEXCLAMATION);
+        TellNotOpened(GetAncestor(Window(), GA_ROOT), m_url);
 }
 
 BOOL CHyperLink::OnEraseBkgnd(HDC dc) const

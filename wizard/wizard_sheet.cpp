@@ -124,19 +124,25 @@ bool CWizPropertySheet::OnSysCommand(WPARAM command)
 void CWizPropertySheet::RunFinishActions()
 {
     const PropertyPage* finished = GetPage(kFinishedPage);
+    wchar_t notOpened[2 * MAX_PATH] = L"";  // told once, for both
     if (finished->IsChecked(IDC_OPEN_FAQ)) {
         wchar_t faq[128];
         FormatText(faq, 128, L"%ls/faq.htm", kProductSite);
-        OpenAsSignedInUser(faq, nullptr);
+        if (!OpenAsSignedInUser(faq, nullptr))
+            FormatText(notOpened, 2 * MAX_PATH, L"%ls\n", faq);
     }
-    if (!finished->IsChecked(IDC_START_PRODUCT))
-        return;
     wchar_t program[MAX_PATH];
     // A folder too long for the program's path is not started at all.
-    if (!CopyText(program, m_installedFolder) || !AppendBackslash(program)
-        || !AppendText(program, variant::kMainProgram))
+    const bool starts = finished->IsChecked(IDC_START_PRODUCT) && CopyText(program, m_installedFolder)
+                        && AppendBackslash(program) && AppendText(program, variant::kMainProgram);
+    if (starts && !OpenAsSignedInUser(program, nullptr)) {
+        AppendText(notOpened, 2 * MAX_PATH, program);
+        AppendText(notOpened, 2 * MAX_PATH, L"\n");
+    }
+    if (notOpened[0] != L'\0')
+        TellNotOpened(Window(), notOpened);
+    if (!starts)
         return;
-    OpenAsSignedInUser(program, nullptr);
     Sleep(50);
     for (int attempt = 0; attempt < 5; ++attempt) {
         if (HWND product = FindProductWindow()) {
