@@ -235,9 +235,11 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
     // an administrator or SYSTEM runs later: refused, unless it is this build's installation.
     HeldPath held;
     wchar_t level[kFolderBufferSize], registered[kFolderBufferSize];
-    bool (*accept)(HANDLE) = nullptr;
+    bool (*accept)(HANDLE, bool) = nullptr;
     if (RunsAsAdministrator() && !FindRegisteredInstallation(folder, registered, kFolderBufferSize))
-        accept = [](HANDLE handle) { return OnlyAdministratorsCanChange(handle); };
+        accept = [](HANDLE handle, bool last) {
+            return last ? OnlyAdministratorsCanChange(handle) : NobodyElseCanMoveWhatItHolds(handle);
+        };
     wchar_t topmostMade[kFolderBufferSize];
     if (!TopmostMissingFolder(folder, topmostMade, kFolderBufferSize))
         topmostMade[0] = L'\0';

@@ -51,7 +51,15 @@ int PrepareIniFolder(const wchar_t* iniFolder, wchar_t* expanded, HeldPath& held
     if (fileLength >= MAX_PATH)
         return 0;
     wchar_t madeFolder[kIniPathSize], link[kIniPathSize];
-    if (held.Hold(expanded, link, kIniPathSize) != HoldResult::kHeld)
+    // Elevated, a folder outside this user's profile that others could change or swap could have
+    // the settings, and /purge later, work on their files; one this setup made is known by its list.
+    bool (*accept)(HANDLE, bool) = nullptr;
+    if (RunsAsAdministrator() && !IsInUserProfile(expanded))
+        accept = [](HANDLE handle, bool last) {
+            return last ? OnlyAdministratorsCanChange(handle) || HasOwnAccessList(handle, FolderUse::kSharedSettings)
+                        : NobodyElseCanMoveWhatItHolds(handle);
+        };
+    if (held.Hold(expanded, link, kIniPathSize, accept) != HoldResult::kHeld)
         return 0;  // a link could lead the settings, and /purge later, anywhere
     const bool makesFolder = TopmostMissingFolder(expanded, madeFolder, kIniPathSize);
     if (!EnsureDirectory(expanded) || held.Hold(expanded, link, kIniPathSize) != HoldResult::kHeld)

@@ -16,6 +16,8 @@ constexpr char kSettingsFolder[] =
 constexpr ACCESS_MASK kChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_DELETE_CHILD
                                       | FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE
                                       | GENERIC_ALL;
+// Rights that rename, delete, re-permit or take a folder, or rename or delete what is in it.
+constexpr ACCESS_MASK kMoveRights = FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_ALL;
 
 bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type)
 {
@@ -44,7 +46,11 @@ bool OwnedByAdministrators(PSECURITY_DESCRIPTOR descriptor, PSID self)
     return GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) && owner != nullptr && IsAdministrative(owner, self);
 }
 
-bool OnlyAdministratorsCanChange(PSECURITY_DESCRIPTOR descriptor, PSID self)
+namespace {
+
+// True when no entry of `descriptor` that applies to the object itself grants anybody but the
+// administrators any of `rights`, and its owner is one of them.
+bool OnlyAdministratorsHold(PSECURITY_DESCRIPTOR descriptor, PSID self, ACCESS_MASK rights)
 {
     PACL access = nullptr;
     BOOL present = FALSE, defaulted = FALSE;
@@ -58,8 +64,50 @@ bool OnlyAdministratorsCanChange(PSECURITY_DESCRIPTOR descriptor, PSID self)
         if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE))
             continue;  // what denies, or applies only to what is made inside, grants nobody the folder
         const auto* allowed = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(header);
-        if ((allowed->Mask & kChangeRights)
-            && !IsAdministrative(const_cast<DWORD*>(&allowed->SidStart), self))
+        if ((allowed->Mask & rights) && !IsAdministrative(const_cast<DWORD*>(&allowed->SidStart), self))
+            return false;
+    }
+    return true;
+}
+
+const char* OwnDescriptorText(FolderUse use)
+{
+    return use == FolderUse::kPrograms ? kProgramFolder : kSettingsFolder;
+}
+
+}  // namespace
+
+bool OnlyAdministratorsCanChange(PSECURITY_DESCRIPTOR descriptor, PSID self)
+{
+    return OnlyAdministratorsHold(descriptor, self, kChangeRights);
+}
+
+bool NobodyElseCanMoveWhatItHolds(PSECURITY_DESCRIPTOR descriptor, PSID self)
+{
+    return OnlyAdministratorsHold(descriptor, self, kMoveRights);
+}
+
+bool IsOwnAccessList(PSECURITY_DESCRIPTOR descriptor, FolderUse use)
+{
+    LocalMemory own;
+    PACL found = nullptr, expected = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (!OwnedByAdministrators(descriptor, nullptr) || !GetSecurityDescriptorControl(descriptor, &control, &revision)
+        || !(control & SE_DACL_PROTECTED) || !GetSecurityDescriptorDacl(descriptor, &present, &found, &defaulted)
+        || !present || found == nullptr
+        || !ConvertStringSecurityDescriptorToSecurityDescriptorA(OwnDescriptorText(use), SDDL_REVISION_1, own.Receive(),
+                                                                 nullptr)
+        || !GetSecurityDescriptorDacl(own.Get(), &present, &expected, &defaulted) || found->AceCount != expected->AceCount)
+        return false;
+    for (DWORD i = 0; i < found->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* is = nullptr;
+        ACCESS_ALLOWED_ACE* shouldBe = nullptr;
+        if (!GetAce(found, i, reinterpret_cast<void**>(&is)) || !GetAce(expected, i, reinterpret_cast<void**>(&shouldBe))
+            || is->Header.AceType != shouldBe->Header.AceType
+            || (is->Header.AceFlags & ~INHERITED_ACE) != shouldBe->Header.AceFlags || is->Mask != shouldBe->Mask
+            || is->Header.AceType != ACCESS_ALLOWED_ACE_TYPE || !EqualSid(&is->SidStart, &shouldBe->SidStart))
             return false;
     }
     return true;
@@ -99,6 +147,16 @@ bool OnlyAdministratorsCanChange(HANDLE handle)
     return DecideByHandle(handle, [](PSECURITY_DESCRIPTOR d, PSID self) { return OnlyAdministratorsCanChange(d, self); });
 }
 
+bool NobodyElseCanMoveWhatItHolds(HANDLE handle)
+{
+    return DecideByHandle(handle, [](PSECURITY_DESCRIPTOR d, PSID self) { return NobodyElseCanMoveWhatItHolds(d, self); });
+}
+
+bool HasOwnAccessList(HANDLE handle, FolderUse use)
+{
+    return DecideByHandle(handle, [use](PSECURITY_DESCRIPTOR d, PSID) { return IsOwnAccessList(d, use); });
+}
+
 bool RunsAsAdministrator()
 {
     BYTE administrators[SECURITY_MAX_SID_SIZE];
@@ -121,7 +179,7 @@ bool ProtectFolder(const wchar_t* folder, FolderUse use)
     PACL access = nullptr;
     PSID owner = nullptr;
     BOOL present = FALSE, defaulted = FALSE;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(use == FolderUse::kPrograms ? kProgramFolder : kSettingsFolder, SDDL_REVISION_1, descriptor.Receive(),
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(OwnDescriptorText(use), SDDL_REVISION_1, descriptor.Receive(),
                                                               nullptr)
         || !GetSecurityDescriptorDacl(descriptor.Get(), &present, &access, &defaulted)
         || !GetSecurityDescriptorOwner(descriptor.Get(), &owner, &defaulted))

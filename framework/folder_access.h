@@ -29,3 +29,14 @@ bool OnlyAdministratorsCanChange(PSECURITY_DESCRIPTOR descriptor, PSID self);
 
 // The same for the object of `handle` (opened with READ_CONTROL), `self` being this process's user.
 bool OnlyAdministratorsCanChange(HANDLE handle);
+
+// True when `descriptor` lets only the administrators rename, delete, re-permit or take the folder
+// it guards, or rename or delete what is in it: all a folder above another must keep from others
+// (adding names of their own beside it changes nothing on the way down).
+bool NobodyElseCanMoveWhatItHolds(PSECURITY_DESCRIPTOR descriptor, PSID self);
+bool NobodyElseCanMoveWhatItHolds(HANDLE handle);
+
+// True when `descriptor` is the one ProtectFolder gives for `use`: the Administrators as owner and
+// that protected list, entry for entry.
+bool IsOwnAccessList(PSECURITY_DESCRIPTOR descriptor, FolderUse use);
+bool HasOwnAccessList(HANDLE handle, FolderUse use);

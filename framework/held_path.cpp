@@ -39,7 +39,7 @@ size_t FirstLevel(const wchar_t* folder)
 
 }  // namespace
 
-HoldResult HeldPath::Hold(const wchar_t* folder, wchar_t* named, size_t namedSize, bool (*accept)(HANDLE))
+HoldResult HeldPath::Hold(const wchar_t* folder, wchar_t* named, size_t namedSize, bool (*accept)(HANDLE, bool last))
 {
     constexpr size_t kPathSize = 1024;
     wchar_t level[kPathSize];
@@ -59,7 +59,8 @@ HoldResult HeldPath::Hold(const wchar_t* folder, wchar_t* named, size_t namedSiz
         level[end] = L'\0';
         bool isLink = false;
         KernelHandle handle = OpenLevel(level, isLink);
-        if (isLink || (handle && accept && !accept(handle.Get()))) {
+        const bool last = folder[end] == L'\0' || (folder[end] == L'\\' && folder[end + 1] == L'\0');
+        if (isLink || (handle && accept && !accept(handle.Get(), last))) {
             CopyText(named, namedSize, level);
             return isLink ? HoldResult::kLink : HoldResult::kRefused;
         }

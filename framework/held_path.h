@@ -15,10 +15,10 @@ class HeldPath {
 public:
     // Opens every level of `folder` (absolute) that exists below its root, from the top down, as
     // itself and never through a link, sharing it with nobody who would delete or rename it, and
-    // asks `accept` (when given) about each level's handle. Anything but kHeld names the level in
+    // asks `accept` (when given) about each level's handle, and whether it is `folder` itself. Anything but kHeld names the level in
     // `level`, and the levels held before stay held. Levels missing yet are not held: call it
     // again once they are made.
-    HoldResult Hold(const wchar_t* folder, wchar_t* level, size_t levelSize, bool (*accept)(HANDLE) = nullptr);
+    HoldResult Hold(const wchar_t* folder, wchar_t* level, size_t levelSize, bool (*accept)(HANDLE, bool last) = nullptr);
 
 private:
     static constexpr int kMaxLevels = 64;

@@ -149,23 +149,38 @@ TEST(FolderRights, OnlyWhatAdministratorsAloneCanChangeIsUsedElevated)
         const wchar_t* descriptor;
         bool usable;
         bool ownedByAdministrators;  // what decides whether a plug-in or a log there is ours
+        bool aboveAnother;           // usable as a level above the folder used
+        bool setupsSettingsList;     // the list the setup gives a settings folder it makes
     };
     const wchar_t* installer = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
     const std::wstring programFiles = std::wstring(L"O:") + installer + L"D:P(A;;FA;;;" + installer +
                                       L")(A;OICIIO;GA;;;CO)(A;;0x1301bf;;;SY)(A;;0x1301bf;;;BA)(A;;0x1200a9;;;BU)";
+    // Users may read, write and make files there, never delete, rename or re-permit them.
+    const wchar_t* settings = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1201bf;;;BU)(A;OICI;0x1201bf;;;OW)";
     const Case cases[] = {
-        {"as the setup protects one", L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", true, true},
-        {"the program-files folder", programFiles.c_str(), true, true},
-        {"made under a drive's root", L"O:BAD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1301bf;;;AU)", false, true},
-        {"owned by a user", L"O:BUD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", false, false},
-        {"users may add files", L"O:BAD:P(A;;FA;;;BA)(A;;0x2;;;BU)", false, true},
-        {"everybody may delete it", L"O:BAD:P(A;;FA;;;BA)(A;;0x10000;;;WD)", false, true},
-        {"users may re-permit it", L"O:BAD:P(A;;FA;;;BA)(A;;0x40000;;;BU)", false, true},
-        {"the creator's rights, for what is made inside only", L"O:BAD:P(A;;FA;;;BA)(A;OICIIO;FA;;;CO)", true, true},
-        {"a denial grants nothing", L"O:BAD:P(A;;FA;;;BA)(D;;FA;;;BU)", true, true},
-        {"no list at all", L"O:BA", false, true},
-        {"the elevated account's own", L"O:S-1-5-21-1-2-3-1000D:P(A;;FA;;;S-1-5-21-1-2-3-1000)", true, true},
-        {"another account's", L"O:S-1-5-21-1-2-3-1001D:P(A;;FA;;;S-1-5-21-1-2-3-1001)", false, false},
+        {"as the setup protects one", L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", true, true, true, false},
+        {"the program-files folder", programFiles.c_str(), true, true, true, false},
+        // Windows' ProgramData: users may make folders and files there, but move nothing of others.
+        {"ProgramData", L"O:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICIIO;GA;;;CO)(A;OICI;0x1200a9;;;BU)(A;CI;0x100116;;;BU)",
+         false, true, true, false},
+        {"as the setup makes a settings folder", settings, false, true, true, true},
+        {"a settings list owned by a user", L"O:BUD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1201bf;;;BU)(A;OICI;0x1201bf;;;OW)",
+         false, false, false, false},
+        {"a settings list with users' delete", L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)(A;OICI;0x1201bf;;;OW)",
+         false, true, false, false},
+        {"a settings list passed down, not protected", L"O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1201bf;;;BU)(A;OICI;0x1201bf;;;OW)",
+         false, true, true, false},
+        {"made under a drive's root", L"O:BAD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1301bf;;;AU)", false, true, false, false},
+        {"owned by a user", L"O:BUD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", false, false, false, false},
+        {"users may add files", L"O:BAD:P(A;;FA;;;BA)(A;;0x2;;;BU)", false, true, true, false},
+        {"users may delete what is inside", L"O:BAD:P(A;;FA;;;BA)(A;;0x40;;;BU)", false, true, false, false},
+        {"everybody may delete it", L"O:BAD:P(A;;FA;;;BA)(A;;0x10000;;;WD)", false, true, false, false},
+        {"users may re-permit it", L"O:BAD:P(A;;FA;;;BA)(A;;0x40000;;;BU)", false, true, false, false},
+        {"the creator's rights, for what is made inside only", L"O:BAD:P(A;;FA;;;BA)(A;OICIIO;FA;;;CO)", true, true, true, false},
+        {"a denial grants nothing", L"O:BAD:P(A;;FA;;;BA)(D;;FA;;;BU)", true, true, true, false},
+        {"no list at all", L"O:BA", false, true, false, false},
+        {"the elevated account's own", L"O:S-1-5-21-1-2-3-1000D:P(A;;FA;;;S-1-5-21-1-2-3-1000)", true, true, true, false},
+        {"another account's", L"O:S-1-5-21-1-2-3-1001D:P(A;;FA;;;S-1-5-21-1-2-3-1001)", false, false, false, false},
     };
     PSID self = nullptr;
     ASSERT_TRUE(ConvertStringSidToSidW(L"S-1-5-21-1-2-3-1000", &self));
@@ -176,6 +191,8 @@ TEST(FolderRights, OnlyWhatAdministratorsAloneCanChangeIsUsedElevated)
                                                                          nullptr));
         EXPECT_EQ(OnlyAdministratorsCanChange(descriptor, self), c.usable);
         EXPECT_EQ(OwnedByAdministrators(descriptor, self), c.ownedByAdministrators);
+        EXPECT_EQ(NobodyElseCanMoveWhatItHolds(descriptor, self), c.aboveAnother);
+        EXPECT_EQ(IsOwnAccessList(descriptor, FolderUse::kSharedSettings), c.setupsSettingsList);
         LocalFree(descriptor);
     }
     LocalFree(self);
