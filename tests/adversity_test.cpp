@@ -1,8 +1,10 @@
 // Silent installs under adversity: read-only files, a stale temporary archive, runs killed
 // half-way, and repeated installs. Each ends in a known state or reports its failure.
+#include "framework/handles.h"
 #include "support/expected_exit_codes.h"
 #include "support/shell_state.h"
 #include "support/silent_setup.h"
+#include "support/other_payload.h"
 #include "support/test_support.h"
 #include "support/zip_writer.h"
 #include "variants/variant.h"
@@ -199,6 +201,32 @@ TEST_F(Adversity, RunsKilledHalfWayAreMendedByTheNextRun)
     ASSERT_EQ(Install(), exit_code::kInstalled);
     EXPECT_EQ(ReadBytes(plugin), whole);
     EXPECT_FALSE(FileExists(plugin + L".partial"));
+}
+
+// A folder a user prepared, holding open a file where an unpacked file's temporary copy used to
+// be written (to write their own program through it later) and a second name of a file outside
+// the installation at another: neither is written through, and what is installed is ours alone.
+TEST_F(Adversity, FilesPlantedInAPreparedFolderAreNeverWrittenThrough)
+{
+    ASSERT_TRUE(CreateDirectoryW(kFolder.c_str(), nullptr));
+    KernelHandle held(CreateFileW((kFolder + L"\\pt_uninstall.exe.partial").c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW, 0, nullptr));
+    ASSERT_TRUE(held.Valid());
+    TempFolder outside;
+    const std::wstring system = outside / L"system.txt";
+    WriteBytes(system, "a file outside the installation");
+    ASSERT_TRUE(CreateHardLinkW((kFolder + L"\\readme.txt.partial").c_str(), system.c_str(), nullptr));
+    std::vector<ZipEntry> payload = BuiltPayloadEntries(0);
+
+    EXPECT_EQ(Install(), exit_code::kInstalled) << Log();
+    DWORD written = 0;
+    const char planted[] = "MZ the user's own program";
+    SetFilePointer(held.Get(), 0, nullptr, FILE_BEGIN);
+    WriteFile(held.Get(), planted, sizeof(planted), &written, nullptr);
+    held.Reset();
+    EXPECT_EQ(ReadBytes(kFolder + L"\\pt_uninstall.exe"), EntryNamed(payload, "pt_uninstall.exe").data);
+    EXPECT_EQ(ReadBytes(kFolder + L"\\readme.txt"), EntryNamed(payload, "readme.txt").data);
+    EXPECT_EQ(ReadBytes(system), "a file outside the installation");
 }
 
 // Things in the way of four targets: each is logged once with its reason, the run goes on with the

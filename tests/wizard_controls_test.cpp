@@ -233,8 +233,21 @@ TEST_F(HyperLink, ColourFollowsHoverAndTheLastClick)
     MoveOver(link.Window());
     EXPECT_EQ(LinkColour(link.Window()), kRed);
 
+    // What cannot be opened is named to the user, who closes the message.
     ASSERT_EQ(link.SetUrl(L"ptnoscheme:nothing"), 1);
+    std::wstring told;
+    std::thread reader([&told] {
+        HWND box = nullptr;
+        for (int i = 0; i < 200 && box == nullptr; ++i, Sleep(50))
+            box = FindWindowW(L"#32770", L"Pictarn Setup");
+        wchar_t text[1024] = L"";
+        GetDlgItemTextW(box, 0xFFFF, text, 1024);
+        told = text;
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    });
     EXPECT_EQ(Click(link.Window()), 1);
+    reader.join();
+    EXPECT_NE(told.find(L"\n\nptnoscheme:nothing\n"), std::wstring::npos) << told;
     EXPECT_FALSE(link.Visited());
     EXPECT_EQ(LinkColour(link.Window()), kLinkBlue);
     EXPECT_EQ(ReflectToChild(m_parent, WM_COMMAND, 7, 0), 0);  // a menu command concerns no control
