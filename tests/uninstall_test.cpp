@@ -111,6 +111,22 @@ protected:
         return RunAndWait(quiet + extra, m_start.Path());
     }
     std::string UninstallLog() const { return ReadBytes(m_start / L"Pictarn_Uninstall.log"); }
+    // The removal's window, started as the entry's uninstall command starts it; null when none
+    // came within 30 s. `process` is the uninstaller's, for the caller to wait on and close.
+    HWND StartRemovalWindow(PROCESS_INFORMATION& process)
+    {
+        std::wstring line = L"\"" + kFolder + L"\\pt_uninstall.exe\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        process = {};
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, m_start.Path().c_str(),
+                            &startup, &process))
+            return nullptr;
+        HWND window = nullptr;
+        for (int i = 0; i < 300 && window == nullptr; ++i, Sleep(100))
+            window = FindWindowW(L"#32770", L"Remove Pictarn");
+        return window;
+    }
 
     CleanInstallState m_clean{kFolder};
 };
@@ -418,16 +434,9 @@ TEST_F(Uninstall, UserFilesStayARunningProductStopsItAndAReinstallIsAFirstInstal
     ASSERT_NE(squatted, nullptr);
     EXPECT_EQ(Install(switches), exit_code::kInstalled);
     {
-        std::wstring line = L"\"" + kFolder + L"\\pt_uninstall.exe\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
         PROCESS_INFORMATION process{};
-        ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, m_start.Path().c_str(),
-                                   &startup, &process));
-        HWND window = nullptr;
-        for (int i = 0; i < 300 && window == nullptr; ++i, Sleep(100))
-            window = FindWindowW(L"#32770", L"Remove Pictarn");
-        EXPECT_NE(window, nullptr);
+        const HWND window = StartRemovalWindow(process);
+        ASSERT_NE(window, nullptr);
         EXPECT_EQ(Install(switches), exit_code::kAnotherRunning);
         PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
         EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
@@ -458,15 +467,8 @@ TEST_F(Uninstall, TheWindowCancelsOrRemovesWithTheSettings)
     const MachineState installed = Capture();
     for (bool remove : {false, true}) {
         SCOPED_TRACE(remove ? "Remove" : "Cancel");
-        std::wstring line = L"\"" + kFolder + L"\\pt_uninstall.exe\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
         PROCESS_INFORMATION process{};
-        ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, m_start.Path().c_str(),
-                                   &startup, &process));
-        HWND window = nullptr;
-        for (int i = 0; i < 300 && window == nullptr; ++i, Sleep(100))
-            window = FindWindowW(L"#32770", L"Remove Pictarn");
+        const HWND window = StartRemovalWindow(process);
         ASSERT_NE(window, nullptr);
         wchar_t question[256] = {};
         GetDlgItemTextW(window, IDC_UNINSTALL_TEXT, question, 256);

@@ -221,12 +221,7 @@ TEST_F(Wizard, DISABLED_WithTheDesktopShellEndedDoneStartsNothingAndSaysSo)
 {
     WizardDriver wizard(L"", m_start.Path());
     ASSERT_TRUE(wizard.Started());
-    wizard.SetText(IDC_FOLDER, kFolder);
-    wizard.Next();
-    wizard.Next();
-    ASSERT_TRUE(wizard.WaitForPage(2));
-    wizard.Next();
-    ASSERT_TRUE(wizard.WaitForPage(3));
+    WalkToReady(wizard, kFolder);
     wizard.Next(120000);
     ASSERT_TRUE(wizard.WaitForPage(4));
     KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
