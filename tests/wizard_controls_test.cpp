@@ -317,7 +317,9 @@ TEST_F(HyperLink, HandCursorComesFromWinhlp32InTheWindowsFolder)
     EXPECT_TRUE(setsCursor(withHand));  // its own copy outlives the module
 }
 
-TEST(OpenUrl, FallsBackToTheBrowserRegisteredForWebPages)
+// A run with administrator rights (every run under Wine) never starts the browser registered for
+// web pages itself when the desktop's shell cannot open an address: the browser would have its rights.
+TEST(OpenUrl, ElevatedNeverFallsBackToTheBrowserItWouldStartWithItsRights)
 {
     TempFolder folder;
     std::wstring record = folder / L"opened.txt";
@@ -326,12 +328,8 @@ TEST(OpenUrl, FallsBackToTheBrowserRegisteredForWebPages)
     htmClass.Set(L"PtTestBrowser");
     command.Set(L"\"" + SystemFile(L"cmd.exe") + L"\" /c >\"" + record + L"\" echo \"%1\"");
 
-    EXPECT_TRUE(CHyperLink::OpenUrl(L"ptnoscheme://x/eula"));  // no handler for the scheme
-    EXPECT_TRUE(PumpUntil([&] { return ReadBytes(record).find('\n') != std::string::npos; }, 20000));
-    EXPECT_EQ(ReadBytes(record), "ptnoscheme://x/eula\r\n");  // unquoted, after the browser path
-
-    htmClass.Set(L"PtNoSuchBrowser");
-    EXPECT_FALSE(CHyperLink::OpenUrl(L"ptnoscheme://x/eula"));
+    EXPECT_FALSE(CHyperLink::OpenUrl(L"ptnoscheme://x/eula"));  // no handler for the scheme
+    EXPECT_FALSE(PumpUntil([&] { return FileExists(record); }, 3000));
 }
 
 TEST_F(ColorStatic, MakesBoldArialFontsFromTheControlsFont)
