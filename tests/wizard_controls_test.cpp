@@ -419,9 +419,15 @@ TEST(WizardSheet, AnotherScaleTakesTheSuggestedSizeAndRemakesTheProgramsFonts)
     [&] {  // a step of its own, so the sheet is closed whatever fails
         HWND headline = nullptr;
         // Until the page's activation has given the headline its font (18 at 96 DPI) and made the
-        // link: a scale change handled before that would be undone by it.
+        // link, and the sheet's own initialisation (posted; it names the Exit button, then takes the
+        // window's real scale) has run: a scale change handled before either would be undone by it.
+        auto exitNamed = [&sheet] {
+            wchar_t text[16] = L"";
+            GetDlgItemTextW(sheet.Window(), IDCANCEL, text, 16);
+            return std::wstring(text) == L"&Exit";
+        };
         for (int i = 0; i < 300 && !((headline = GetDlgItem(pages[kWelcomePage].Window(), IDC_WELCOME_HEADLINE))
-                                     && sheet.m_linkEula.Window() && WindowFont(headline).lfHeight == 18);
+                                     && sheet.m_linkEula.Window() && WindowFont(headline).lfHeight == 18 && exitNamed());
              ++i)
             Sleep(50);
         ASSERT_TRUE(headline && sheet.m_linkEula.Window());
