@@ -20,6 +20,9 @@ INT_PTR ModalPropertySheet::DoModal(HWND owner)
     HPROPSHEETPAGE handles[kMaxPages];
     for (int i = 0; i < m_pageCount; ++i) {
         descriptors[i] = m_pages[i]->Descriptor();
+        // A wizard shows the active page's title: each page carries the sheet's, so none blanks it.
+        descriptors[i].dwFlags |= PSP_USETITLE;
+        descriptors[i].pszTitle = m_caption;
         handles[i] = CreatePropertySheetPageW(&descriptors[i]);
     }
     PROPSHEETHEADERW header{};

@@ -28,6 +28,8 @@ public:
     PropertyPage* GetPage(int index) const { return index >= 0 && index < m_pageCount ? m_pages[index] : nullptr; }
     int GetActiveIndex() const;
     void EnableButton(int id, bool enable) { EnableWindow(GetDlgItem(m_window, id), enable ? TRUE : FALSE); }
+    // Makes button `id` the one Enter presses, once the sheet has done what it is doing.
+    void SetDefaultButton(int id) { PostMessageW(m_window, DM_SETDEFID, static_cast<WPARAM>(id), 0); }
     // Destroys the sheet window, which ends the modal run, once the message being handled has
     // returned: the sheet still uses its page after a page's notification.
     void DestroyAfterNotification() { PostMessageW(m_window, kDestroyMessage, 0, 0); }

@@ -124,7 +124,8 @@ public:
     bool Stopped() const { return m_stopped; }
     bool ConfirmAssociations(const wchar_t* question) override
     {
-        m_confirmed = MessageBoxW(GetActiveWindow(), question, m_caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDNO;
+        // Only Yes points the types: Esc or the close box is no answer to act on.
+        m_confirmed = MessageBoxW(GetActiveWindow(), question, m_caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
         return m_confirmed;
     }
     // Rows were chosen and the question answered Yes.

@@ -69,6 +69,9 @@ bool CWizPropertyPage::OnSetActive()
     const Role* role = PageRole();
     if (role && role->activate)
         (this->*role->activate)();
+    // Enter goes forward: Next, or Done on the last page, never a button left default by a click.
+    m_pSheet->SetDefaultButton(PageIndex() == m_pSheet->GetPageCount() - 1 ? ModalPropertySheet::kCancelButton
+                                                                            : ModalPropertySheet::kNextButton);
     return PropertyPage::OnSetActive();
 }
 
@@ -98,7 +101,10 @@ bool CWizPropertyPage::OnCommand(int id, int code)
     if (code != BN_CLICKED)
         return false;
     switch (id) {
-    case IDC_BROWSE: BrowseInstallFolder(*this); return true;
+    case IDC_BROWSE:
+        BrowseInstallFolder(*this);
+        m_pSheet->SetDefaultButton(ModalPropertySheet::kNextButton);  // the browser's close leaves it on Browse
+        return true;
     case IDC_REGISTRY_ASSOC: OnRegistryAssocClicked(); return true;
     case IDC_SELECT_ALL: OnSelectAll(); return true;
     case IDC_SELECT_NONE: OnSelectNone(); return true;

@@ -11,7 +11,7 @@
 
 // The title is there from the start: the Welcome page may show a message before the sheet
 // has finished its initialisation.
-CWizPropertySheet::CWizPropertySheet() : ModalPropertySheet(L"Pictarn Setup")
+CWizPropertySheet::CWizPropertySheet() : ModalPropertySheet(variant::kSetupTitle)
 {
     CopyText(m_szTitle, variant::kSetupTitle);
 }
@@ -104,7 +104,10 @@ bool CWizPropertySheet::OnCommand(WPARAM wParam, LPARAM)
     if (LOWORD(wParam) != kCancelButton)
         return false;
     if (GetActiveIndex() == kFinishedPage) {
-        RunFinishActions();  // Done: the sheet's own Cancel handling then ends the wizard
+        // Done runs the chosen actions; Esc (which sends the same command) only closes. The sheet's
+        // own Cancel handling then ends the wizard.
+        if (GetKeyState(VK_ESCAPE) >= 0)
+            RunFinishActions();
         return false;
     }
     return !ConfirmExit();

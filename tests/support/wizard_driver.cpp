@@ -156,6 +156,19 @@ void WizardDriver::CloseBox()
     PostMessageW(m_sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
+void WizardDriver::PressKey(WORD key)
+{
+    SetForegroundWindow(m_sheet);
+    Sleep(200);
+    INPUT inputs[2] = {};
+    for (INPUT& input : inputs) {
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+    }
+    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, inputs, sizeof(INPUT));
+}
+
 void WizardDriver::SetText(int id, const std::wstring& text)
 {
     SendMessageW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));

@@ -36,6 +36,8 @@ public:
     // at once, so follow them with WaitForMessageBox or WaitForExit.
     void PressSheetButton(int id);
     void CloseBox();
+    // Presses and lets go key `key` as the keyboard would, with the sheet in front.
+    void PressKey(WORD key);
     void SetText(int id, const std::wstring& text);
     std::wstring Text(HWND window) const;
     std::wstring Text(int id) const { return Text(Item(id)); }
