@@ -7,6 +7,7 @@
 #include "support/test_support.h"
 #include "wizard/color_static.h"
 #include "wizard/hyperlink.h"
+#include "wizard/uninstall_hint.h"
 #include "wizard/wizard_page.h"
 #include "wizard/wizard_sheet.h"
 #include "framework/system_library.h"
@@ -448,4 +449,32 @@ TEST(WizardSheet, AnotherScaleTakesTheSuggestedSizeAndRemakesTheProgramsFonts)
     SendMessageW(sheet.Window(), PSM_SETCURSEL, kFinishedPage, 0);
     PostMessageW(sheet.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
     modal.join();
+}
+
+// Where Finished sends a person to remove the product, on each Windows, with and without the
+// group's own link.
+TEST(UninstallHint, NamesTheGroupLinkOrWhereThisWindowsListsItsPrograms)
+{
+    const std::wstring settings = L"Open Settings > Apps, choose Pictarn and click \"Uninstall\".";
+    const std::wstring panel = L"Open Control Panel > Programs and Features, choose Pictarn and click \"Uninstall\".";
+    const std::wstring group = L"Go to \"Start->Programs->Pictarn\" and click the \"Uninstall Pictarn\" item.";
+    const struct {
+        const char* label;
+        WindowsRelease release;
+        bool groupLink;
+        std::wstring line;
+    } cases[] = {
+        {"XP with the group", {5, 1, 2600}, true, group},
+        {"XP without it", {5, 1, 2600}, false, L"Open Control Panel > Add or Remove Programs, choose Pictarn and click \"Remove\"."},
+        {"7 without the group", {6, 1, 7601}, false, panel},
+        {"8.1", {6, 3, 9600}, false, panel},
+        {"10", {10, 0, 19045}, false, settings},
+        {"11", {10, 0, 26100}, false, settings},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        wchar_t text[256] = L"";
+        LoadStringW(GetModuleHandleW(nullptr), UninstallHintId(c.release, c.groupLink), text, 256);
+        EXPECT_EQ(std::wstring(text), L"How to uninstall Pictarn?\n" + c.line + (c.groupLink ? L"\n(or, see in System Control Panel, Apps)" : L""));
+    }
 }

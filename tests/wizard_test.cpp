@@ -131,6 +131,8 @@ TEST_F(Wizard, CompleteInstallLeavesWhatTheSilentInstallLeaves)
         EXPECT_FALSE(Enabled(wizard.SheetButton(kBack)));
         EXPECT_FALSE(Enabled(wizard.SheetButton(kNext)));
         EXPECT_EQ(LOWORD(SendMessageW(wizard.Sheet(), DM_GETDEFID, 0, 0)), IDCANCEL);  // Enter is Done
+        EXPECT_EQ(wizard.Text(IDC_UNINSTALL_HINT),
+                  L"How to uninstall Pictarn?\nOpen Settings > Apps, choose Pictarn and click \"Uninstall\".");
         // Esc closes and starts nothing, though both boxes are ticked.
         wizard.PressKey(VK_ESCAPE);
         EXPECT_EQ(wizard.WaitForExit(), exit_code::kInstalled);

@@ -10,6 +10,7 @@
 #include "framework/text.h"
 #include "variants/variant.h"
 #include "variants/windows_version.h"
+#include "wizard/uninstall_hint.h"
 #include "wizard/wizard_page.h"
 #include "wizard/wizard_sheet.h"
 
@@ -176,4 +177,8 @@ void CWizPropertyPage::ActivateFinished()
     SetDlgItemTextW(m_pSheet->Window(), ModalPropertySheet::kCancelButton, done);
     m_pSheet->EnableButton(ModalPropertySheet::kBackButton, false);
     m_pSheet->EnableButton(ModalPropertySheet::kNextButton, false);
+    const bool groupLinkMade = SheetPage(kWelcomePage)->IsChecked(IDC_GROUP_SHORTCUTS) && !LeavesOutUninstallShortcut();
+    wchar_t hint[256];
+    LoadMessage(UninstallHintId(RunningRelease(), groupLinkMade), hint, 256);
+    SetDlgItemTextW(Window(), IDC_UNINSTALL_HINT, hint);
 }
