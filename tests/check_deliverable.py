@@ -113,7 +113,8 @@ PAGES = {
           (1020, "auto check box, tab stop", "&Start Pictarn", 5, 173, 265, 10),
           (1015, "static, group start", "Installation successful!", 5, 11, 193, 16),
           (-1, "static bitmap", LOGO, 235, 8, 59, 19),
-          (-1, "static, group start", 'How to uninstall Pictarn?\nGo to "Start->Programs->Pictarn" and click the '
+          # Set for the Windows it runs on when the page is shown; the template keeps the group's text.
+          (2003, "static, group start", 'How to uninstall Pictarn?\nGo to "Start->Programs->Pictarn" and click the '
            '"Uninstall Pictarn" item.\n(or, see in System Control Panel, Apps)', 5, 196, 265, 25),
           (-1, "static, group start", "What to do next?", 5, 144, 265, 9),
           (-1, "static, group start", "Setup has finished installing this program on your computer.", 5, 35, 229, 13),
