@@ -86,6 +86,13 @@ int SettingsText::Load(const wchar_t* path)
     return 1;
 }
 
+bool SettingsText::IsBlank(const Line& line) const
+{
+    size_t first = line.begin, last = line.end;
+    Trim(m_text.Get(), first, last);
+    return first == last;
+}
+
 SettingsText::Line SettingsText::LineAt(size_t at) const
 {
     const wchar_t* text = m_text.Get();
@@ -184,9 +191,7 @@ bool SettingsText::Set(const wchar_t* section, const wchar_t* key, const wchar_t
     size_t at = begin;
     for (size_t next = begin; next < end;) {
         const Line candidate = LineAt(next);
-        size_t first = candidate.begin, last = candidate.end;
-        Trim(m_text.Get(), first, last);
-        if (first < last)
+        if (!IsBlank(candidate))
             at = candidate.next;
         next = candidate.next;
     }
@@ -201,9 +206,7 @@ bool SettingsText::RemoveSectionIfEmpty(const wchar_t* section)
         return true;
     for (size_t at = begin; at < end;) {
         const Line line = LineAt(at);
-        size_t first = line.begin, last = line.end;
-        Trim(m_text.Get(), first, last);
-        if (first < last)
+        if (!IsBlank(line))
             return true;
         at = line.next;
     }

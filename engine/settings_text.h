@@ -32,6 +32,7 @@ private:
         size_t next;  // after it
     };
     Line LineAt(size_t at) const;
+    bool IsBlank(const Line& line) const;
     // The lines of `section` after its header, [begin, end); false when there is none.
     bool FindSection(const wchar_t* section, size_t& header, size_t& begin, size_t& end) const;
     bool FindKey(size_t begin, size_t end, const wchar_t* key, Line& found) const;

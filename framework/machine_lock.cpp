@@ -107,9 +107,8 @@ bool MachineLock::AcquireFile(const wchar_t* name, const SECURITY_ATTRIBUTES& at
     const wchar_t* bare = wcschr(name, L'\\') ? wcschr(name, L'\\') + 1 : name;
     if (length == 0 || length >= MAX_PATH || !FormatText(path, MAX_PATH + 64, L"%ls\\%ls.lock", windows, bare))
         return false;
-    SECURITY_ATTRIBUTES own = attributes;
     for (DWORD waited = 0;; waited += kFileLockPollMs) {
-        m_file.Reset(CreateFileW(path, DELETE | FILE_READ_ATTRIBUTES, 0, &own, OPEN_ALWAYS,
+        m_file.Reset(CreateFileW(path, DELETE | FILE_READ_ATTRIBUTES, 0, const_cast<SECURITY_ATTRIBUTES*>(&attributes), OPEN_ALWAYS,
                                  FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
                                  nullptr));
         if (m_file)
