@@ -27,6 +27,10 @@
 #define IDS_UNINSTALL_FROM_CONTROL_PANEL 44
 #define IDS_UNINSTALL_FROM_ADD_REMOVE 45
 #define IDC_UNINSTALL_HINT 2003
+// Added to the wizard pages: the update note on Welcome, the space and the progress on Ready.
+#define IDC_UPDATE_NOTE 2004
+#define IDC_SPACE_NEEDED 2005
+#define IDC_INSTALL_PROGRESS 2006
 // What an install could not make; it went on with the rest.
 #define IDS_NOT_WRITTEN_KEY 31
 #define IDS_NOT_REGISTERED 32

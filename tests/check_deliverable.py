@@ -46,12 +46,13 @@ BUTTON, EDIT, STATIC, LISTVIEW = 0x80, 0x81, 0x82, "SysListView32"
 # visible" takes WS_VISIBLE away), and a control carries nothing else.
 KINDS = {"push button": (BUTTON, 0x0), "auto check box": (BUTTON, 0x3), "auto radio button": (BUTTON, 0x9),
          "group box": (BUTTON, 0x7), "static": (STATIC, 0x0), "static bitmap": (STATIC, 0xE),
-         "edit": (EDIT, 0x0), "list view": (LISTVIEW, 0x0)}
+         "edit": (EDIT, 0x0), "list view": (LISTVIEW, 0x0), "progress bar": ("MSCTLS_PROGRESS32", 0x0)}
 WORDS = {"group start": WS_GROUP, "tab stop": WS_TABSTOP, "border": WS_BORDER, "vertical scroll bar": WS_VSCROLL,
          "single line": 0, "multi-line": 0x4, "read-only": 0x800, "horizontal auto-scroll": 0x80,
          "automatic vertical and horizontal scrolling": 0x40 | 0x80, "centred": 0x1,
          "vertically centred single line": 0x200, "report view": 0x1, "single selection": 0x4,
-         "auto-arrange": 0x100, "no sorting header": 0x8000}
+         "auto-arrange": 0x100, "no sorting header": 0x8000, "selection always shown": 0x8,
+         "path ellipsis": 0x8000, "no prefix": 0x80, "notify": 0x100, "smooth": 0x1}
 LOGO = 113  # a static bitmap's text is the ordinal of its bitmap resource
 # Windows takes a predefined class by atom or by name, and class names in any case (windres writes names).
 ATOMS = {"BUTTON": BUTTON, "EDIT": EDIT, "STATIC": STATIC, "LISTBOX": 0x83, "SCROLLBAR": 0x84, "COMBOBOX": 0x85}
@@ -61,64 +62,68 @@ def class_key(cls):
     return cls if isinstance(cls, int) else ATOMS.get(cls.upper(), cls.upper())
 
 
-# The wizard pages' controls in template (tab) order: id (-1: none), kind, text, x, y, width, height.
+# The wizard pages' controls in template (tab) order, top to bottom with each label right before its
+# control: id (-1: none), kind, text, x, y, width, height.
 PAGES = {
-    101: [(1000, "edit, single line, border, horizontal auto-scroll, tab stop", "", 17, 177, 212, 12),
-          (1009, "push button, tab stop", "&Browse", 234, 176, 50, 15),
-          (1011, "auto check box, tab stop", "Create Pictarn shortcut on the &Desktop", 17, 86, 166, 9),
-          (1021, "auto check box, tab stop", "Create Pictarn Thu&mbnails shortcut on the Desktop", 17, 98, 202, 9),
-          (1012, "auto check box, tab stop", "Create Pictarn shortcut in &Start Menu Programs", 17, 110, 199, 9),
-          (1016, "auto radio button, group start, tab stop", "For &current user only", 17, 125, 114, 9),
-          (1017, "auto radio button", "For &all users", 17, 136, 68, 9),
-          (1019, "push button, tab stop", "&Uncheck all", 234, 95, 50, 15),
-          (-1, "static bitmap", LOGO, 9, 7, 59, 19),
+    101: [(-1, "static bitmap", LOGO, 9, 7, 59, 19),
           (1013, "static, group start", "Welcome to Pictarn %s setup!", 101, 10, 187, 22),
+          (2004, "static, group start, initially not visible", "", 101, 34, 187, 10),
           (1056, "static, group start", "This program will install Pictarn version  %s  (%s bit) on your system.\n"
                  " (it should be started with Admin permissions)", 9, 48, 273, 20),
           (-1, "group box", "Create shortcuts:", 9, 72, 281, 79),
-          (-1, "group box", "Installation folder:", 9, 165, 281, 33),
-          (1045, "static, group start", "Pictarn EULA", 30, 206, 54, 10),
+          (1011, "auto check box, tab stop", "Create Pictarn shortcut on the &Desktop", 17, 86, 166, 9),
+          (1021, "auto check box, tab stop", "Create Pictarn Thu&mbnails shortcut on the Desktop", 17, 98, 202, 9),
+          (1012, "auto check box, tab stop", "Create Pictarn shortcut in &Start Menu Programs", 17, 110, 199, 9),
+          (1019, "push button, tab stop", "&Uncheck all", 234, 95, 50, 15),
+          (1016, "auto radio button, group start, tab stop", "For &current user only", 17, 125, 114, 9),
+          (1017, "auto radio button", "For &all users", 17, 136, 68, 9),
+          (-1, "group box, group start", "Installation folder:", 9, 165, 281, 33),
+          (1000, "edit, single line, border, horizontal auto-scroll, tab stop", "", 17, 177, 212, 12),
+          (1009, "push button, tab stop", "&Browse", 234, 176, 50, 15),
           (-1, "static, group start", "Read", 9, 206, 18, 10),
+          (1045, "static, group start, tab stop", "Pictarn EULA", 30, 206, 54, 10),
           (-1, "static, group start", "(End User License Agreement).", 84, 206, 150, 10)],
     108: [(-1, "static, group start", "What's new in this version?", 0, 0, 113, 9),
           (1000, "edit, multi-line, read-only, vertical scroll bar, automatic vertical and horizontal scrolling, "
-                 "border", "", 0, 11, 299, 211)],
-    104: [(-1, "static, group start", "* - PlugIns", 0, 209, 40, 10),
-          (1091, "push button, tab stop", "Images only", 60, 207, 52, 15),
-          (1080, "push button, tab stop", "Select all", 116, 207, 52, 15),
-          (1081, "push button, tab stop", "None", 172, 207, 52, 15),
-          (-1, "group box, group start", "Do you want to associate extensions with Pictarn? (OPTIONAL !)",
+                 "border, tab stop", "", 0, 11, 299, 211)],
+    104: [(-1, "group box, group start", "Do you want to associate extensions with Pictarn? (OPTIONAL !)",
            0, 0, 299, 204),
-          # the list view's look (report view ... no sorting header) is part of its style
-          (1579, "list view, border, tab stop, report view, single selection, auto-arrange, no sorting header",
-           "List1", 7, 39, 285, 143),
-          (1037, "auto check box, tab stop", "For all users (XP)", 233, 209, 69, 10),
-          (-1, "static", "INFO: If you are just updating an older version, you can leave all boxes unchecked",
-           7, 188, 285, 8),
           (-1, "static", "INFO: on Win10, you must use: System Settings, Apps, Set default apps ! (after installation)",
            7, 14, 289, 8),
           (3311, "auto check box, tab stop",
-           "Try to change associations in System-&Registry (for XP, Vista, Win7, Win8)", 7, 28, 276, 8)],
+           "Try to change associations in System-&Registry (for XP, Vista, Win7, Win8)", 7, 28, 276, 8),
+          # the list view's look (report view ... no sorting header) is part of its style; its text is its name
+          (1579, "list view, border, tab stop, report view, single selection, auto-arrange, no sorting header, "
+                 "selection always shown", "File formats to associate", 7, 39, 285, 143),
+          (-1, "static", "INFO: If you are just updating an older version, you can leave all boxes unchecked",
+           7, 188, 285, 8),
+          (-1, "static, group start", "* - PlugIns", 0, 209, 40, 10),
+          (1091, "push button, tab stop", "&Images only", 60, 207, 52, 15),
+          (1080, "push button, tab stop", "Select &all", 116, 207, 52, 15),
+          (1081, "push button, tab stop", "N&one", 172, 207, 52, 15),
+          (1037, "auto check box, tab stop", "For all users (XP)", 233, 209, 69, 10)],
     109: [(1014, "static, group start", "Ready to install!", 9, 11, 179, 19),
-          (1010, "static, group start", "Destination directory:", 9, 53, 260, 10),
+          (-1, "static bitmap", LOGO, 227, 8, 59, 19),
+          (1010, "static, path ellipsis, no prefix, notify, group start", "Destination directory:", 9, 53, 281, 10),
+          (2005, "static, no prefix, group start", "", 9, 66, 281, 10),
+          (-1, "group box, group start", "Set INI file folder (optional):", 9, 83, 281, 40),
           (1038, "auto radio button, group start, tab stop",
            "&Pictarn folder (for advanced users: needs full Admin write permissions in folder !)", 17, 96, 272, 10),
           (1039, "auto radio button", "User's &Application Data folder (recommended)", 17, 110, 268, 10),
-          (-1, "static bitmap", LOGO, 227, 8, 59, 19),
-          (-1, "static, group start", 'Press the "Next" button to start the installation ...', 9, 189, 235, 12),
-          (-1, "group box", "Set INI file folder (optional):", 9, 83, 281, 40),
           (1044, "static, centred, vertically centred single line, group start, initially not visible",
-           "Installing ... please wait ...", 19, 150, 260, 22)],
-    110: [(1022, "auto check box, tab stop", "Open Pictarn &FAQs homepage", 5, 159, 265, 10),
-          (1020, "auto check box, tab stop", "&Start Pictarn", 5, 173, 265, 10),
-          (1015, "static, group start", "Installation successful!", 5, 11, 193, 16),
+           "Installing ... please wait ...", 19, 142, 260, 22),
+          (2006, "progress bar, smooth, border, initially not visible", "", 19, 168, 260, 10),
+          (-1, "static, group start", 'Press the "Next" button to start the installation ...', 9, 189, 235, 12)],
+    110: [(1015, "static, group start", "Installation successful!", 5, 11, 193, 16),
           (-1, "static bitmap", LOGO, 235, 8, 59, 19),
+          (-1, "static, group start", "Setup has finished installing this program on your computer.", 5, 35, 229, 13),
+          (-1, "static, group start", "What to do next?", 5, 144, 265, 9),
+          (1022, "auto check box, tab stop", "Open Pictarn &FAQs homepage", 5, 159, 265, 10),
+          (1020, "auto check box, tab stop", "&Start Pictarn", 5, 173, 265, 10),
+          (-1, "static, group start", "_" * 72, 5, 184, 288, 8),
           # Set for the Windows it runs on when the page is shown; the template keeps the group's text.
           (2003, "static, group start", 'How to uninstall Pictarn?\nGo to "Start->Programs->Pictarn" and click the '
-           '"Uninstall Pictarn" item.\n(or, see in System Control Panel, Apps)', 5, 196, 265, 25),
-          (-1, "static, group start", "What to do next?", 5, 144, 265, 9),
-          (-1, "static, group start", "Setup has finished installing this program on your computer.", 5, 35, 229, 13),
-          (-1, "static, group start", "_" * 72, 5, 184, 288, 8)],
+           '"Uninstall Pictarn" item.\n(or, see in System Control Panel, Apps)', 5, 196, 265, 25)],
 }
 
 

@@ -10,10 +10,12 @@
 #include "wizard/uninstall_hint.h"
 #include "wizard/wizard_page.h"
 #include "wizard/wizard_sheet.h"
+#include "framework/system_colours.h"
 #include "framework/system_library.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>
+#include <oleacc.h>
 #include <prsht.h>
 
 #include <algorithm>
@@ -252,6 +254,61 @@ TEST_F(HyperLink, ColourFollowsHoverAndTheLastClick)
     EXPECT_FALSE(link.Visited());
     EXPECT_EQ(LinkColour(link.Window()), kLinkBlue);
     EXPECT_EQ(ReflectToChild(m_parent, WM_COMMAND, 7, 0), 0);  // a menu command concerns no control
+}
+
+// What a screen reader and a keyboard user meet: a focusable link, which Enter, Space and the
+// reader's own default action open; in a high-contrast scheme it takes the scheme's link colour.
+TEST_F(HyperLink, KeyboardAndScreenReadersOpenItAsALink)
+{
+    CHyperLink link;
+    HWND window = AddStatic(L"Pictarn EULA");
+    ASSERT_TRUE(link.Attach(window));
+    ASSERT_EQ(link.SetUrl(SystemFile(L"hostname.exe").c_str()), 1);  // opens anywhere and ends at once
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    auto fromWindow = ProcAddress<decltype(&AccessibleObjectFromWindow)>(LoadSystemLibrary(L"oleacc.dll"),
+                                                                          "AccessibleObjectFromWindow");
+    ASSERT_NE(fromWindow, nullptr);
+    IAccessible* object = nullptr;
+    ASSERT_EQ(fromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                         reinterpret_cast<void**>(&object)), S_OK);
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    VARIANT role{}, state{};
+    BSTR name = nullptr;
+    EXPECT_EQ(object->get_accRole(self, &role), S_OK);
+    EXPECT_EQ(role.lVal, ROLE_SYSTEM_LINK);
+    EXPECT_EQ(object->get_accState(self, &state), S_OK);
+    EXPECT_EQ(state.lVal & (STATE_SYSTEM_LINKED | STATE_SYSTEM_FOCUSABLE), STATE_SYSTEM_LINKED | STATE_SYSTEM_FOCUSABLE);
+    ASSERT_EQ(object->get_accName(self, &name), S_OK);
+    EXPECT_EQ(std::wstring(name), L"Pictarn EULA");
+    SysFreeString(name);
+    EXPECT_EQ(object->accDoDefaultAction(self), S_OK);
+    EXPECT_TRUE(PumpUntil([&link] { return link.Visited(); }, 3000)) << "the reader's action opens it";
+    object->Release();
+    CoUninitialize();
+
+    for (WPARAM key : {VK_RETURN, VK_SPACE}) {
+        MSG press{window, WM_KEYDOWN, key, 0, 0, {}};
+        EXPECT_EQ(SendMessageW(window, WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(&press)), DLGC_WANTMESSAGE)
+            << "the key is the link's, not the default button's";
+    }
+    MSG tab{window, WM_KEYDOWN, VK_TAB, 0, 0, {}};
+    EXPECT_EQ(SendMessageW(window, WM_GETDLGCODE, VK_TAB, reinterpret_cast<LPARAM>(&tab)), 0);
+}
+
+TEST(SystemColours, HighContrastTakesTheSchemesColourInsteadOfTheProgramsOwn)
+{
+    const struct {
+        const char* label;
+        COLORREF custom;
+        int system;
+    } cases[] = {{"link", RGB(0, 0, 238), COLOR_HOTLIGHT}, {"greyed-out list", RGB(255, 128, 0), COLOR_GRAYTEXT}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(ShownColour(c.custom, c.system, false), c.custom);
+        EXPECT_EQ(ShownColour(c.custom, c.system, true), GetSysColor(c.system));
+    }
 }
 
 TEST_F(HyperLink, HoverUnderlinesUntilATickFindsThePointerOutside)

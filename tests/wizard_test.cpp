@@ -33,11 +33,13 @@ bool Enabled(HWND window)
 
 const std::string kDefaultApps = "ms-settings:defaultapps\n";
 
-// A recorder takes Settings' place as the "ms-settings:" handler for one test: what the wizard
-// hands over to Windows lands in its file, one address a line.
-class SettingsRecorder {
+// A recorder takes the place of the handler of `scheme` ("ms-settings" is Windows' Settings) for
+// one test: what the wizard hands over to Windows lands in its file, one address a line.
+class HandlerRecorder {
 public:
-    SettingsRecorder()
+    explicit HandlerRecorder(const std::wstring& scheme = L"ms-settings")
+        : m_protocol(L"Software\\Classes\\" + scheme, L"URL Protocol"),
+          m_command(L"Software\\Classes\\" + scheme + L"\\shell\\open\\command", L"")
     {
         m_protocol.Set(L"");
         m_command.Set(L"\"" + BuildFolder() + L"\\settings_recorder.exe\" \"" + m_file + L"\" \"%1\"");
@@ -54,8 +56,8 @@ public:
 private:
     TempFolder m_folder;
     const std::wstring m_file = m_folder / L"opened.txt";
-    MachineValueOverride m_protocol{L"Software\\Classes\\ms-settings", L"URL Protocol"};
-    MachineValueOverride m_command{L"Software\\Classes\\ms-settings\\shell\\open\\command", L""};
+    MachineValueOverride m_protocol;
+    MachineValueOverride m_command;
 };
 
 class Wizard : public ::testing::Test {
@@ -100,7 +102,7 @@ std::wstring ParentProgramName(DWORD id)
 TEST_F(Wizard, CompleteInstallLeavesWhatTheSilentInstallLeaves)
 {
     WineVersion windows10(SetupProgramName(), L"win10");
-    SettingsRecorder settings;
+    HandlerRecorder settings;
     std::vector<std::wstring> wizardFiles;
     RegistrySnapshot wizardState;
     std::string wizardSettings;
@@ -162,6 +164,88 @@ TEST_F(Wizard, CompleteInstallLeavesWhatTheSilentInstallLeaves)
     EXPECT_EQ(settings.Opened(kDefaultApps), kDefaultApps) << "a silent run hands nothing over";
 }
 
+// A person with only a keyboard: Tab visits each page top to bottom, Enter goes forward, Space
+// sets check boxes and list rows, and the licence link opens from the keyboard. Esc on the
+// question points nothing.
+TEST_F(Wizard, KeyboardOnlyFromWelcomeToFinished)
+{
+    HandlerRecorder browser(L"https");
+    WizardDriver wizard(L"", m_start.Path());
+    ASSERT_TRUE(wizard.Started());
+    ASSERT_TRUE(wizard.WaitForPage(0));
+    wizard.SetText(IDC_FOLDER, kFolder);
+    const int kExit = IDCANCEL;
+    const struct {
+        const char* label;
+        int page;
+        std::vector<int> tabs;  // from the first tab stop the page gives the focus
+    } pages[] = {
+        {"Welcome", 0, {IDC_DESKTOP_SHORTCUT, IDC_THUMBS_SHORTCUT, IDC_GROUP_SHORTCUTS, IDC_UNCHECK_ALL, IDC_CURRENT_USER,
+                        IDC_FOLDER, IDC_BROWSE, IDC_EULA_LINK, kNext, kExit}},
+        {"What's new", 1, {IDC_RELEASE_NOTES, kBack, kNext, kExit}},
+        {"Associations", 2, {IDC_REGISTRY_ASSOC, kBack, kNext, kExit}},  // the list is off
+        {"Ready", 3, {IDC_INI_IN_APPDATA, kBack, kNext, kExit}},
+        {"Finished", 4, {IDC_OPEN_FAQ, IDC_START_PRODUCT, kExit}},
+    };
+    for (const auto& page : pages) {
+        SCOPED_TRACE(page.label);
+        ASSERT_TRUE(wizard.WaitForPage(page.page));
+        Sleep(300);
+        EXPECT_EQ(LOWORD(SendMessageW(wizard.Sheet(), DM_GETDEFID, 0, 0)), page.page == 4 ? kExit : kNext);
+        EXPECT_EQ(wizard.TabCycle(), page.tabs);  // ends where it began
+        if (page.page == 0) {
+            wizard.PressKey(VK_SPACE);  // the desktop shortcut off
+            for (int i = 0; i < 7; ++i)
+                wizard.PressKey(VK_TAB);
+            ASSERT_EQ(wizard.FocusedId(), IDC_EULA_LINK);
+            // Opened while the wizard stays, by Enter and again by Space.
+            const std::string eula = "https://www.pictarn.com/eula.htm (wizard still shown)\n";
+            wizard.PressKey(VK_RETURN);
+            EXPECT_EQ(browser.Opened(eula), eula);
+            EXPECT_EQ(wizard.PageIndex(), 0) << "Enter on the link opens it and goes nowhere";
+            wizard.PressKey(VK_SPACE);
+            EXPECT_EQ(browser.Opened(eula + eula), eula + eula);
+            wizard.PressKey(VK_TAB);  // to Next
+            EXPECT_FALSE(wizard.Checked(IDC_DESKTOP_SHORTCUT));
+            EXPECT_TRUE(wizard.Checked(IDC_THUMBS_SHORTCUT));
+        }
+        if (page.page == 2) {
+            wizard.PressKey(VK_SPACE);  // associations on
+            EXPECT_EQ(wizard.TabCycle(), (std::vector<int>{IDC_REGISTRY_ASSOC, IDC_FORMAT_LIST, IDC_IMAGES_ONLY,
+                                                            IDC_SELECT_ALL, IDC_SELECT_NONE, kBack, kNext, kExit}));
+            wizard.PressKey(VK_TAB);
+            wizard.PressKey(VK_SPACE);  // the first row, without an arrow key first
+            wizard.PressKey(VK_DOWN);
+            wizard.PressKey(VK_SPACE);
+            Sleep(300);
+            EXPECT_TRUE(wizard.Checked(IDC_REGISTRY_ASSOC));
+            EXPECT_TRUE(wizard.ListRowChecked(IDC_FORMAT_LIST, 0));
+            EXPECT_TRUE(wizard.ListRowChecked(IDC_FORMAT_LIST, 1));
+            EXPECT_FALSE(wizard.ListRowChecked(IDC_FORMAT_LIST, 2));
+        }
+        if (page.page == 4) {
+            wizard.PressKey(VK_TAB);
+            wizard.PressKey(VK_SPACE);  // do not start the product
+            wizard.PressKey(VK_RETURN);  // Done
+            break;
+        }
+        wizard.PressKey(VK_RETURN);
+        if (page.page == 3) {
+            EXPECT_EQ(wizard.WaitForMessageBox(120000), kQuestion);
+            wizard.PressKey(VK_ESCAPE);
+        }
+    }
+    EXPECT_EQ(wizard.WaitForExit(), exit_code::kInstalled);
+    const std::string eula = "https://www.pictarn.com/eula.htm (wizard still shown)\n";
+    const std::string opened = eula + eula + "https://www.pictarn.com/faq.htm (wizard still shown)\n";
+    EXPECT_EQ(browser.Opened(opened), opened);
+    EXPECT_EQ(FindWindowW(L"Pictarn", nullptr), nullptr);
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.ani", nullptr), L"<missing>") << "Esc is No";
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.gif", nullptr), L"<missing>");
+    EXPECT_FALSE(FileExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + (variant::kIs32Bit ? L"Pictarn.lnk" : L"Pictarn 64.lnk")));
+    EXPECT_TRUE(FileExists(kFolder + variant::kMainProgram));
+}
+
 // Where each Windows lets the user make the product the default, by the version it really runs.
 TEST(DefaultAppsPage, EachWindowsGetsItsOwnPage)
 {
@@ -182,7 +266,7 @@ TEST(DefaultAppsPage, EachWindowsGetsItsOwnPage)
 TEST_F(Wizard, DoneStartsTheProductFromTheFolderTheInstallUsed)
 {
     WineVersion windows10(SetupProgramName(), L"win10");
-    SettingsRecorder defaultApps;
+    HandlerRecorder defaultApps;
     WizardDriver wizard(L"", m_start.Path());
     ASSERT_TRUE(wizard.Started());
     wizard.SetText(IDC_FOLDER, L"   " + kFolder + L"   ");
@@ -296,7 +380,7 @@ TEST_F(Wizard, ButtonsExitPromptAndCloseBox)
 TEST_F(Wizard, NoToTheQuestionPointsNothingAndTheCloseBoxOnFinishedAsksNothing)
 {
     WineVersion windows10(SetupProgramName(), L"win10");
-    SettingsRecorder settings;
+    HandlerRecorder settings;
     WizardDriver wizard(L"", m_start.Path());
     ASSERT_TRUE(wizard.Started());
     wizard.SetText(IDC_FOLDER, kFolder);

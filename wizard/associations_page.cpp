@@ -1,6 +1,7 @@
 // The Associations page: the format list with a check box per row, greyed out until the
 // user asks to change associations.
 #include "framework/gdi_handles.h"
+#include "framework/system_colours.h"
 #include "model/format_table.h"
 #include "variants/variant.h"
 #include "variants/windows_version.h"
@@ -16,13 +17,13 @@ constexpr COLORREF kGreyText = RGB(255, 128, 0);
 constexpr UINT kUnchecked = INDEXTOSTATEIMAGEMASK(1);
 constexpr UINT kChecked = INDEXTOSTATEIMAGEMASK(2);
 
-void AddColumn(HWND list, int index, int width)
+void AddColumn(HWND list, int index, int width, const wchar_t* header)
 {
     LVCOLUMNW column{};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
     column.fmt = LVCFMT_LEFT;
     column.cx = width;
-    column.pszText = const_cast<wchar_t*>(L"");
+    column.pszText = const_cast<wchar_t*>(header);
     column.iSubItem = index;
     ListView_InsertColumn(list, index, &column);
 }
@@ -60,13 +61,24 @@ void CWizPropertyPage::ActivateAssociations()
         RECT bounds{};
         GetWindowRect(list, &bounds);
         const int width = bounds.right - bounds.left;
-        AddColumn(list, 0, width / 3);
-        AddColumn(list, 1, 2 * width / 3 - MulDiv(25, PixelsPerInch(list), 96));
+        // Headers a screen reader names each column by.
+        AddColumn(list, 0, width / 3, L"Format");
+        AddColumn(list, 1, 2 * width / 3 - MulDiv(25, PixelsPerInch(list), 96), L"Description");
         for (int row = 0; row < kFormatRowCount; ++row)
             InsertFormatRow(list, kFormatTable[row].label, kFormatTable[row].displayName, row);
+        // Focus entering the list lands on a row, so Space checks it without an arrow key first.
+        ListView_SetItemState(list, 0, LVIS_FOCUSED, LVIS_FOCUSED);
     }
     if (!IsChecked(IDC_REGISTRY_ASSOC))
-        EnableAssocList(false, kGreyBackground, kGreyText);
+        GreyOutAssocList();
+}
+
+// Orange on grey, unless a high-contrast scheme asks for the system's colours of something disabled.
+void CWizPropertyPage::GreyOutAssocList()
+{
+    const bool highContrast = HighContrastOn();
+    EnableAssocList(false, ShownColour(kGreyBackground, COLOR_BTNFACE, highContrast),
+                    ShownColour(kGreyText, COLOR_GRAYTEXT, highContrast));
 }
 
 void CWizPropertyPage::EnableAssocList(bool enable, COLORREF background, COLORREF text)
@@ -89,7 +101,7 @@ void CWizPropertyPage::OnRegistryAssocClicked()
     if (IsChecked(IDC_REGISTRY_ASSOC))
         EnableAssocList(true, m_crListBk, m_crListText);
     else
-        EnableAssocList(false, kGreyBackground, kGreyText);
+        GreyOutAssocList();
 }
 
 void CWizPropertyPage::OnImagesOnly()

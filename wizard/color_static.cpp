@@ -1,5 +1,7 @@
 #include "wizard/color_static.h"
 
+#include "framework/system_colours.h"
+
 #include "framework/text.h"
 
 namespace {
@@ -74,7 +76,7 @@ void CXColorStatic::OnPaint()
     PaintDc paint(Window());
     HDC dc = paint.Get();
     int saved = SaveDC(dc);
-    ::SetTextColor(dc, m_colorText);
+    ::SetTextColor(dc, ShownColour(m_colorText, COLOR_BTNTEXT, HighContrastOn()));
     SetBkColor(dc, m_colorBack);
     SetBkMode(dc, OPAQUE);
     SelectObject(dc, m_brushBack.Get());

@@ -30,6 +30,11 @@ void TrimReleaseNotes(wchar_t* text)
         text[length - 1] = L'\0';
 }
 
+void CWizPropertyPage::BindReleaseNotes()
+{
+    m_pSheet->m_notesBox.Attach(Item(IDC_RELEASE_NOTES));
+}
+
 void CWizPropertyPage::LoadReleaseNotes()
 {
     const ResourceBytes resource = FindResourceBytes(L"TXT", IDR_RELEASE_NOTES);

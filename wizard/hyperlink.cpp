@@ -1,6 +1,8 @@
 #include "wizard/hyperlink.h"
 
+#include "framework/accessible_link.h"
 #include "framework/handles.h"
+#include "framework/system_colours.h"
 #include "framework/text.h"
 #include "framework/registry.h"
 #include "shell/signed_in_user_start.h"
@@ -240,6 +242,26 @@ LRESULT CHyperLink::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_ERASEBKGND:
         return OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
+    case WM_GETDLGCODE:
+        return OnGetDlgCode(reinterpret_cast<const MSG*>(lParam));
+    case WM_KEYDOWN:
+        if (wParam != VK_RETURN && wParam != VK_SPACE)
+            break;
+        OnClicked();
+        return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        InvalidateRect(Window(), nullptr, TRUE);
+        break;
+    case WM_PAINT: {
+        const LRESULT painted = DefaultProc(message, wParam, lParam);
+        DrawFocus();
+        return painted;
+    }
+    case WM_GETOBJECT:
+        if (LRESULT answer = AnswerAsLink(Window(), wParam, lParam))
+            return answer;
+        break;
     case WM_DESTROY:
         KillTimer(Window(), m_hoverTimerId);
         m_hovering = 0;
@@ -248,10 +270,28 @@ LRESULT CHyperLink::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     return DefaultProc(message, wParam, lParam);
 }
 
+LRESULT CHyperLink::OnGetDlgCode(const MSG* message) const
+{
+    if (message && message->message == WM_KEYDOWN && (message->wParam == VK_RETURN || message->wParam == VK_SPACE))
+        return DLGC_WANTMESSAGE;
+    return 0;
+}
+
+// The dotted frame a focused control shows, drawn over what the static painted.
+void CHyperLink::DrawFocus()
+{
+    if (GetFocus() != Window())
+        return;
+    RECT client;
+    GetClientRect(Window(), &client);
+    ClientDc dc(Window());
+    DrawFocusRect(dc.Get(), &client);
+}
+
 HBRUSH CHyperLink::CtlColor(HDC dc) const
 {
     COLORREF color = m_hovering ? m_colorHover : m_visited ? m_colorVisited : m_colorLink;
-    ::SetTextColor(dc, color);
+    ::SetTextColor(dc, ShownColour(color, COLOR_HOTLIGHT, HighContrastOn()));
     SetBkMode(dc, TRANSPARENT);
     return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A static text that behaves like a web link: link colours, hand cursor, underline while the
-// pointer is over it, and a click opens its address in the browser.
+// pointer is over it, and a click opens its address in the browser. From the keyboard it is a
+// tab stop that Enter and Space open, and screen readers are told it is a link.
 #include "framework/gdi_handles.h"
 #include "framework/subclassed_control.h"
 
@@ -45,6 +46,9 @@ private:
     void OnMouseMove();
     void OnTimer();
     void OnClicked();
+    // Enter and Space reach the link instead of the dialog's default button.
+    LRESULT OnGetDlgCode(const MSG* message) const;
+    void DrawFocus();
     BOOL OnEraseBkgnd(HDC dc) const;
     void SetControlFont(HFONT font);
     // Makes the plain and the underlined font from `description` and fits the link to them.

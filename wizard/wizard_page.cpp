@@ -9,7 +9,7 @@
 const CWizPropertyPage::Role CWizPropertyPage::kRoles[kWizardPageCount] = {
     {kWelcomePage, IDD_WELCOME, &CWizPropertyPage::BindEulaLink, &CWizPropertyPage::ActivateWelcome,
      &CWizPropertyPage::WelcomeFolderIsValid, nullptr},
-    {kWhatsNewPage, IDD_WHATS_NEW, nullptr, &CWizPropertyPage::LoadReleaseNotes, nullptr, nullptr},
+    {kWhatsNewPage, IDD_WHATS_NEW, &CWizPropertyPage::BindReleaseNotes, &CWizPropertyPage::LoadReleaseNotes, nullptr, nullptr},
     {kAssociationsPage, IDD_ASSOCIATIONS, nullptr, &CWizPropertyPage::ActivateAssociations, nullptr, nullptr},
     {kReadyPage, IDD_READY, &CWizPropertyPage::BindInstallingNotice, &CWizPropertyPage::ActivateReady, nullptr,
      &CWizPropertyPage::InstallFromReady},

@@ -64,6 +64,7 @@ private:
     // Associations page.
     void ActivateAssociations();
     void EnableAssocList(bool enable, COLORREF background, COLORREF text);
+    void GreyOutAssocList();
     void OnRegistryAssocClicked();
     void OnImagesOnly();
     void OnSelectAll();
@@ -71,6 +72,7 @@ private:
     void ReadAssociationChoice(InstallOptions& options) const;
 
     // What's new, Ready and Finished pages.
+    void BindReleaseNotes();
     void LoadReleaseNotes();
     void BindInstallingNotice();
     void ActivateReady();

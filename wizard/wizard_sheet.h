@@ -8,6 +8,7 @@
 #include "res/resource.h"
 #include "wizard/color_static.h"
 #include "wizard/hyperlink.h"
+#include "wizard/notes_box.h"
 #include "wizard/wizard_page.h"
 
 #include <windows.h>
@@ -23,6 +24,7 @@ public:
     HWND m_hAssocList = nullptr;
     CHyperLink m_linkEula;
     CXColorStatic m_textInstalling;
+    NotesBox m_notesBox;
     wchar_t m_szTitle[260] = {};
 
     // Starts an interactive run on a screen of `dpi`: the heading font, no list yet, nothing

@@ -158,8 +158,14 @@ void WizardDriver::CloseBox()
 
 void WizardDriver::PressKey(WORD key)
 {
-    SetForegroundWindow(m_sheet);
-    Sleep(200);
+    // The keys go to the program's message box while one is open.
+    HWND front = FindMessageBox();
+    if (!front)
+        front = m_sheet;
+    if (GetForegroundWindow() != front) {
+        SetForegroundWindow(front);
+        Sleep(200);
+    }
     INPUT inputs[2] = {};
     for (INPUT& input : inputs) {
         input.type = INPUT_KEYBOARD;
@@ -167,6 +173,30 @@ void WizardDriver::PressKey(WORD key)
     }
     inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, inputs, sizeof(INPUT));
+    Sleep(150);  // the key arrives through the input queue, after any message sent now
+    Settle();
+}
+
+int WizardDriver::FocusedId() const
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(m_sheet, nullptr), &info) || !info.hwndFocus)
+        return 0;
+    return GetDlgCtrlID(info.hwndFocus);
+}
+
+std::vector<int> WizardDriver::TabCycle()
+{
+    std::vector<int> visited{FocusedId()};
+    for (int step = 0; step < 20; ++step) {
+        PressKey(VK_TAB);
+        const int focused = FocusedId();
+        if (focused == visited.front())
+            break;
+        visited.push_back(focused);
+    }
+    return visited;
 }
 
 void WizardDriver::SetText(int id, const std::wstring& text)

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // Windows' own ids of the sheet's Back and Next buttons.
 constexpr int kBack = 0x3023;
@@ -36,8 +37,12 @@ public:
     // at once, so follow them with WaitForMessageBox or WaitForExit.
     void PressSheetButton(int id);
     void CloseBox();
-    // Presses and lets go key `key` as the keyboard would, with the sheet in front.
+    // Presses and lets go key `key` as the keyboard would, with the sheet (or its open message box) in front.
     void PressKey(WORD key);
+    // The id of the control with the keyboard focus (the sheet's buttons by theirs), 0 when none.
+    int FocusedId() const;
+    // Presses Tab until the focus is back where it started: the ids in the order Tab visits them.
+    std::vector<int> TabCycle();
     void SetText(int id, const std::wstring& text);
     std::wstring Text(HWND window) const;
     std::wstring Text(int id) const { return Text(Item(id)); }
