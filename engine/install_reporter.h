@@ -1,8 +1,9 @@
 #pragma once
 // How the install run tells what went wrong and asks its one question, without showing
 // anything itself: the silent run answers with the install log, the wizard with message boxes.
+#include "engine/payload.h"
 
-class InstallReporter {
+class InstallReporter : public UnpackObserver {
 public:
     virtual ~InstallReporter() = default;
     // ReportFailure: the run stops after this. `message` is the bare message; `entry` is the
@@ -17,4 +18,7 @@ public:
     // ConfirmAssociations: asked before the chosen formats are pointed at the product;
     // false only for a "No".
     virtual bool ConfirmAssociations(const wchar_t* question) = 0;
+    // Unpacked: how far the files are written beside their places; false stops the run, and the
+    // folder is left as it was.
+    bool Unpacked(unsigned long long, unsigned long long) override { return true; }
 };

@@ -208,6 +208,42 @@ void ReportNotMade(InstallReporter& reporter, const FailureTally& failures)
     }
 }
 
+SetupExitCode RefuseTooLong(InstallReporter& reporter, const wchar_t* folder)
+{
+    wchar_t format[kMessageSize], message[kMessageSize + kFolderBufferSize];
+    LoadMessage(IDS_FOLDER_TOO_LONG, format, kMessageSize);
+    FormatText(message, kMessageSize + kFolderBufferSize, format, static_cast<int>(wcslen(folder)),
+               static_cast<int>(MaxInstallFolderLength()), folder);
+    reporter.ReportFailure(message, message);
+    return kExitInvalidFolder;
+}
+
+// An install that stopped before its files were in place takes away the folders it made, once
+// they are empty: the payload's own, then the installation folder's levels up to the topmost
+// one it made (none when the folder was there before).
+void RemoveFoldersMade(const wchar_t* folder, const wchar_t* topmostMade)
+{
+    // The unpacking left the folder as the current directory, which Windows does not remove.
+    wchar_t system[MAX_PATH];
+    if (GetSystemDirectoryW(system, MAX_PATH))
+        SetCurrentDirectoryW(system);
+    wchar_t path[kFolderBufferSize];
+    for (int i = kPayloadItemCount - 1; i >= 0; --i)
+        if (kPayloadItems[i].folder && FormatText(path, kFolderBufferSize, L"%ls%ls", folder, kPayloadItems[i].name))
+            RemoveDirectoryW(path);
+    if (FormatText(path, kFolderBufferSize, L"%lsPlugins", folder))
+        RemoveDirectoryW(path);
+    if (topmostMade[0] == L'\0' || !CopyText(path, folder))
+        return;
+    for (size_t length = wcslen(path); length > wcslen(topmostMade); --length) {
+        if (path[length - 1] != L'\\')
+            continue;
+        path[length - 1] = L'\0';
+        if (!RemoveDirectoryW(path))
+            return;
+    }
+}
+
 }  // namespace
 
 SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
@@ -229,6 +265,12 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
         return RefuseDowngrade(reporter, major, minor);
     if (IsRootOrWindowsFolder(folder))
         return Fail(reporter, IDS_FOLDER_NOT_ALLOWED, folder, FolderPlace::kAfterMessage, kExitInvalidFolder);
+    // Longer, and some file's path would pass what Windows allows.
+    if (wcslen(folder) - (folder[wcslen(folder) - 1] == L'\\') > MaxInstallFolderLength())
+        return RefuseTooLong(reporter, folder);
+    // Asked before anything is written, so the answer never waits on written files.
+    const bool asking = AsksAboutAssociations(options);
+    const bool confirmed = !asking || ConfirmAssociations(reporter);
     // Every level of the folder is held for the whole run, so none can be renamed or replaced
     // by a link once checked; one that is a link already could lead anywhere. Elevated, a level
     // that others may change could be swapped after the run for one of theirs, with programs
@@ -262,7 +304,12 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
     int replaceIcons = ShouldReplaceIconsDll(pluginPath);
 
     ExtractProblem problem;
-    if (ExtractPayload(folder, replaceIcons ? 0 : 1, &problem) != kExtractComplete) {
+    if (const int unpacked = ExtractPayload(folder, replaceIcons ? 0 : 1, &problem, &reporter);
+        unpacked != kExtractComplete) {
+        held.Release();
+        RemoveFoldersMade(folder, topmostMade);
+        if (unpacked == kExtractCancelled)
+            return kExitLeftWizard;
         ReportUnpackFailure(reporter, folder, problem);
         return kExitNotAllInstalled;
     }
@@ -282,23 +329,15 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
                                               failures, settingsFolder);
     };
     RegistrationRequest request = RequestFor(options);
-    auto registerProduct = [&](bool confirmed) {
-        StageScope registry(Stage::kRegistry);
-        request.confirmed = confirmed;
-        RegisterWithShell(request, failures);
-    };
-    // Without a question the registration runs beside the settings; the question waits for them,
-    // so the run still reports in its order.
-    const bool asking = AsksAboutAssociations(options);
+    request.confirmed = confirmed;
+    // The registration runs beside the settings.
     {
         auto settings = StartAlongside(writeSettings);
-        if (!asking)
-            registerProduct(true);
+        StageScope registry(Stage::kRegistry);
+        RegisterWithShell(request, failures);
     }
     if (!settingsUsable)
         ReportUnusableIniFolder(reporter, givenIniFolder);
-    if (asking)
-        registerProduct(ConfirmAssociations(reporter));
     MarkInstalledVersion(failures.Empty(), failures);
     ReportNotMade(reporter, failures);
     return failures.Empty() ? kExitInstalled : kExitNotAllInstalled;

@@ -5,6 +5,8 @@
 #include "model/install_options.h"
 
 // The process exit code: kExitInstalled; kExitNotAllInstalled after the install went through
-// and told `reporter` each thing it could not make; or the failure that stopped it, reported
-// through `reporter`. The folder in `options` is made absolute and trimmed.
+// and told `reporter` each thing it could not make; kExitLeftWizard when `reporter` stopped the
+// unpacking; or the failure that stopped it, reported through `reporter`. The association
+// question comes before anything is written; a run that stops before its files are in place
+// leaves no folder it made. The folder in `options` is made absolute and trimmed.
 SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter);

@@ -48,6 +48,7 @@ long LastSeparator(const Char* name)
 // One entry of the archive as the update sees it.
 struct EntryPlan {
     int file;  // its file in the update; -1 for a folder or an entry left alone
+    unsigned long long size;  // as unpacked
     uint32_t dosDate;
     bool hasUtc;  // the entry carries its real modification time (UTC) beside the DOS date
     FILETIME utc;
@@ -109,7 +110,7 @@ int PlanEntry(unzFile archive, const wchar_t* folder, int skipIconsDll, FileUpda
     unsigned char extra[256];
     if (unzGetCurrentFileInfo64(archive, &info, name, kNarrowNameSize - 1, extra, sizeof(extra), nullptr, 0) != UNZ_OK)
         return kExtractStopped;
-    entry = {-1, static_cast<uint32_t>(info.dosDate), false, {}};
+    entry = {-1, info.uncompressed_size, static_cast<uint32_t>(info.dosDate), false, {}};
     entry.hasUtc = ExtendedTimestamp(extra, info.size_file_extra < sizeof(extra) ? info.size_file_extra : sizeof(extra),
                                      entry.utc);
     wchar_t wideName[kWideNameSize] = L"", path[kProblemPathSize];
@@ -157,9 +158,22 @@ int PlanEntry(unzFile archive, const wchar_t* folder, int skipIconsDll, FileUpda
     return kExtractComplete;
 }
 
+// How much of the files is written, told to whoever follows the unpacking.
+struct UnpackProgress {
+    UnpackObserver* observer;
+    unsigned long long done = 0;
+    unsigned long long total = 0;
+    // False once the observer asked to stop.
+    bool Advance(unsigned long long bytes)
+    {
+        done += bytes;
+        return !observer || observer->Unpacked(done, total);
+    }
+};
+
 // Writes the current entry under its staged name, new, and notes its size and digest.
 int StageEntry(unzFile archive, const FileUpdate& update, const EntryPlan& entry, char* buffer, WrittenFile& written,
-               ExtractProblem* problem)
+               ExtractProblem* problem, UnpackProgress& progress)
 {
     wchar_t staged[kProblemPathSize];
     if (!update.StagedPath(entry.file, staged, kProblemPathSize)) {
@@ -203,6 +217,10 @@ int StageEntry(unzFile archive, const FileUpdate& update, const EntryPlan& entry
         }
         hash.Update(buffer, count);
         written.size += count;
+        if (!progress.Advance(count)) {
+            result = kExtractCancelled;
+            break;
+        }
     }
     // Closing the entry checks its CRC.
     if (unzCloseCurrentFile(archive) != UNZ_OK && result == kExtractComplete) {
@@ -260,7 +278,8 @@ void RemoveDroppedFiles(const wchar_t* folder, const InstallRecord& record)
     }
 }
 
-int ExtractEntries(unzFile archive, const wchar_t* folder, int skipIconsDll, ExtractProblem* problem)
+int ExtractEntries(unzFile archive, const wchar_t* folder, int skipIconsDll, ExtractProblem* problem,
+                   UnpackObserver* observer)
 {
     unz_global_info64 global;
     if (unzGetGlobalInfo64(archive, &global) != UNZ_OK || global.number_entry > 100000)
@@ -284,6 +303,11 @@ int ExtractEntries(unzFile archive, const wchar_t* folder, int skipIconsDll, Ext
         NoteProblem(problem, folder, GetLastError());
         return kExtractStopped;
     }
+    UnpackProgress progress{observer};
+    for (int i = 0; i < count; ++i)
+        progress.total += plan.Get()[i].file >= 0 ? plan.Get()[i].size : 0;
+    if (!progress.Advance(0))
+        return kExtractCancelled;
     HeapBuffer<WrittenFile> written = AllocateBuffer<WrittenFile>(static_cast<size_t>(update.Count()));
     HeapBuffer<char> buffer = AllocateBuffer<char>(kCopyChunk);
     if (!written || !buffer || (count > 0 && unzGoToFirstFile(archive) != UNZ_OK))
@@ -291,7 +315,8 @@ int ExtractEntries(unzFile archive, const wchar_t* folder, int skipIconsDll, Ext
     for (int i = 0; i < count; ++i) {
         const EntryPlan& entry = plan.Get()[i];
         if (entry.file >= 0) {
-            if (const int staged = StageEntry(archive, update, entry, buffer.Get(), written.Get()[entry.file], problem);
+            if (const int staged = StageEntry(archive, update, entry, buffer.Get(), written.Get()[entry.file], problem,
+                                                  progress);
                 staged != kExtractComplete)
                 return staged;
         }
@@ -453,7 +478,8 @@ long ZCALLBACK SeekArchive(voidpf opaque, voidpf, ZPOS64_T offset, int origin)
 int ZCALLBACK CloseArchive(voidpf, voidpf) { return 0; }
 int ZCALLBACK ArchiveError(voidpf source, voidpf) { return static_cast<ArchiveSource*>(source)->failed ? 1 : 0; }
 
-int UnpackSource(ArchiveSource& source, const wchar_t* targetFolder, int skipIconsDll, ExtractProblem* problem)
+int UnpackSource(ArchiveSource& source, const wchar_t* targetFolder, int skipIconsDll, ExtractProblem* problem,
+                 UnpackObserver* observer = nullptr)
 {
     zlib_filefunc64_def files{OpenSource, ReadArchive, WriteArchive, TellArchive, SeekArchive, CloseArchive,
                               ArchiveError, &source};
@@ -463,7 +489,7 @@ int UnpackSource(ArchiveSource& source, const wchar_t* targetFolder, int skipIco
         return kExtractFailed;
     if (!SetCurrentDirectoryW(targetFolder))
         return kExtractFailed;
-    return ExtractEntries(archive.Get(), targetFolder, skipIconsDll, problem);
+    return ExtractEntries(archive.Get(), targetFolder, skipIconsDll, problem, observer);
 }
 
 // Reads the whole archive once through its source: true when its SHA-256 is `expected`.
@@ -518,7 +544,7 @@ int UnpackArchive(const wchar_t* archivePath, const wchar_t* targetFolder, int s
     return UnpackSource(source, targetFolder, skipIconsDll, problem);
 }
 
-int ExtractPayload(const wchar_t* targetFolder, int skipIconsDll, ExtractProblem* problem)
+int ExtractPayload(const wchar_t* targetFolder, int skipIconsDll, ExtractProblem* problem, UnpackObserver* observer)
 {
     const ResourceBytes payload = FindResourceBytes(L"ZIP", IDR_PAYLOAD);
     const ResourceBytes digest = FindResourceBytes(L"SHA256", IDR_PAYLOAD_DIGEST);
@@ -533,12 +559,12 @@ int ExtractPayload(const wchar_t* targetFolder, int skipIconsDll, ExtractProblem
     if (file && ResourceFileOffset(payload, source.offset)) {
         source.file = file.Get();
         if (HasDigest(source, expected))
-            return UnpackSource(source, targetFolder, skipIconsDll, problem);
+            return UnpackSource(source, targetFolder, skipIconsDll, problem, observer);
     }
     source = ArchiveSource{};
     source.memory = static_cast<const unsigned char*>(payload.data);
     source.size = payload.size;
     if (!HasDigest(source, expected))
         return kExtractFailed;  // not the payload this program was built with
-    return UnpackSource(source, targetFolder, skipIconsDll, problem);
+    return UnpackSource(source, targetFolder, skipIconsDll, problem, observer);
 }

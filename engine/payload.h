@@ -9,6 +9,16 @@ enum ExtractResult : int {
     kExtractFailed = -1,      // no archive, not the payload built in, or the folder cannot be made current
     kExtractStopped = 2,      // a bad name, read, write or CRC error: nothing was replaced
     kExtractNotReplaced = 3,  // a file could not be moved into place: every file was put back
+    kExtractCancelled = 4,    // the observer asked to stop before anything was replaced
+};
+
+// Told how far an unpacking has come, and asked whether it should go on.
+class UnpackObserver {
+public:
+    virtual ~UnpackObserver() = default;
+    // Unpacked: `done` of `total` bytes are written beside their places; false stops the
+    // unpacking, and nothing is replaced.
+    virtual bool Unpacked(unsigned long long done, unsigned long long total) = 0;
 };
 
 inline constexpr size_t kProblemPathSize = 1024;
@@ -26,7 +36,9 @@ struct ExtractProblem {
 // All or nothing: every file is written beside its place first and moved in only once all are
 // (engine/file_update.h); the record of installed files goes with them, and files only earlier
 // versions carried go afterwards. `problem`, when given, names the file it stopped at.
-int ExtractPayload(const wchar_t* targetFolder, int skipIconsDll, ExtractProblem* problem = nullptr);
+// `observer`, when given, follows the writing.
+int ExtractPayload(const wchar_t* targetFolder, int skipIconsDll, ExtractProblem* problem = nullptr,
+                   UnpackObserver* observer = nullptr);
 
 // Unpacks the archive file, read through one handle nobody else may write, into `targetFolder`,
 // which becomes the current directory.

@@ -74,3 +74,9 @@ HoldResult HeldPath::Hold(const wchar_t* folder, wchar_t* named, size_t namedSiz
         m_levels[i] = std::move(opened[i]);
     return HoldResult::kHeld;
 }
+
+void HeldPath::Release()
+{
+    for (int i = kMaxLevels - 1; i >= 0; --i)
+        m_levels[i].Reset();
+}

@@ -20,6 +20,9 @@ public:
     // again once they are made.
     HoldResult Hold(const wchar_t* folder, wchar_t* level, size_t levelSize, bool (*accept)(HANDLE, bool last) = nullptr);
 
+    // Lets go of every level, the deepest first.
+    void Release();
+
 private:
     static constexpr int kMaxLevels = 64;
     KernelHandle m_levels[kMaxLevels];

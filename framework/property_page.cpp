@@ -74,5 +74,9 @@ INT_PTR CALLBACK PropertyPage::DialogProc(HWND window, UINT message, WPARAM wPar
         page->m_window = nullptr;
         return FALSE;
     }
+    if (message >= WM_APP && message <= 0xBFFF) {
+        page->OnAppMessage(message, wParam, lParam);
+        return TRUE;
+    }
     return FALSE;
 }

@@ -50,6 +50,8 @@ protected:
     virtual int OnWizardBack() { return 0; }
     // OnCommand: a control's command; true = handled.
     virtual bool OnCommand(int id, int code) { (void)id; (void)code; return false; }
+    // OnAppMessage: a message of the program's own (WM_APP and above), sent or posted to the page.
+    virtual void OnAppMessage(UINT message, WPARAM wParam, LPARAM lParam) { (void)message; (void)wParam; (void)lParam; }
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

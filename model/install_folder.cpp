@@ -3,12 +3,15 @@
 #include "framework/path.h"
 #include "framework/registry.h"
 #include "framework/text.h"
+#include "model/payload_entries.h"
 #include "model/registry_rows.h"
+#include "payload_size.h"  // generated with the payload entry list
 #include "variants/variant.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cwchar>
 
 namespace {
@@ -93,4 +96,25 @@ bool IsBelowProgramFiles(const wchar_t* folder)
             return true;
     }
     return false;
+}
+
+size_t MaxInstallFolderLength()
+{
+    // Each file is written first as "<name>.<32 hex digits>.new" beside its place.
+    constexpr size_t kStagedSuffix = 1 + 32 + 4;
+    size_t longest = 0;
+    for (int i = 0; i < kPayloadItemCount; ++i)
+        longest = std::max(longest, wcslen(kPayloadItems[i].name));
+    // The folder, its backslash, the name and the suffix, within MAX_PATH and its terminator.
+    return MAX_PATH - 1 - 1 - longest - kStagedSuffix;
+}
+
+unsigned long long InstallSpaceNeeded()
+{
+    return static_cast<unsigned long long>(kPayloadKilobytes) * 1024;
+}
+
+bool IsForbiddenNameCharacter(wchar_t c)
+{
+    return c < 32 || wcschr(L"<>:\"/|?*", c) != nullptr;
 }

@@ -17,3 +17,14 @@ bool IsBelowProgramFiles(const wchar_t* folder);
 // True when `folder` (absolute) lies in the profile of the user running the setup, which only
 // that user and the administrators may change.
 bool IsInUserProfile(const wchar_t* folder);
+
+// The longest installation folder (absolute, without its trailing backslash) the install takes:
+// every file it unpacks, under the name it is first written as, stays within MAX_PATH.
+size_t MaxInstallFolderLength();
+
+// Bytes the installed files take.
+unsigned long long InstallSpaceNeeded();
+
+// True for a character Windows allows in no file or folder name: control characters and < > : " / \ | ? *
+// without the separator. A drive's colon is the caller's to skip.
+bool IsForbiddenNameCharacter(wchar_t c);

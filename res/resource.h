@@ -27,6 +27,15 @@
 #define IDS_UNINSTALL_FROM_CONTROL_PANEL 44
 #define IDS_UNINSTALL_FROM_ADD_REMOVE 45
 #define IDC_UNINSTALL_HINT 2003
+// What is wrong with the installation folder, said on the Welcome page; the space it takes.
+#define IDS_FOLDER_FORBIDDEN_CHARACTERS 46
+#define IDS_FOLDER_TOO_LONG 47
+#define IDS_FOLDER_ACCESS_DENIED 48
+#define IDS_FOLDER_READ_ONLY 49
+#define IDS_FOLDER_NOT_CREATABLE 50
+#define IDS_FOLDER_NO_SPACE 51
+#define IDS_SPACE_NEEDED 52
+#define IDS_FOLDER_DENIED_TO_ADMIN 53
 // Added to the wizard pages: the update note on Welcome, the space and the progress on Ready.
 #define IDC_UPDATE_NOTE 2004
 #define IDC_SPACE_NEEDED 2005

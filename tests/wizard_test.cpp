@@ -14,6 +14,7 @@
 #include <tlhelp32.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -232,6 +233,7 @@ TEST_F(Wizard, KeyboardOnlyFromWelcomeToFinished)
         wizard.PressKey(VK_RETURN);
         if (page.page == 3) {
             EXPECT_EQ(wizard.WaitForMessageBox(120000), kQuestion);
+            EXPECT_FALSE(FolderExists(kFolder)) << "asked before anything is written";
             wizard.PressKey(VK_ESCAPE);
         }
     }
@@ -325,6 +327,55 @@ TEST_F(Wizard, DISABLED_WithTheDesktopShellEndedDoneStartsNothingAndSaysSo)
     EXPECT_EQ(wizard.WaitForExit(), exit_code::kInstalled);
     Sleep(1000);
     EXPECT_EQ(FindWindowW(L"Pictarn", nullptr), nullptr);
+}
+
+// An install slowed down (by the program's test setting): the window answers all along, the
+// progress bar shows how far it has come and reaches its end; Exit asks, and Yes stops the
+// install and leaves nothing of it.
+TEST_F(Wizard, ASlowInstallKeepsAnsweringShowsProgressAndExitPutsEverythingBack)
+{
+    SetEnvironmentVariableW(L"PT_TEST_INSTALL_DELAY_MS", L"30");
+    for (const bool leave : {true, false}) {
+        SCOPED_TRACE(leave ? "left with Exit" : "to the end");
+        WizardDriver wizard(L"", m_start.Path());
+        ASSERT_TRUE(wizard.Started());
+        WalkToReady(wizard, kFolder);
+        const HWND progress = wizard.Item(IDC_INSTALL_PROGRESS), notice = wizard.Item(IDC_INSTALLING);
+        EXPECT_FALSE(IsWindowVisible(notice));
+        EXPECT_FALSE(IsWindowVisible(progress));
+        wizard.PressSheetButton(kNext);
+        int highest = 0, answers = 0;
+        bool shown = false;
+        for (const DWORD start = GetTickCount(); wizard.PageIndex() == 3 && GetTickCount() - start < 120000; Sleep(20)) {
+            DWORD_PTR ignored = 0;
+            ASSERT_NE(SendMessageTimeoutW(wizard.Sheet(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 100, &ignored), 0)
+                << "no answer within 100 ms, at " << highest << " per mille";
+            ++answers;
+            highest = std::max(highest, static_cast<int>(SendMessageW(progress, PBM_GETPOS, 0, 0)));
+            shown = shown || (IsWindowVisible(notice) && IsWindowVisible(progress));
+            if (leave && highest > 200) {
+                wizard.PressSheetButton(IDCANCEL);
+                EXPECT_EQ(wizard.WaitForMessageBox(), L"Exit setup?");
+                wizard.Answer(IDYES);
+                break;
+            }
+        }
+        EXPECT_TRUE(shown);
+        EXPECT_GT(answers, 20) << "the install took long enough to watch";
+        if (leave) {
+            EXPECT_EQ(wizard.WaitForExit(), exit_code::kLeftWizard);
+            EXPECT_LT(highest, 1000);
+            EXPECT_FALSE(FolderExists(kFolder)) << "the folder the install made is gone again";
+            EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"InstallLocation"), L"<missing>");
+            continue;
+        }
+        ASSERT_TRUE(wizard.WaitForPage(4));
+        EXPECT_EQ(SendMessageW(progress, PBM_GETPOS, 0, 0), 1000) << "the bar reached its end";
+        EXPECT_FALSE(IsWindowVisible(notice)) << "the notice shows only while the install runs";
+        wizard.CloseBox();
+        EXPECT_EQ(wizard.WaitForExit(), exit_code::kInstalled);
+    }
+    SetEnvironmentVariableW(L"PT_TEST_INSTALL_DELAY_MS", nullptr);
 }
 
 TEST_F(Wizard, ButtonsExitPromptAndCloseBox)
@@ -443,15 +494,42 @@ TEST_F(Wizard, WelcomePageValuesChoicesAndFolderChecks)
     EXPECT_TRUE(Enabled(wizard.Item(IDC_ALL_USERS)));
     EXPECT_TRUE(wizard.Checked(IDC_CURRENT_USER));
 
-    for (const wchar_t* refused : {L"", L"\\\\server\\share\\Pictarn"}) {
-        SCOPED_TRACE(ToUtf8(refused));
-        wizard.SetText(IDC_FOLDER, refused);
+    // Each fault of the folder is told on Welcome, in words that say what to do, naming the folder.
+    const std::wstring tooLong = L"C:\\" + std::wstring(250, L'p');
+    const struct {
+        const char* label;
+        std::wstring folder;
+        std::wstring told;  // how the message begins
+        bool named;         // the message names the folder
+    } refused[] = {
+        {"empty", L"", L"Invalid destination directory!", false},
+        {"no drive", L"\\\\server\\share\\Pictarn", L"Invalid destination directory!", false},
+        {"forbidden character", L"C:\\Pict|arn", L"The installation folder contains a character Windows allows in no folder name", true},
+        {"too long", tooLong, L"The installation folder is too long: 253 characters, where Pictarn's files allow at most ", true},
+        {"missing drive", L"Q:\\No\\Such", L"This folder cannot be created (", true},
+        // Windows says so of write-protected media; Wine has the drive deny access, even to administrators.
+        {"read-only drive", L"R:\\Pictarn", L"This folder cannot be written, not even with the administrator rights the setup has (access denied, or a read-only drive)!", true},
+        {"full drive", L"T:\\Pictarn", L"There is not enough free space on the drive: Pictarn needs ", true},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.label);
+        if ((r.folder[0] == L'R' || r.folder[0] == L'T') && GetFileAttributesW(r.folder.substr(0, 3).c_str()) == INVALID_FILE_ATTRIBUTES) {
+            ADD_FAILURE() << "no drive " << ToUtf8(r.folder.substr(0, 2)) << " (tools/wine-env.sh maps one where it may mount)";
+            continue;
+        }
+        wizard.SetText(IDC_FOLDER, r.folder);
         wizard.Next(500);
-        EXPECT_EQ(wizard.WaitForMessageBox(), L"Invalid destination directory!");
+        const std::wstring told = wizard.WaitForMessageBox();
+        EXPECT_EQ(told.substr(0, r.told.size()), r.told) << ToUtf8(told);
+        if (r.named) {
+            EXPECT_EQ(told.substr(told.size() - r.folder.size()), r.folder) << ToUtf8(told);
+        }
         wizard.Answer(IDOK);
         EXPECT_EQ(wizard.PageIndex(), 0);
         EXPECT_FALSE(Enabled(wizard.SheetButton(kBack)));
     }
+    EXPECT_FALSE(FolderExists(L"C:\\Pict|arn"));
+    EXPECT_FALSE(FolderExists(L"T:\\Pictarn")) << "nothing is made to judge a folder";
 
     // Blanks at both ends are not shown on the Ready page; going back keeps what was typed.
     WalkToReady(wizard, L"   C:\\PictarnWizard   ");
@@ -542,29 +620,33 @@ TEST_F(Wizard, ReadyPageRefusesARunningProductAndReturnsToWelcomeOnFailure)
         EXPECT_FALSE(FolderExists(kFolder));
     }
 
-    // A folder on a missing drive: the install run's message, then the Welcome page.
+    // A file of the installation held by another program: the install run's message, then the
+    // Welcome page; the folder it made is gone again.
     wizard.Back();
     wizard.Back();
     wizard.Back();
     ASSERT_TRUE(wizard.WaitForPage(0));
-    WalkToReady(wizard, L"Q:\\No\\Such");
-    wizard.Click(IDC_INI_IN_PRODUCT_FOLDER);
-    wizard.Next(500);
-    EXPECT_EQ(wizard.WaitForMessageBox(60000).substr(0, 35), L"Can't create destination directory!");
-    wizard.Answer(IDOK);
-    ASSERT_TRUE(wizard.WaitForPage(0));
+    WalkToReady(wizard, kFolder + L"Sub");
+    {
+        ASSERT_TRUE(CreateDirectoryW(kFolder.c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryW((kFolder + L"Sub").c_str(), nullptr));
+        const std::wstring held = kFolder + L"Sub\\pt_about.txt";
+        KernelHandle holder(CreateFileW(held.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        ASSERT_TRUE(holder.Valid());
+        wizard.Next(500);
+        EXPECT_EQ(wizard.WaitForMessageBox(60000).substr(0, 24), L"Can't install all files!");
+        wizard.Answer(IDOK);
+        ASSERT_TRUE(wizard.WaitForPage(0));
+    }
     EXPECT_FALSE(Enabled(wizard.SheetButton(kBack)));
-    WalkToReady(wizard, L"Q:\\No\\Such");
-    EXPECT_TRUE(IsWindowVisible(wizard.Item(IDC_INSTALLING))) << "the notice stays after a failed install";
+    EXPECT_EQ(TreeListing(kFolder + L"Sub"), std::vector<std::wstring>{L"pt_about.txt 0"}) << "nothing of the run is left";
+    RemoveTree(kFolder);
+    WalkToReady(wizard, kFolder);
+    EXPECT_FALSE(IsWindowVisible(wizard.Item(IDC_INSTALLING))) << "the notice shows only while the install runs";
     EXPECT_TRUE(wizard.Checked(IDC_INI_IN_APPDATA)) << "the settings choice is reset";
 
-    // Corrected and installed, but with a folder where the settings pointer goes: one message
-    // after the install names it; Next pressed on the Finished page by a program ends the wizard.
-    wizard.Back();
-    wizard.Back();
-    wizard.Back();
-    ASSERT_TRUE(wizard.WaitForPage(0));
-    WalkToReady(wizard, kFolder);
+    // Installed, but with a folder where the settings pointer goes: one message after the install
+    // names it; Next pressed on the Finished page by a program ends the wizard.
     const std::wstring pointer = kFolder + (variant::kIs32Bit ? L"pt_main32.ini" : L"pt_main64.ini");
     ASSERT_TRUE(CreateDirectoryW(kFolder.c_str(), nullptr) && CreateDirectoryW(pointer.c_str(), nullptr));
     wizard.Next(500);

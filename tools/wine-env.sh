@@ -46,11 +46,18 @@ wine_env_start() {
     if mount -t tmpfs -o size=2m tmpfs "$WINE_ENV_SMALL_DISK" 2>/dev/null; then
         ln -sfn "$WINE_ENV_SMALL_DISK" "$WINEPREFIX/dosdevices/t:"
     fi
+    # Drive R: cannot be written to at all, for folders on a read-only drive.
+    WINE_ENV_READ_ONLY_DISK=$WINEPREFIX.read-only-disk
+    mkdir -p "$WINE_ENV_READ_ONLY_DISK"
+    if mount -t tmpfs -o size=1m,ro tmpfs "$WINE_ENV_READ_ONLY_DISK" 2>/dev/null; then
+        ln -sfn "$WINE_ENV_READ_ONLY_DISK" "$WINEPREFIX/dosdevices/r:"
+    fi
 }
 
 wine_env_stop() {
     /usr/lib/wine/wineserver -k 2>/dev/null || true
     /usr/lib/wine/wineserver -w 2>/dev/null || true
     [ -n "${WINE_ENV_SMALL_DISK:-}" ] && umount "$WINE_ENV_SMALL_DISK" 2>/dev/null || true
+    [ -n "${WINE_ENV_READ_ONLY_DISK:-}" ] && umount "$WINE_ENV_READ_ONLY_DISK" 2>/dev/null || true
     [ -n "${WINE_ENV_XVFB:-}" ] && kill "$WINE_ENV_XVFB" 2>/dev/null || true
 }

@@ -1,4 +1,5 @@
 // The What's new, Ready and Finished pages.
+#include "engine/folder_check.h"
 #include "framework/path.h"
 #include "model/install_folder.h"
 #include "model/running_product.h"
@@ -10,9 +11,12 @@
 #include "framework/text.h"
 #include "variants/variant.h"
 #include "variants/windows_version.h"
+#include "wizard/install_worker.h"
 #include "wizard/uninstall_hint.h"
 #include "wizard/wizard_page.h"
 #include "wizard/wizard_sheet.h"
+
+#include <commctrl.h>
 
 #include <cstring>
 #include <cwctype>
@@ -66,14 +70,24 @@ void CWizPropertyPage::BindInstallingNotice()
 void CWizPropertyPage::ActivateReady()
 {
     m_pSheet->SetHeadingFont(Item(IDC_READY_HEADLINE));
-    wchar_t folder[MAX_PATH];
-    SheetPage(kWelcomePage)->ItemText(IDC_FOLDER, folder, MAX_PATH);
+    wchar_t folder[kFolderBufferSize];
+    SheetPage(kWelcomePage)->ItemText(IDC_FOLDER, folder, static_cast<int>(kFolderBufferSize));
     TrimSpaces(folder);
     wchar_t label[50];
     LoadMessage(IDS_DESTINATION_DIRECTORY, label, 50);
-    wchar_t line[kTextSize];
-    FormatText(line, kTextSize, L"%ls: %ls", label, folder);
+    // The whole folder, however long: the line shortens it in the middle on screen, and its tip
+    // and screen readers give it whole.
+    wchar_t line[kFolderBufferSize + 64];
+    FormatText(line, kFolderBufferSize + 64, L"%ls: %ls", label, folder);
     SetItemText(IDC_DESTINATION, line);
+    m_pSheet->SetTip(Item(IDC_DESTINATION), line);
+    const FolderVerdict verdict = CheckInstallFolder(folder);
+    wchar_t format[128], needed[64], free[64], space[256];
+    LoadMessage(IDS_SPACE_NEEDED, format, 128);
+    FormatByteSize(verdict.needed, needed, 64);
+    FormatByteSize(verdict.free, free, 64);
+    FormatText(space, 256, format, needed, free);
+    SetItemText(IDC_SPACE_NEEDED, space);
     const bool appData = IsVistaOrLater();
     SetChecked(IDC_INI_IN_APPDATA, appData);
     SetChecked(IDC_INI_IN_PRODUCT_FOLDER, !appData);
@@ -98,54 +112,8 @@ void CWizPropertyPage::GatherOptions(InstallOptions& options)
     options.caption = m_pSheet->m_szTitle;
 }
 
-namespace {
-
-constexpr size_t kNotMadeUnits = 4096;
-
-// The install run's failures and question as message boxes owned by the active window; what it
-// could not make is gathered and shown in one box once the run is over.
-class MessageBoxReporter : public InstallReporter {
-public:
-    explicit MessageBoxReporter(const wchar_t* caption) : m_caption(caption) {}
-    void ReportFailure(const wchar_t* message, const wchar_t*) override
-    {
-        m_stopped = true;
-        MessageBoxW(GetActiveWindow(), message, m_caption, MB_ICONERROR | MB_OK);
-    }
-    void ReportNote(const wchar_t*) override {}  // the wizard's own settings folder is always usable
-    void ReportNotMade(const wchar_t* entry) override
-    {
-        if (m_notMade[0] == L'\0')
-            LoadMessage(IDS_NOT_EVERYTHING_MADE, m_notMade, kNotMadeUnits);
-        // A list longer than the box can hold ends where it stops fitting; the first items stay.
-        if (AppendText(m_notMade, L"\n\n"))
-            AppendText(m_notMade, entry);
-    }
-    void ShowNotMade() const
-    {
-        if (m_notMade[0] != L'\0')
-            MessageBoxW(GetActiveWindow(), m_notMade, m_caption, MB_ICONWARNING | MB_OK);
-    }
-    // The run stopped before it had installed anything usable.
-    bool Stopped() const { return m_stopped; }
-    bool ConfirmAssociations(const wchar_t* question) override
-    {
-        // Only Yes points the types: Esc or the close box is no answer to act on.
-        m_confirmed = MessageBoxW(GetActiveWindow(), question, m_caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
-        return m_confirmed;
-    }
-    // Rows were chosen and the question answered Yes.
-    bool Confirmed() const { return m_confirmed; }
-
-private:
-    const wchar_t* m_caption;
-    bool m_confirmed = false;
-    bool m_stopped = false;
-    wchar_t m_notMade[kNotMadeUnits] = {};
-};
-
-}  // namespace
-
+// The install runs on a thread of its own while the page keeps answering; the notice and the
+// progress bar show only while it runs. Exit stays available to stop it.
 int CWizPropertyPage::InstallFromReady()
 {
     if (FindProductWindow()) {
@@ -154,22 +122,47 @@ int CWizPropertyPage::InstallFromReady()
     }
     InstallOptions options;
     GatherOptions(options);
+    m_pSheet->EnableButton(ModalPropertySheet::kBackButton, false);
+    m_pSheet->EnableButton(ModalPropertySheet::kNextButton, false);
+    HWND progress = Item(IDC_INSTALL_PROGRESS);
+    SendMessageW(progress, PBM_SETRANGE32, 0, kProgressSteps);
+    SendMessageW(progress, PBM_SETPOS, 0, 0);
+    ShowWindow(progress, SW_SHOW);
+    ShowWindow(Item(IDC_INSTALLING), SW_SHOW);
+    if (!m_pSheet->m_install.Start(options, Window()))
+        PostMessageW(Window(), kInstallEndedMessage, 0, 0);
+    return -1;
+}
 
-    HWND notice = Item(IDC_INSTALLING);
-    ShowWindow(notice, SW_SHOW);
-    UpdateWindow(notice);
+void CWizPropertyPage::OnAppMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case kInstallProgressMessage: SendMessageW(Item(IDC_INSTALL_PROGRESS), PBM_SETPOS, wParam, 0); break;
+    case kInstallCallMessage: m_pSheet->m_install.Answer(lParam); break;
+    case kInstallEndedMessage: OnInstallEnded(); break;
+    }
+}
+
+void CWizPropertyPage::OnInstallEnded()
+{
+    InstallWorker& install = m_pSheet->m_install;
+    const SetupExitCode outcome = install.Finish();
+    ShowWindow(Item(IDC_INSTALLING), SW_HIDE);
+    ShowWindow(Item(IDC_INSTALL_PROGRESS), SW_HIDE);
     const int buttons[] = {ModalPropertySheet::kBackButton, ModalPropertySheet::kNextButton, ModalPropertySheet::kCancelButton};
     for (int button : buttons)
-        m_pSheet->EnableButton(button, false);
-    MessageBoxReporter reporter(options.caption);
-    const SetupExitCode outcome = RunInstall(options, reporter);
-    for (int button : buttons)
         m_pSheet->EnableButton(button, true);
-    if (reporter.Stopped())
-        return static_cast<int>(SheetPage(kWelcomePage)->TemplateId());
-    reporter.ShowNotMade();
-    m_pSheet->MarkInstalled(options.installFolder, reporter.Confirmed(), outcome);
-    return 0;
+    // Stopped by Exit, or by a failure already told: nothing of it is installed.
+    const bool wentThrough = outcome != kExitLeftWizard && !install.Boxes().Stopped();
+    if (wentThrough) {
+        install.Boxes().ShowNotMade();
+        m_pSheet->MarkInstalled(install.Options().installFolder, install.Boxes().Confirmed(), outcome);
+    }
+    if (m_pSheet->ExitRequested()) {
+        m_pSheet->EndWizard();
+        return;
+    }
+    PropSheet_SetCurSel(m_pSheet->Window(), nullptr, wentThrough ? kFinishedPage : kWelcomePage);
 }
 
 void CWizPropertyPage::ActivateFinished()

@@ -1,5 +1,9 @@
 // The Welcome page: greeting, licence link, shortcut choices and the installation folder.
+#include "engine/folder_check.h"
+#include "framework/failure_tally.h"
+#include "framework/folder_access.h"
 #include "framework/path.h"
+#include "model/messages.h"
 #include "model/install_folder.h"
 #include "model/running_product.h"
 #include "framework/text.h"
@@ -97,15 +101,45 @@ void CWizPropertyPage::OnUncheckAll()
     EnableItem(IDC_ALL_USERS, false);
 }
 
-// The folder must name a drive; judging and creating it is the install run's work. Blanks
-// around it are judged as the install run will treat them: removed.
+// What is wrong with the folder is said here, where it can be mended, naming the folder: the
+// install run would find most of it only three pages later. Blanks around it are judged as the
+// install run will treat them: removed.
 bool CWizPropertyPage::WelcomeFolderIsValid()
 {
-    wchar_t folder[MAX_PATH];
-    ItemText(IDC_FOLDER, folder, MAX_PATH);
+    wchar_t folder[kFolderBufferSize];
+    ItemText(IDC_FOLDER, folder, static_cast<int>(kFolderBufferSize));
     TrimSpaces(folder);
-    if (folder[0] != L'\0' && folder[1] == L':')
+    const FolderVerdict verdict = CheckInstallFolder(folder);
+    if (verdict.problem == FolderProblem::kNone)
         return true;
-    ShowMessage(IDS_INVALID_DESTINATION, MB_ICONERROR | MB_OK);
+    if (verdict.problem == FolderProblem::kNoDrive) {
+        ShowMessage(IDS_INVALID_DESTINATION, MB_ICONERROR | MB_OK);
+        return false;
+    }
+    constexpr size_t kSize = 2048;
+    wchar_t format[kSize], text[kSize], reason[kSize], needed[64], free[64];
+    auto load = [&format](unsigned id) { return LoadMessage(id, format, kSize), format; };
+    switch (verdict.problem) {
+    case FolderProblem::kForbiddenCharacters: FormatText(text, kSize, load(IDS_FOLDER_FORBIDDEN_CHARACTERS), folder); break;
+    case FolderProblem::kTooLong:
+        FormatText(text, kSize, load(IDS_FOLDER_TOO_LONG), static_cast<int>(wcslen(folder)),
+                   static_cast<int>(MaxInstallFolderLength()), folder);
+        break;
+    case FolderProblem::kAccessDenied:
+        // Starting as administrator helps only a setup that is not already.
+        FormatText(text, kSize, load(RunsAsAdministrator() ? IDS_FOLDER_DENIED_TO_ADMIN : IDS_FOLDER_ACCESS_DENIED), folder);
+        break;
+    case FolderProblem::kReadOnly: FormatText(text, kSize, load(IDS_FOLDER_READ_ONLY), folder); break;
+    case FolderProblem::kNotCreatable:
+        SystemErrorText(verdict.error, reason, kSize);
+        FormatText(text, kSize, load(IDS_FOLDER_NOT_CREATABLE), reason, folder);
+        break;
+    default:
+        FormatByteSize(verdict.needed, needed, 64);
+        FormatByteSize(verdict.free, free, 64);
+        FormatText(text, kSize, load(IDS_FOLDER_NO_SPACE), needed, free, folder);
+        break;
+    }
+    MessageBoxW(Window(), text, m_pSheet->m_szTitle, MB_ICONERROR | MB_OK);
     return false;
 }

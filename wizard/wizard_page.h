@@ -33,6 +33,7 @@ protected:
     int OnWizardNext() override;
     int OnWizardBack() override;
     bool OnCommand(int id, int code) override;
+    void OnAppMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     // What a page does, by its position in the sheet; a null step does nothing.
@@ -76,8 +77,10 @@ private:
     void LoadReleaseNotes();
     void BindInstallingNotice();
     void ActivateReady();
-    // 0 = installed (go on), -1 = stay, else the template id to go back to.
+    // Starts the install on its own thread and stays: the page moves on once it has ended.
     int InstallFromReady();
+    // The install has ended: to Finished when it went through, else back to Welcome.
+    void OnInstallEnded();
     void GatherOptions(InstallOptions& options);
     void ActivateFinished();
 

@@ -37,6 +37,23 @@ void CWizPropertySheet::SetHeadingFont(HWND headline)
     SendMessageW(headline, WM_SETFONT, reinterpret_cast<WPARAM>(m_fontHeading.Get()), TRUE);
 }
 
+void CWizPropertySheet::SetTip(HWND tool, const wchar_t* text)
+{
+    if (!m_tips || !IsWindow(m_tips))
+        m_tips = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Window(), nullptr, nullptr, nullptr);
+    TTTOOLINFOW info{};
+    info.cbSize = sizeof(info);
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = GetParent(tool);
+    info.uId = reinterpret_cast<UINT_PTR>(tool);
+    info.lpszText = const_cast<wchar_t*>(text);
+    // Tips as wide as the screen allows wrap instead of running off it.
+    SendMessageW(m_tips, TTM_SETMAXTIPWIDTH, 0, GetSystemMetrics(SM_CXSCREEN) / 2);
+    SendMessageW(m_tips, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));  // a tool of an earlier text
+    SendMessageW(m_tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
 void CWizPropertySheet::OnInitDialog()
 {
     CopyText(m_szTitle, variant::kSetupTitle);
@@ -59,6 +76,7 @@ void CWizPropertySheet::BeginRun(int dpi)
     m_fontHeading.Reset(CreateHeadingFont(dpi));
     m_hAssocList = nullptr;
     m_installed = false;
+    m_exitRequested = false;
     m_pointedTypes = false;
     m_installedFolder[0] = L'\0';
 }
@@ -110,7 +128,25 @@ bool CWizPropertySheet::OnCommand(WPARAM wParam, LPARAM)
             RunFinishActions();
         return false;
     }
-    return !ConfirmExit();
+    return !AskToLeave();
+}
+
+bool CWizPropertySheet::AskToLeave()
+{
+    if (m_exitRequested || !ConfirmExit())
+        return false;
+    if (!m_install.Running())
+        return true;
+    // The install stops before it replaces anything, puts back what it made, and then the wizard ends.
+    m_exitRequested = true;
+    m_install.RequestStop();
+    EnableButton(kCancelButton, false);
+    return false;
+}
+
+void CWizPropertySheet::EndWizard()
+{
+    DefaultCommand(MAKEWPARAM(kCancelButton, BN_CLICKED), 0);
 }
 
 bool CWizPropertySheet::OnSysCommand(WPARAM command)
@@ -119,8 +155,8 @@ bool CWizPropertySheet::OnSysCommand(WPARAM command)
         return false;
     // Cancelled here directly: the close box would otherwise come back as Cancel, ask a
     // second time, or on the last page run the finish actions. There it asks nothing.
-    if (GetActiveIndex() == kFinishedPage || ConfirmExit())
-        DefaultCommand(MAKEWPARAM(kCancelButton, BN_CLICKED), 0);
+    if (GetActiveIndex() == kFinishedPage || AskToLeave())
+        EndWizard();
     return true;
 }
 

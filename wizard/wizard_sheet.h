@@ -8,6 +8,7 @@
 #include "res/resource.h"
 #include "wizard/color_static.h"
 #include "wizard/hyperlink.h"
+#include "wizard/install_worker.h"
 #include "wizard/notes_box.h"
 #include "wizard/wizard_page.h"
 
@@ -25,6 +26,7 @@ public:
     CHyperLink m_linkEula;
     CXColorStatic m_textInstalling;
     NotesBox m_notesBox;
+    InstallWorker m_install;
     wchar_t m_szTitle[260] = {};
 
     // Starts an interactive run on a screen of `dpi`: the heading font, no list yet, nothing
@@ -41,6 +43,12 @@ public:
     // The install pointed file types at the product: Windows' own defaults page follows the
     // wizard, where Windows 8 and later let only the user make that choice.
     bool HandsOffDefaults() const { return m_installed && m_pointedTypes; }
+    // Exit was confirmed while the install ran: the wizard ends once the install has.
+    bool ExitRequested() const { return m_exitRequested; }
+    // Ends the wizard now, as Exit does, without asking.
+    void EndWizard();
+    // Shows `text` as the tip of control `tool` while the pointer rests on it.
+    void SetTip(HWND tool, const wchar_t* text);
     // Gives a headline static the heading font.
     void SetHeadingFont(HWND headline);
     // The cell height of the headlines and the notice on a screen of `dpi`.
@@ -56,6 +64,8 @@ protected:
 
 private:
     bool ConfirmExit();
+    // Exit, Esc or the close box: asks, and stops the install when it runs; true = end now.
+    bool AskToLeave();
     // Makes the heading, notice and link fonts and the list's columns again for `dpi`.
     void UseDpi(int dpi);
     void RunFinishActions();
@@ -64,6 +74,8 @@ private:
     bool m_pointedTypes = false;
     SetupExitCode m_outcome = kExitInstalled;
     int m_dpi = 96;  // the screen the program's own fonts are made for
+    HWND m_tips = nullptr;
+    bool m_exitRequested = false;  // the tooltip window, owned by the sheet's window and gone with it
     // Where Done starts the product.
     wchar_t m_installedFolder[kFolderBufferSize] = {};
 };
