@@ -36,6 +36,7 @@
 #define IDS_FOLDER_NO_SPACE 51
 #define IDS_SPACE_NEEDED 52
 #define IDS_FOLDER_DENIED_TO_ADMIN 53
+#define IDS_UPDATE_FROM 54
 // Added to the wizard pages: the update note on Welcome, the space and the progress on Ready.
 #define IDC_UPDATE_NOTE 2004
 #define IDC_SPACE_NEEDED 2005

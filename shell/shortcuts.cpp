@@ -287,6 +287,27 @@ int RemoveShortcutsOf(IClassFactory* factory, const wchar_t* installFolder, int 
 }  // namespace
 
 
+ShortcutChoices FindShortcutChoices(const wchar_t* installFolder)
+{
+    ShortcutChoices found;
+    for (int allUsers = 0; allUsers < 2; ++allUsers) {
+        for (const ShortcutRow& row : kShortcuts) {
+            wchar_t folder[kPathSize], fileName[kPathSize], fullPath[kPathSize], target[MAX_PATH];
+            ShortcutFolder(row.place, allUsers, folder, kPathSize);
+            if (!ShortcutFileName(row, fileName, kPathSize) || !FormatText(fullPath, kPathSize, L"%ls%ls", folder, fileName)
+                || GetFileAttributesW(fullPath) == INVALID_FILE_ATTRIBUTES
+                || !ReadShortcutTarget(fullPath, target, MAX_PATH)
+                || _wcsnicmp(target, installFolder, wcslen(installFolder)) != 0)
+                continue;
+            found.group = found.group || row.choice == ShortcutChoice::kGroup || row.choice == ShortcutChoice::kGroupNotWin8;
+            found.desktop = found.desktop || row.choice == ShortcutChoice::kDesktop;
+            found.thumbnails = found.thumbnails || row.choice == ShortcutChoice::kThumbnails;
+            found.allUsers = found.allUsers || allUsers == 1;
+        }
+    }
+    return found;
+}
+
 int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, FailureTally& failures)
 {
     // One apartment for all the links: starting and ending COM for each costs more than the link.

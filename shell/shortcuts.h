@@ -12,6 +12,10 @@
 // program group) that cannot be made goes to `failures`; 1 when `failures` stayed empty.
 int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, FailureTally& failures);
 
+// The choices an install into `installFolder` (ending in a backslash) made, read from the listed
+// shortcuts that lead into it; all users when any of them is in the common folders.
+ShortcutChoices FindShortcutChoices(const wchar_t* installFolder);
+
 // Removes every listed shortcut, for the current user and all users, that leads into
 // `installFolder` (ending in a backslash) or to a file no longer there, and the program group
 // once it is empty. 0 when a shortcut of this installation could not be deleted.

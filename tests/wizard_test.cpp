@@ -543,6 +543,34 @@ TEST_F(Wizard, WelcomePageValuesChoicesAndFolderChecks)
     EXPECT_FALSE(wizard.Checked(IDC_DESKTOP_SHORTCUT));
 }
 
+// An update starts from the earlier installation's choices, and says it is one.
+TEST_F(Wizard, AnUpdateStartsFromTheEarlierInstallationsChoices)
+{
+    ASSERT_EQ(RunSetup(L"/silent /folder=" + kFolder + L" /desktop=0 /group=0 /thumbs=1 /allusers=1 /assoc=1 /ini=",
+                       m_start.Path()),
+              exit_code::kInstalled);
+    WizardDriver wizard(L"", m_start.Path());
+    ASSERT_TRUE(wizard.Started());
+    EXPECT_EQ(wizard.Text(IDC_FOLDER), kFolder);
+    EXPECT_TRUE(IsWindowVisible(wizard.Item(IDC_UPDATE_NOTE)));
+    EXPECT_EQ(wizard.Text(IDC_UPDATE_NOTE), L"This updates Pictarn 4.58; its choices are kept.");
+    EXPECT_FALSE(wizard.Checked(IDC_DESKTOP_SHORTCUT));
+    EXPECT_TRUE(wizard.Checked(IDC_THUMBS_SHORTCUT));
+    EXPECT_FALSE(wizard.Checked(IDC_GROUP_SHORTCUTS));
+    EXPECT_TRUE(wizard.Checked(IDC_ALL_USERS));
+    wizard.Next();
+    wizard.Next();
+    ASSERT_TRUE(wizard.WaitForPage(2));
+    EXPECT_TRUE(wizard.Checked(IDC_REGISTRY_ASSOC));
+    EXPECT_TRUE(Enabled(wizard.Item(IDC_FORMAT_LIST)));
+    for (int row = 0; row < 61; ++row)
+        EXPECT_EQ(wizard.ListRowChecked(IDC_FORMAT_LIST, row), row < 47) << "the image formats, row " << row;
+    wizard.Next();
+    ASSERT_TRUE(wizard.WaitForPage(3));
+    EXPECT_TRUE(wizard.Checked(IDC_INI_IN_PRODUCT_FOLDER)) << "the settings stayed in the folder";
+    EXPECT_FALSE(wizard.Checked(IDC_INI_IN_APPDATA));
+}
+
 TEST_F(Wizard, AssociationsPageListAndWhatTheChoiceBecomes)
 {
     WizardDriver wizard(L"", m_start.Path());

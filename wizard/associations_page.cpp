@@ -68,6 +68,13 @@ void CWizPropertyPage::ActivateAssociations()
             InsertFormatRow(list, kFormatTable[row].label, kFormatTable[row].displayName, row);
         // Focus entering the list lands on a row, so Space checks it without an arrow key first.
         ListView_SetItemState(list, 0, LVIS_FOCUSED, LVIS_FOCUSED);
+        // An update offers again the formats that lead to the installation it updates.
+        if (m_pSheet->m_updating && m_pSheet->m_earlier.anyFormat) {
+            SetChecked(IDC_REGISTRY_ASSOC, true);
+            EnableAssocList(true, m_crListBk, m_crListText);
+            for (int row = 0; row < kFormatRowCount; ++row)
+                SetRows(list, row, row, m_pSheet->m_earlier.formats[row] ? kChecked : kUnchecked);
+        }
     }
     if (!IsChecked(IDC_REGISTRY_ASSOC))
         GreyOutAssocList();

@@ -88,7 +88,8 @@ void CWizPropertyPage::ActivateReady()
     FormatByteSize(verdict.free, free, 64);
     FormatText(space, 256, format, needed, free);
     SetItemText(IDC_SPACE_NEEDED, space);
-    const bool appData = IsVistaOrLater();
+    // Where an update's settings were, else where this Windows keeps a user's settings.
+    const bool appData = m_pSheet->m_updating ? !m_pSheet->m_earlier.settingsInProductFolder : IsVistaOrLater();
     SetChecked(IDC_INI_IN_APPDATA, appData);
     SetChecked(IDC_INI_IN_PRODUCT_FOLDER, !appData);
 }

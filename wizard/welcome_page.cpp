@@ -70,18 +70,36 @@ void CWizPropertyPage::ActivateWelcome()
         const wchar_t* introduction[] = {version, kBitness};
         FillPlaceholders(Item(IDC_WELCOME_TEXT), introduction, 2);
 
-        SetChecked(IDC_DESKTOP_SHORTCUT, true);
-        SetChecked(IDC_THUMBS_SHORTCUT, true);
-        SetChecked(IDC_GROUP_SHORTCUTS, true);
-        CheckRadioButton(Window(), IDC_CURRENT_USER, IDC_ALL_USERS, IDC_CURRENT_USER);
-
-        wchar_t folder[MAX_PATH];
-        if (!FindEarlierInstallation(folder, MAX_PATH))
-            DefaultInstallFolder(folder, MAX_PATH);
+        wchar_t folder[kFolderBufferSize];
+        const bool earlier = FindEarlierInstallation(folder, kFolderBufferSize);
+        if (!earlier)
+            DefaultInstallFolder(folder, kFolderBufferSize);
         SetItemText(IDC_FOLDER, folder);
+        m_pSheet->m_updating = earlier && ReadEarlierChoices(folder, m_pSheet->m_earlier);
+        ShowEarlierChoices();
     }
     WarnIfProductRuns();
     m_bFirstActivation = 0;
+}
+
+// A first install offers every shortcut for the current user; an update starts from what the
+// installation it updates has, and says so.
+void CWizPropertyPage::ShowEarlierChoices()
+{
+    const bool updating = m_pSheet->m_updating;
+    const ShortcutChoices& earlier = m_pSheet->m_earlier.shortcuts;
+    SetChecked(IDC_DESKTOP_SHORTCUT, !updating || earlier.desktop);
+    SetChecked(IDC_THUMBS_SHORTCUT, !updating || earlier.thumbnails);
+    SetChecked(IDC_GROUP_SHORTCUTS, !updating || earlier.group);
+    CheckRadioButton(Window(), IDC_CURRENT_USER, IDC_ALL_USERS, updating && earlier.allUsers ? IDC_ALL_USERS : IDC_CURRENT_USER);
+    OnShortcutClicked();
+    if (!updating)
+        return;
+    wchar_t format[128], note[160];
+    LoadMessage(IDS_UPDATE_FROM, format, 128);
+    FormatText(note, 160, format, m_pSheet->m_earlier.versionMajor, m_pSheet->m_earlier.versionMinor);
+    SetItemText(IDC_UPDATE_NOTE, note);
+    ShowWindow(Item(IDC_UPDATE_NOTE), SW_SHOW);
 }
 
 void CWizPropertyPage::OnShortcutClicked()

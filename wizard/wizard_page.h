@@ -58,6 +58,7 @@ private:
     void BindEulaLink();
     void ActivateWelcome();
     bool WelcomeFolderIsValid();
+    void ShowEarlierChoices();
     void OnShortcutClicked();
     void OnUncheckAll();
     void WarnIfProductRuns();

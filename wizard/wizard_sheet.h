@@ -7,6 +7,7 @@
 #include "framework/property_sheet.h"
 #include "res/resource.h"
 #include "wizard/color_static.h"
+#include "shell/earlier_choices.h"
 #include "wizard/hyperlink.h"
 #include "wizard/install_worker.h"
 #include "wizard/notes_box.h"
@@ -27,6 +28,9 @@ public:
     CXColorStatic m_textInstalling;
     NotesBox m_notesBox;
     InstallWorker m_install;
+    // The choices of the installation this run updates; m_updating says there is one.
+    EarlierChoices m_earlier;
+    bool m_updating = false;
     wchar_t m_szTitle[260] = {};
 
     // Starts an interactive run on a screen of `dpi`: the heading font, no list yet, nothing
