@@ -15,18 +15,21 @@ struct Oleacc {
     decltype(&SysAllocString) allocString = nullptr;
 };
 
+// Filled on first use, on the window's thread; constant-initialised, so no guarded static (and
+// none of the C++ runtime's exception support it would bring in).
 const Oleacc& Library()
 {
-    static const Oleacc library = [] {
-        Oleacc found;
-        if (HMODULE oleacc = LoadSystemLibrary(L"oleacc.dll")) {
-            found.createStandard = ProcAddress<decltype(&CreateStdAccessibleObject)>(oleacc, "CreateStdAccessibleObject");
-            found.resultFromObject = ProcAddress<decltype(&LresultFromObject)>(oleacc, "LresultFromObject");
-        }
-        if (HMODULE oleaut = LoadSystemLibrary(L"oleaut32.dll"))
-            found.allocString = ProcAddress<decltype(&SysAllocString)>(oleaut, "SysAllocString");
-        return found;
-    }();
+    static Oleacc library;
+    static bool loaded = false;
+    if (loaded)
+        return library;
+    loaded = true;
+    if (HMODULE oleacc = LoadSystemLibrary(L"oleacc.dll")) {
+        library.createStandard = ProcAddress<decltype(&CreateStdAccessibleObject)>(oleacc, "CreateStdAccessibleObject");
+        library.resultFromObject = ProcAddress<decltype(&LresultFromObject)>(oleacc, "LresultFromObject");
+    }
+    if (HMODULE oleaut = LoadSystemLibrary(L"oleaut32.dll"))
+        library.allocString = ProcAddress<decltype(&SysAllocString)>(oleaut, "SysAllocString");
     return library;
 }
 
@@ -58,7 +61,8 @@ public:
         const LONG left = InterlockedDecrement(&m_references);
         if (left == 0) {
             m_standard->Release();
-            delete this;
+            this->~LinkObject();
+            HeapFree(GetProcessHeap(), 0, this);  // made on the process heap below
         }
         return static_cast<ULONG>(left);
     }
@@ -171,11 +175,13 @@ LRESULT AnswerAsLink(HWND window, WPARAM wParam, LPARAM lParam)
     if (!library.createStandard || !library.resultFromObject || !library.allocString
         || FAILED(library.createStandard(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&standard))))
         return 0;
-    LinkObject* link = new (std::nothrow) LinkObject(window, standard);
-    if (!link) {
+    // On the process heap: the C++ allocator would bring its exception support into the program.
+    void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(LinkObject));
+    if (!memory) {
         standard->Release();
         return 0;
     }
+    LinkObject* link = new (memory) LinkObject(window, standard);
     const LRESULT result = library.resultFromObject(IID_IAccessible, wParam, link);
     link->Release();  // the result holds its own reference
     return result < 0 ? 0 : result;
