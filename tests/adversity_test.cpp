@@ -399,6 +399,7 @@ TEST_F(Adversity, AFullDiskStopsTheInstallWithItsReportAndKeepsTheLog)
     EXPECT_EQ(log.substr(0, earlier.size()), earlier) << "the log is appended to, not rewritten";
     EXPECT_NE(log.find("T:\\Pictarn\\: Can't install all files!"), std::string::npos) << log;
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"InstallLocation"), L"<missing>");
+    EXPECT_FALSE(FolderExists(L"T:\\Pictarn")) << "no empty folders are left behind";
     RemoveTree(L"T:\\Pictarn");
 }
 
