@@ -241,7 +241,10 @@ int WriteAssociations(const wchar_t* openCommand, const wchar_t* executable, con
         if (run.platform.protectedChoice)
             BlockAppxOpenWith(run);
         SystemParametersInfoW(SPI_SETICONS, 0, nullptr, SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
-        SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH | SHCNF_FLUSHNOWAIT, nullptr, nullptr);
     }
+    // Every install from Vista on writes ProgIDs, "Open with" offers and capabilities (and the
+    // three defaults once confirmed), chosen formats or not: the shell learns of it each time.
+    if (associate || run.platform.vistaClass)
+        SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH | SHCNF_FLUSHNOWAIT, nullptr, nullptr);
     return failures.Empty() ? 1 : 0;
 }

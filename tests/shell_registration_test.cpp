@@ -1,5 +1,7 @@
 // Complete silent installs by the real setup program: every registry row of the shell
 // registration, the 84 format members and the shortcuts, on the Windows versions Wine emulates.
+#include "model/install_options.h"
+#include "shell/app_registration.h"
 #include "support/expected_exit_codes.h"
 #include "support/format_rows.h"
 #include "support/shell_state.h"
@@ -61,6 +63,49 @@ bool AlwaysPointed(const std::wstring& extension)
 {
     return extension == L"jpg" || extension == L"png" || extension == L"tif";
 }
+
+// Listens for the shell's notice that file associations changed, sent by whatever process.
+class AssociationNoticeListener {
+public:
+    AssociationNoticeListener()
+    {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+            if (message == kNotice)
+                ++*reinterpret_cast<int*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+            return DefWindowProcW(window, message, wParam, lParam);
+        };
+        windowClass.lpszClassName = L"PtAssociationNotices";
+        RegisterClassW(&windowClass);
+        m_window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&m_heard));
+        SHChangeNotifyEntry everywhere{nullptr, TRUE};
+        m_registration = SHChangeNotifyRegister(m_window, SHCNRF_ShellLevel | SHCNRF_InterruptLevel | SHCNRF_NewDelivery,
+                                                SHCNE_ASSOCCHANGED, kNotice, 1, &everywhere);
+    }
+    ~AssociationNoticeListener()
+    {
+        SHChangeNotifyDeregister(m_registration);
+        DestroyWindow(m_window);
+    }
+    // Whether a notice came, waiting up to 3 s for it.
+    bool Heard()
+    {
+        for (DWORD start = GetTickCount(); m_heard == 0 && GetTickCount() - start < 3000;) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&msg);
+            Sleep(20);
+        }
+        return m_heard > 0;
+    }
+
+private:
+    static constexpr UINT kNotice = WM_APP + 7;
+    HWND m_window = nullptr;
+    ULONG m_registration = 0;
+    int m_heard = 0;
+};
 
 class ShellRegistration : public SilentSetupTest {
 protected:
@@ -204,6 +249,21 @@ TEST_F(ShellRegistration, NothingSelectedStillRegistersEveryMemberButPointsOnlyJ
 {
     WineVersion windows10(SetupProgramName(), L"win10");
     ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /desktop=0 /thumbs=0 /assoc=0"), exit_code::kInstalled);
+    {
+        // The same registration in this process, where Wine delivers the shell's notices: it is
+        // told of the classes written without a choice too.
+        AssociationNoticeListener notices;
+        const int nothing[kAssocSlots] = {};
+        RegistrationRequest request;
+        request.installFolder = kFolder.c_str();
+        request.confirmed = true;
+        request.assocSelection = nothing;
+        request.shortcuts = {.group = true};
+        FailureTally failures;
+        RegisterWithShell(request, failures);
+        EXPECT_TRUE(failures.Empty());
+        EXPECT_TRUE(notices.Heard());
+    }
     RegistrySnapshot state = SnapshotShellState();
     for (const Member& m : AllMembers()) {
         SCOPED_TRACE(ToUtf8(m.extension));
