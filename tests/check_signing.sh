@@ -72,6 +72,16 @@ check "the signed payload keeps its entries and total size" test $? -eq 0
 check "the uninstaller in the payload verifies against the test authority" \
     osslsigncode verify -CAfile ca.pem -in pt_uninstall.exe
 
+# An elliptic-curve key is refused by name before anything is signed: Smart App Control rejects it.
+openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout ec.key -out ec.csr \
+    -subj "/CN=Zorvan Kettu Test EC" >/dev/null 2>&1
+openssl x509 -req -in ec.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out ec.pem -days 30 -extfile signer.ext >/dev/null 2>&1
+openssl pkcs12 -export -inkey ec.key -in ec.pem -certfile ca.pem -out ec.p12 -passout file:password.txt >/dev/null 2>&1
+cp "$build/$setup" ec.exe; cp ec.exe ec-before.exe
+ec_said=$(PT_SIGN_PKCS12=$work/ec.p12 "$root/tools/sign.sh" ec.exe 2>&1 >/dev/null)
+check "an elliptic-curve key is refused, named, and nothing signed" \
+    bash -c '[[ "$1" == *"id-ecPublicKey, not RSA"* ]] && cmp ec.exe ec-before.exe' _ "$ec_said"
+
 # Every signature is checked as it is made: an unsigned program does not pass for a signed one.
 refuse "tools/sign.sh --check refuses the unsigned program" "$root/tools/sign.sh" --check "$build/$setup"
 

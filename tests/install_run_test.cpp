@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -178,6 +179,32 @@ TEST_F(SilentInstall, FolderOnAMissingDriveIsReportedWithTheTrimmedFolder)
                            + kSeparator;
     ASSERT_GE(log.size(), expected.size());
     EXPECT_EQ(log.substr(log.find(':', log.find(" - ") + 9)), expected) << log;
+}
+
+// The longest folder the install takes is what every file needs to stay within 259 characters
+// once written beside its place as "<name>.<32 hex>.new": at the limit everything is installed,
+// one character more is refused up front, naming the limit, before anything is made.
+TEST_F(SilentInstall, TheLongestFolderAtItsLimitInstallsWholeAndOneMoreIsRefusedUpFront)
+{
+    const std::wstring plain = m_target / L"Plain";
+    ASSERT_EQ(Install(L"/folder=" + plain + L" /ini="), exit_code::kInstalled);
+    const std::vector<std::wstring> files = TreeListing(plain);
+    size_t longest = 0;
+    for (const std::wstring& entry : files) {
+        const size_t name = entry.back() == L'\\' ? entry.size() - 1 : entry.rfind(L' ');
+        if (entry.compare(0, name, std::wstring(variant::kSettingsFile)) != 0)  // the settings file is no payload file
+            longest = std::max(longest, name);
+    }
+    const size_t limit = 259 - 1 - longest - (1 + 32 + 4);
+    const std::wstring base = m_target / L"L";
+    const std::wstring atLimit = base + std::wstring(limit - base.size(), L'x');
+    EXPECT_EQ(Install(L"/folder=" + atLimit + L"y /ini="), exit_code::kInvalidFolder);
+    EXPECT_NE(Log().find("is too long: " + std::to_string(limit + 1) + " characters, where Pictarn's files allow at most "
+                         + std::to_string(limit) + "!"),
+              std::string::npos) << Log();
+    EXPECT_FALSE(FolderExists(atLimit + L"y"));
+    ASSERT_EQ(Install(L"/folder=" + atLimit + L" /ini="), exit_code::kInstalled);
+    EXPECT_EQ(TreeListing(atLimit), files);
 }
 
 // A program whose payload is not the one it was built with unpacks nothing. (No temporary

@@ -55,6 +55,12 @@ else
     key_args=(-pkcs11module "$PT_SIGN_PKCS11_MODULE" -certs "$PT_SIGN_CERTS" -key "$PT_SIGN_KEY")
     [ -n "${PT_SIGN_PASSWORD_FILE:-}" ] && key_args+=(-readpass "$PT_SIGN_PASSWORD_FILE")
 fi
+# Windows' Smart App Control rejects signatures made with elliptic-curve keys: only RSA signs here.
+algorithm=$(openssl x509 -in "$keys/signer.pem" -noout -text 2>/dev/null | sed -n 's/^ *Public Key Algorithm: *//p' | head -1)
+if [ "$algorithm" != rsaEncryption ]; then
+    echo "tools/sign.sh: the signing key is ${algorithm:-unreadable}, not RSA; Smart App Control rejects what it signs" >&2
+    exit 1
+fi
 [ -f /etc/ssl/certs/ca-certificates.crt ] && cat /etc/ssl/certs/ca-certificates.crt >> "$keys/trusted.pem"
 leaf=$(openssl x509 -in "$keys/signer.pem" -outform DER | sha256sum | cut -c1-64)
 for file in "$@"; do
