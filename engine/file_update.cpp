@@ -151,6 +151,31 @@ bool FileUpdate::StagedPath(int i, wchar_t* out, size_t outSize) const
     return FormatText(out, outSize, L"%ls%ls.%ls.new", m_folder, At(i).name, m_token);
 }
 
+namespace {
+
+constexpr int kMoveTries = 10;
+constexpr DWORD kMovePauseMs = 200;
+
+// A file just written, or the one it replaces, is often held a moment by a virus scanner: a move
+// refused for sharing or access is tried again, up to kMoveTries times over about 2 s.
+bool MoveWithRetries(const wchar_t* from, const wchar_t* to, int& retries)
+{
+    for (int attempt = 1;; ++attempt) {
+        if (MoveFileExW(from, to, MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD error = GetLastError();
+        if (attempt == kMoveTries
+            || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION)) {
+            SetLastError(error);
+            return false;
+        }
+        ++retries;
+        Sleep(kMovePauseMs);
+    }
+}
+
+}  // namespace
+
 bool FileUpdate::Commit(wchar_t* failed, size_t failedSize)
 {
     for (int i = 0; i < m_count; ++i) {
@@ -161,8 +186,8 @@ bool FileUpdate::Commit(wchar_t* failed, size_t failedSize)
         }
         // Nothing is replaced in one step: the earlier file stays whole aside until the end. A
         // file that appeared where there was none is not ours to move.
-        const bool moved = (!Exists(paths.final) || MoveFileExW(paths.final, paths.aside, MOVEFILE_WRITE_THROUGH))
-                           && MoveFileExW(paths.staged, paths.final, MOVEFILE_WRITE_THROUGH);
+        const bool moved = (!Exists(paths.final) || MoveWithRetries(paths.final, paths.aside, m_retries))
+                           && MoveWithRetries(paths.staged, paths.final, m_retries);
         if (!moved) {
             const DWORD error = GetLastError();
             CopyText(failed, failedSize, paths.final);

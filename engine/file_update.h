@@ -31,6 +31,8 @@ public:
     // ones and names the full path it could not replace in `failed`.
     bool Commit(wchar_t* failed, size_t failedSize);
     int Count() const { return m_count; }
+    // How often a move was tried again because something held a file a moment.
+    int Retries() const { return m_retries; }
     const UpdateFile& At(int i) const { return m_files.Get()[i]; }
 
 private:
@@ -42,6 +44,7 @@ private:
     HeapBuffer<UpdateFile> m_files;
     int m_count = 0;
     int m_capacity = 0;
+    int m_retries = 0;
     bool m_begun = false;
     bool m_committed = false;
 };

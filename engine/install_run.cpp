@@ -313,6 +313,13 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
         ReportUnpackFailure(reporter, folder, problem);
         return kExitNotAllInstalled;
     }
+    if (problem.moveRetries > 0) {
+        wchar_t format[kMessageSize], message[kMessageSize], note[kMessageSize + kFolderBufferSize];
+        LoadMessage(IDS_MOVES_RETRIED, format, kMessageSize);
+        FormatText(message, kMessageSize, format, problem.moveRetries);
+        FormatText(note, kMessageSize + kFolderBufferSize, L"%ls: %ls", message, folder);
+        reporter.ReportNote(note);
+    }
 
     // The settings file waits mostly on the file system and the display driver, the registration
     // on the registry: done side by side, each fills the other's waits.

@@ -329,8 +329,12 @@ int ExtractEntries(unzFile archive, const wchar_t* folder, int skipIconsDll, Ext
         return kExtractStopped;
     }
     wchar_t failed[kProblemPathSize];
-    if (!update.Commit(failed, kProblemPathSize)) {
-        NoteProblem(problem, failed, GetLastError());
+    const bool committed = update.Commit(failed, kProblemPathSize);
+    const DWORD error = GetLastError();
+    if (problem)
+        problem->moveRetries = update.Retries();
+    if (!committed) {
+        NoteProblem(problem, failed, error);
         return kExtractNotReplaced;
     }
     RemoveDroppedFiles(folder, record);

@@ -27,6 +27,7 @@ inline constexpr size_t kProblemPathSize = 1024;
 struct ExtractProblem {
     wchar_t path[kProblemPathSize] = L"";
     unsigned long error = 0;
+    int moveRetries = 0;  // moves tried again because a file was held a moment (a scanner), failed or not
 };
 
 // Unpacks resource "ZIP" 1974 into `targetFolder` (ending in a backslash, left as the current

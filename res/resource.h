@@ -37,6 +37,7 @@
 #define IDS_SPACE_NEEDED 52
 #define IDS_FOLDER_DENIED_TO_ADMIN 53
 #define IDS_UPDATE_FROM 54
+#define IDS_MOVES_RETRIED 55
 // Added to the wizard pages: the update note on Welcome, the space and the progress on Ready.
 #define IDC_UPDATE_NOTE 2004
 #define IDC_SPACE_NEEDED 2005
