@@ -133,6 +133,13 @@ namespace {
 // A settings file of this run: read once, changed in memory, written once. One that cannot be
 // read as a plain file of its own (a link planted at its name among them) is neither read nor
 // written, and the run hears of it once.
+// True when the ANSI code page holds `text` exactly.
+bool FitsAnsiCodePage(const wchar_t* text)
+{
+    BOOL lost = FALSE;
+    return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &lost) > 0 && !lost;
+}
+
 class SettingsFile {
 public:
     explicit SettingsFile(FailureTally& failures) : m_failures(failures) {}
@@ -220,7 +227,8 @@ int WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int s
             install.Text().Set(L"Toolbar", L"Size", kDefaultSkin.size);
         }
     }
-    install.Save(!redirected);
+    // A pointer the ANSI code page cannot hold would come back as question marks: in UTF-16 then.
+    install.Save(!redirected || !FitsAnsiCodePage(iniFolder));
     redirectedSettings.Save(true);
     return usable;
 }

@@ -107,6 +107,14 @@ TEST(SettingsIni, RedirectionStoresTheFolderUnexpandedAndWritesSettingsThere)
     EXPECT_EQ(plain, home / (L"Plain\\" + kSettingsFile));
     EXPECT_EQ(IniKey(plainInstall / kSettingsFile, L"Toolbar", L"Skin"), L"<none>");
 
+    // A folder the ANSI code page cannot hold ("\u03A9" is no character of it): the pointer is
+    // kept whole, in a file of UTF-16 the profile functions read back.
+    TempFolder wideInstall;
+    const std::wstring wide = L"%PT_TEST_HOME%\\J\u00FCrgen \u03A9";
+    EXPECT_EQ(Effective(wideInstall.Path(), wide), home / (L"J\u00FCrgen \u03A9\\" + kSettingsFile));
+    EXPECT_EQ(IniKey(wideInstall / kSettingsFile, L"Others", L"INI_Folder"), wide);
+    EXPECT_EQ(ReadBytes(wideInstall / kSettingsFile).substr(0, 2), "\xFF\xFE");
+
     // A second name of another file at the settings file's name in a shared settings folder:
     // nothing is written through it, and the run hears of it once.
     CreateDirectoryW((home / L"Shared").c_str(), nullptr);
