@@ -70,11 +70,7 @@ public:
     AssociationNoticeListener()
     {
         WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-            if (message == kNotice)
-                ++*reinterpret_cast<int*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-            return DefWindowProcW(window, message, wParam, lParam);
-        };
+        windowClass.lpfnWndProc = Count;
         windowClass.lpszClassName = L"PtAssociationNotices";
         RegisterClassW(&windowClass);
         m_window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
@@ -101,6 +97,13 @@ public:
     }
 
 private:
+    static LRESULT CALLBACK Count(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == kNotice)
+            ++*reinterpret_cast<int*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+
     static constexpr UINT kNotice = WM_APP + 7;
     HWND m_window = nullptr;
     ULONG m_registration = 0;
