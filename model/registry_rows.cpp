@@ -33,8 +33,10 @@ const RegistryRow kRegistryRows[kRegistryRowCount] = {
     /* 21 */ {kDefaultPrograms, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn", nullptr, kCreateKey, kNone, kNoText, 0},
     /* 22 */ {kDefaultPrograms, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn\\shell\\open\\command", nullptr, kDefaultValue, kNone, kQuotedExecutable, 0},
     /* 23 */ {kDefaultPrograms, HKEY_LOCAL_MACHINE, kCapabilitiesKey, L"ApplicationDescription", kNamedString, kCreate, kApplicationDescription, 0},
-    /* 24 */ {kDefaultPrograms, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn\\Capabilities\\FileAssociations", nullptr, kCreateKey, kNone, kNoText, 0},
-    /* 25 */ {kDefaultPrograms, HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", L"Pictarn", kNamedString, kOpenSetValue, kCapabilitiesPath, 0},
+    // Without it, Default apps names the product by its program file.
+    /* 24 */ {kDefaultPrograms, HKEY_LOCAL_MACHINE, kCapabilitiesKey, L"ApplicationName", kNamedString, kCreate, kFriendlyName, 0},
+    /* 25 */ {kDefaultPrograms, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn\\Capabilities\\FileAssociations", nullptr, kCreateKey, kNone, kNoText, 0},
+    /* 26 */ {kDefaultPrograms, HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", L"Pictarn", kNamedString, kOpenSetValue, kCapabilitiesPath, 0},
 };
 
 const OwnedEntry kOwnedEntries[kOwnedEntryCount] = {

@@ -48,7 +48,7 @@ inline constexpr wchar_t kCapabilitiesKey[] = L"SOFTWARE\\Pictarn\\Capabilities"
 // The product class's open command; an earlier installation is found through it.
 inline constexpr wchar_t kProductOpenCommandKey[] = L"SOFTWARE\\Classes\\Pictarn\\shell\\open\\command";
 
-inline constexpr int kRegistryRowCount = 25;
+inline constexpr int kRegistryRowCount = 26;
 // Numbered from 1 as the registration walks them.
 extern const RegistryRow kRegistryRows[kRegistryRowCount];
 

@@ -207,10 +207,12 @@ TEST_F(ShellRegistration, EverySwitchWritesEveryRowMemberAndShortcut)
               L"\"" + kExecutable + L"\"");
     EXPECT_EQ(state[L"HKLM\\" + kCapabilities + L"|ApplicationDescription"],
               Sz(L"Picture viewer, editor and converter - one of the most popular viewers worldwide"));
+    // Default apps shows the product by this name, not by its program file.
+    EXPECT_EQ(state[L"HKLM\\" + kCapabilities + L"|ApplicationName"], Sz(k32 ? L"Pictarn 32-bit" : L"Pictarn 64-bit"));
     int capabilityValues = 0;
     for (const auto& [name, value] : state)
         capabilityValues += name.rfind(L"HKLM\\" + kCapabilities + L"|", 0) == 0;
-    EXPECT_EQ(capabilityValues, 1) << "Capabilities holds nothing but the description";
+    EXPECT_EQ(capabilityValues, 2) << "Capabilities holds nothing but the name and the description";
     EXPECT_EQ(state[L"HKLM\\SOFTWARE\\RegisteredApplications|Pictarn"], Sz(kCapabilities));
 
     // Every member: ProgID, description, command, icon, capability, extension and explorer choice.
