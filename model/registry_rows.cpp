@@ -17,8 +17,8 @@ const RegistryRow kRegistryRows[kRegistryRowCount] = {
     /* 5 */ {kApplication, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn", nullptr, kDefaultValue, kNone, kProductWord, 0},
     /* 6 */ {kApplication, HKEY_LOCAL_MACHINE, kProductOpenCommandKey, nullptr, kDefaultValue, kNone, kOpenCommand, 0},
     /* 7 */ {kApplication, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn\\DefaultIcon", nullptr, kDeleteKey, kNone, kNoText, 0},
-    /* 8 */ {kApplication, HKEY_CLASSES_ROOT, variant::kApplicationCommandKey, nullptr, kDefaultValue, kNone, kOpenCommand, 0},
-    /* 9 */ {kApplication, HKEY_CLASSES_ROOT, variant::kApplicationKey, L"FriendlyAppName", kNamedString, kOpenFull, kFriendlyName, 0},
+    /* 8 */ {kApplication, HKEY_LOCAL_MACHINE, variant::kApplicationCommandKey, nullptr, kDefaultValue, kNone, kOpenCommand, 0},
+    /* 9 */ {kApplication, HKEY_LOCAL_MACHINE, variant::kApplicationKey, L"FriendlyAppName", kNamedString, kOpenFull, kFriendlyName, 0},
     /* 10 */ {kUninstallEntry, HKEY_LOCAL_MACHINE, variant::kUninstallKey, nullptr, kDefaultValue, kNone, kEmpty, 0},
     /* 11 */ {kUninstallEntry, HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"DisplayName", kNamedString, kOpenFull, kDisplayName, 0},
     /* 12 */ {kUninstallEntry, HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"UninstallString", kNamedString, kOpenFull, kUninstallString, 0},
@@ -36,15 +36,15 @@ const RegistryRow kRegistryRows[kRegistryRowCount] = {
     // Without it, Default apps names the product by its program file.
     /* 24 */ {kDefaultPrograms, HKEY_LOCAL_MACHINE, kCapabilitiesKey, L"ApplicationName", kNamedString, kCreate, kFriendlyName, 0},
     /* 25 */ {kDefaultPrograms, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn\\Capabilities\\FileAssociations", nullptr, kCreateKey, kNone, kNoText, 0},
-    /* 26 */ {kDefaultPrograms, HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", L"Pictarn", kNamedString, kOpenSetValue, kCapabilitiesPath, 0},
+    /* 26 */ {kDefaultPrograms, HKEY_LOCAL_MACHINE, kRegisteredApplicationsKey, kRegisteredName, kNamedString, kOpenSetValue, kCapabilitiesPath, 0},
 };
 
 const OwnedEntry kOwnedEntries[kOwnedEntryCount] = {
     {kThumbnailVerbs, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Directory\\shell\\Browse with &Pictarn", nullptr, 2},
     {kThumbnailVerbs, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Drive\\shell\\Browse with &Pictarn", nullptr, 2},
     {kApplication, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn", nullptr, 0},
-    {kApplication, HKEY_CLASSES_ROOT, variant::kApplicationKey, nullptr, 0},
+    {kApplication, HKEY_LOCAL_MACHINE, variant::kApplicationKey, nullptr, 0},
     {kUninstallEntry, HKEY_LOCAL_MACHINE, variant::kUninstallKey, nullptr, 0},
     {kDefaultPrograms, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn", nullptr, 0},
-    {kDefaultPrograms, HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", L"Pictarn", 0},
+    {kDefaultPrograms, HKEY_LOCAL_MACHINE, kRegisteredApplicationsKey, kRegisteredName, 0},
 };

@@ -45,6 +45,11 @@ struct RegistryRow {
 
 inline constexpr wchar_t kVerb[] = L"Browse with &Pictarn";
 inline constexpr wchar_t kCapabilitiesKey[] = L"SOFTWARE\\Pictarn\\Capabilities";
+// The 32-bit build's capabilities as the 64-bit view names them on 64-bit Windows: the list of
+// registered applications is one key for both views, and Default apps reads it in the 64-bit view.
+inline constexpr wchar_t kCapabilitiesOf32BitView[] = L"SOFTWARE\\WOW6432Node\\Pictarn\\Capabilities";
+inline constexpr wchar_t kRegisteredApplicationsKey[] = L"SOFTWARE\\RegisteredApplications";
+inline constexpr wchar_t kRegisteredName[] = L"Pictarn";
 // The product class's open command; an earlier installation is found through it.
 inline constexpr wchar_t kProductOpenCommandKey[] = L"SOFTWARE\\Classes\\Pictarn\\shell\\open\\command";
 
@@ -52,9 +57,9 @@ inline constexpr int kRegistryRowCount = 26;
 // Numbered from 1 as the registration walks them.
 extern const RegistryRow kRegistryRows[kRegistryRowCount];
 
-// What removing the product takes away of each part: a key with everything in it, or one value
-// (`value` not null). A key goes only while its rows still hold this installation's texts; a
-// value goes with the key before it in the same part.
+// What removing the product takes away of each part: a key with everything in it, or the one
+// value both builds share (`value` not null). A key goes only while its rows still hold this
+// installation's texts; the shared value follows whichever build's capabilities remain.
 struct OwnedEntry {
     RowGroup group;
     HKEY root;

@@ -48,6 +48,8 @@ struct AssociationRun {
     bool assocAllUsers;
     bool confirmed;
     RegKey capabilities;  // the Default Programs list; null before Vista
+    RegKey supportedTypes;  // what "Open with" offers the program for
+    wchar_t supportedTypesKey[kNameSize];
     ReplacedValuesRecord record;
     // The ProgIDs written so far: members that share one (.jpg, .jpeg, .jpe) write it once.
     const wchar_t* written[kFormatMemberLimit][2] = {};
@@ -177,6 +179,12 @@ void AssociateExtension(AssociationRun& run, const wchar_t* extension, const wch
         return;
     if (run.capabilities)
         AddCapabilityAssociation(run, extension, progIdSuffix);
+    if (run.supportedTypes) {
+        wchar_t name[kNameSize];
+        FormatText(name, kNameSize, L".%ls", extension);
+        CheckWrite(run.failures, SetStringValue(run.supportedTypes.Get(), name, L""), HKEY_LOCAL_MACHINE,
+                   run.supportedTypesKey, name);
+    }
     // From Windows 8 on a choice carries a hash only Windows can make: one written here would be
     // taken for tampering and reset, and the user's own choice would be lost.
     if (selected && !run.platform.protectedChoice)
@@ -217,10 +225,15 @@ int WriteAssociations(const wchar_t* openCommand, const wchar_t* executable, con
         assocSelection = kNothingSelected;
         associate = false;
     }
-    AssociationRun run{failures, openCommand, ClassifyAssociationPlatform(), assocAllUsers, confirmed, {}, {}};
+    AssociationRun run{failures, openCommand, ClassifyAssociationPlatform(), assocAllUsers, confirmed, {}, {}, {}, {}};
     if (run.platform.vistaClass)
         run.capabilities = CheckedKey(failures, OpenKey(HKEY_LOCAL_MACHINE, kCapabilityKey, KEY_SET_VALUE),
                                       HKEY_LOCAL_MACHINE, kCapabilityKey);
+    // Without it the program is missing from the "Open with" submenu of the types it opens.
+    FormatText(run.supportedTypesKey, kNameSize, L"%ls\\SupportedTypes", variant::kApplicationKey);
+    if (run.platform.vistaClass)
+        run.supportedTypes = CheckedKey(failures, CreateKey(HKEY_LOCAL_MACHINE, run.supportedTypesKey),
+                                        HKEY_LOCAL_MACHINE, run.supportedTypesKey);
     wchar_t image[kIconSize], video[kIconSize], audio[kIconSize];
     FormatText(image, kIconSize, L"%ls,0", executable);
     FormatText(video, kIconSize, L"%ls,9", executable);

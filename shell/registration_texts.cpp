@@ -2,6 +2,7 @@
 
 #include "framework/path.h"
 #include "framework/text.h"
+#include "shell/registered_application.h"
 #include "variants/variant.h"
 #include "variants/version_info.h"
 
@@ -44,7 +45,7 @@ const wchar_t* RegistrationTexts::Text(RowText id) const
     case kQuotedExecutable: return quotedExecutable;
     case kApplicationDescription:
         return L"Picture viewer, editor and converter - one of the most popular viewers worldwide";
-    case kCapabilitiesPath: return kCapabilitiesKey;
+    case kCapabilitiesPath: return CapabilitiesPathOfThisBuild();
     case kEmpty:
     case kNoText:
     case kTextCount: break;

@@ -4,6 +4,7 @@
 #include "framework/text.h"
 #include "model/format_table.h"
 #include "model/registry_rows.h"
+#include "shell/registered_application.h"
 #include "shell/registration_texts.h"
 #include "shell/replaced_values.h"
 #include "shell/shortcuts.h"
@@ -62,18 +63,13 @@ bool OwnsKey(const OwnedEntry& entry, const RegistrationTexts& texts)
 int RemoveOwnedEntries(const RegistrationTexts& texts)
 {
     int result = 1;
-    bool groupOwned[static_cast<int>(RowGroup::kCount)] = {};
     for (const OwnedEntry& entry : kOwnedEntries) {
-        bool& owned = groupOwned[static_cast<int>(entry.group)];
-        if (entry.value != nullptr) {
-            if (owned)
-                if (RegKey key = OpenKey(entry.root, entry.key, KEY_SET_VALUE))
-                    RegDeleteValueW(key.Get(), entry.value);
+        if (entry.value != nullptr) {  // the value both builds share
+            result &= ReleaseRegisteredApplication();
             continue;
         }
         if (!OwnsKey(entry, texts))
             continue;
-        owned = true;
         const LSTATUS status = SHDeleteKeyW(entry.root, entry.key);
         result &= status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
     }

@@ -198,7 +198,7 @@ TEST_F(ShellRegistration, EverySwitchWritesEveryRowMemberAndShortcut)
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn\\shell\\open\\command", nullptr), kOpenCommand);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn\\DefaultIcon"));
     const std::wstring application = L"Applications\\" + kMainProgram;
-    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, application + L"\\shell\\open\\command", nullptr), kOpenCommand);
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + application + L"\\shell\\open\\command", nullptr), kOpenCommand);
     EXPECT_EQ(state[L"HKLM\\" + kClasses + application + L"|FriendlyAppName"],
               Sz(k32 ? L"Pictarn 32-bit" : L"Pictarn 64-bit"));
 
@@ -213,7 +213,9 @@ TEST_F(ShellRegistration, EverySwitchWritesEveryRowMemberAndShortcut)
     for (const auto& [name, value] : state)
         capabilityValues += name.rfind(L"HKLM\\" + kCapabilities + L"|", 0) == 0;
     EXPECT_EQ(capabilityValues, 2) << "Capabilities holds nothing but the name and the description";
-    EXPECT_EQ(state[L"HKLM\\SOFTWARE\\RegisteredApplications|Pictarn"], Sz(kCapabilities));
+    // One list for both registry views: the 32-bit build names its key as the 64-bit view sees it.
+    EXPECT_EQ(state[L"HKLM\\SOFTWARE\\RegisteredApplications|Pictarn"],
+              Sz(k32 ? L"SOFTWARE\\WOW6432Node\\Pictarn\\Capabilities" : L"SOFTWARE\\Pictarn\\Capabilities"));
 
     // Every member: ProgID, description, command, icon, capability, extension and explorer choice.
     const std::vector<Member> members = AllMembers();
@@ -228,6 +230,7 @@ TEST_F(ShellRegistration, EverySwitchWritesEveryRowMemberAndShortcut)
         EXPECT_EQ(state[L"HKLM\\" + kClasses + L"." + m.extension + L"|"], Sz(m.progId));
         EXPECT_EQ(state[L"HKCU\\" + kFileExts + m.extension + L"\\UserChoice|Progid"], Sz(m.progId));
         EXPECT_EQ(state[L"HKLM\\" + kClasses + L"." + m.extension + L"\\OpenWithProgids|" + m.progId], Sz(L""));
+        EXPECT_EQ(state[L"HKLM\\" + kClasses + application + L"\\SupportedTypes|." + m.extension], Sz(L""));
     }
     ExpectStoreAppsBlocked(false);  // Wine's default is Windows 7
 

@@ -510,10 +510,10 @@ TEST_F(Uninstall, BothBuildsInstalledOneRemovedTheOtherKeepsWhatItOwns)
     const std::wstring otherKey = variant::kIs32Bit ? L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn64"
                                                     : L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn";
     const REGSAM otherView = variant::kIs32Bit ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-    auto otherEntry = [&](const wchar_t* name) {
+    auto valueIn = [](const std::wstring& keyName, REGSAM view, const wchar_t* name) {
         std::wstring value = L"<missing>";
         HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, otherKey.c_str(), 0, KEY_READ | otherView, &key) == ERROR_SUCCESS) {
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyName.c_str(), 0, KEY_READ | view, &key) == ERROR_SUCCESS) {
             wchar_t text[512] = {};
             DWORD bytes = sizeof(text) - sizeof(wchar_t);
             if (RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &bytes) == ERROR_SUCCESS)
@@ -522,6 +522,13 @@ TEST_F(Uninstall, BothBuildsInstalledOneRemovedTheOtherKeepsWhatItOwns)
         }
         return value;
     };
+    auto otherEntry = [&](const wchar_t* name) { return valueIn(otherKey, otherView, name); };
+    // Default apps reads the one list both builds share, and the key it names, in the 64-bit view.
+    auto defaultAppsName = [&] {
+        return valueIn(valueIn(L"SOFTWARE\\RegisteredApplications", KEY_WOW64_64KEY, L"Pictarn"), KEY_WOW64_64KEY,
+                       L"ApplicationName");
+    };
+    const std::wstring otherName = variant::kIs32Bit ? L"Pictarn 64-bit" : L"Pictarn 32-bit";
     // Whichever came last owns the group's shortcuts of the names both builds make: they lead to
     // the build that stays once this one goes.
     for (const bool thisFirst : {true, false}) {
@@ -543,11 +550,13 @@ TEST_F(Uninstall, BothBuildsInstalledOneRemovedTheOtherKeepsWhatItOwns)
         }
         EXPECT_EQ(Install(L"/folder=" + otherFolder), exit_code::kInvalidFolder);
         const std::wstring otherOpen = L"\"" + otherFolder + L"\\" + otherMain + L"\" \"%1\"";
+        EXPECT_EQ(defaultAppsName(), thisFirst ? otherName : std::wstring(variant::kIs32Bit ? L"Pictarn 32-bit" : L"Pictarn 64-bit"));
 
         ASSERT_EQ(RemoveThroughEntry(), kUninstallRemoved) << UninstallLog();
         EXPECT_FALSE(FolderExists(kFolder));
         EXPECT_TRUE(FileExists(otherFolder + L"\\" + otherMain));
         EXPECT_EQ(otherEntry(L"InstallLocation"), otherFolder + L"\\");
+        EXPECT_EQ(defaultAppsName(), otherName);
         if (thisFirst) {  // with the other order the ProgIDs go with this build today: not checked here
             EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn.jpg\\shell\\open\\command", nullptr),
                       otherOpen);
@@ -571,6 +580,7 @@ TEST_F(Uninstall, BothBuildsInstalledOneRemovedTheOtherKeepsWhatItOwns)
               kUninstallRemoved);
     EXPECT_FALSE(FolderExists(otherFolder));
     EXPECT_EQ(otherEntry(L"InstallLocation"), L"<missing>");
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", L"Pictarn"), L"<missing>");
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.jpg", nullptr), L"OtherViewer.jpg");
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn.jpg"));
     EXPECT_FALSE(FolderExists(ProgramGroup(false)));

@@ -24,16 +24,21 @@ wine_env_start() {
     # overlap), so no COM server of another process could start, the desktop's shell among them.
     /usr/lib/wine/wineserver -k 2>/dev/null || true
     /usr/lib/wine/wineserver -w 2>/dev/null || true
+    # Windows has one Default Programs list for both registry views (a key WOW64 shares); a fresh
+    # prefix lacks it, and Wine would keep one per view: the 32-bit view's is made a link to it.
+    python3 - "$WINEPREFIX/system.reg" <<'PYTHON'
+import sys
+target = "\\REGISTRY\\Machine\\Software\\RegisteredApplications".encode("utf-16-le")
+with open(sys.argv[1], "a") as reg:
+    reg.write("\n[Software\\\\RegisteredApplications] 0\n")
+    reg.write("\n[Software\\\\Wow6432Node\\\\RegisteredApplications] 0\n#link\n")
+    reg.write('"SymbolicLinkValue"=hex(6):' + ",".join("%02x" % b for b in target) + "\n")
+PYTHON
     /usr/lib/wine/wineserver -p
     /usr/lib/wine/wine64 wineboot >/dev/null 2>&1 </dev/null
     # The prefix reports Windows 10, as the machines the setup meets do; a test that needs another
     # Windows sets it for its program alone (AppDefaults).
     /usr/lib/wine/wine64 winecfg -v win10 >/dev/null 2>&1 </dev/null
-    # Windows has the Default Programs list in both registry views; a fresh prefix lacks it.
-    local view
-    for view in "" "Wow6432Node\\"; do
-        /usr/lib/wine/wine64 reg add "HKLM\\Software\\${view}RegisteredApplications" /f >/dev/null 2>&1 </dev/null
-    done
     # A fresh prefix links Desktop, Documents and the like to the Linux home folder; the
     # shortcuts the setup saves must stay inside the prefix.
     local link

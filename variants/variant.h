@@ -13,8 +13,8 @@ inline constexpr wchar_t kSettingsFile[] = L"pt_main64.ini";
 inline constexpr wchar_t kSettingsTempFile[] = L"pt_main64.ini_temp";
 inline constexpr wchar_t kSetupTitle[] = L"Pictarn 64-bit Setup";
 inline constexpr wchar_t kFriendlyAppName[] = L"Pictarn 64-bit";
-inline constexpr wchar_t kApplicationKey[] = L"Applications\\pt_main64.exe";
-inline constexpr wchar_t kApplicationCommandKey[] = L"Applications\\pt_main64.exe\\shell\\open\\command";
+inline constexpr wchar_t kApplicationKey[] = L"SOFTWARE\\Classes\\Applications\\pt_main64.exe";
+inline constexpr wchar_t kApplicationCommandKey[] = L"SOFTWARE\\Classes\\Applications\\pt_main64.exe\\shell\\open\\command";
 inline constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn64";
 // The 32-bit build's entry, in the registry view it writes to.
 inline constexpr wchar_t kOtherUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn";
@@ -31,8 +31,8 @@ inline constexpr wchar_t kSettingsFile[] = L"pt_main32.ini";
 inline constexpr wchar_t kSettingsTempFile[] = L"pt_main32.ini_temp";
 inline constexpr wchar_t kSetupTitle[] = L"Pictarn 32-bit Setup";
 inline constexpr wchar_t kFriendlyAppName[] = L"Pictarn 32-bit";
-inline constexpr wchar_t kApplicationKey[] = L"Applications\\pt_main32.exe";
-inline constexpr wchar_t kApplicationCommandKey[] = L"Applications\\pt_main32.exe\\shell\\open\\command";
+inline constexpr wchar_t kApplicationKey[] = L"SOFTWARE\\Classes\\Applications\\pt_main32.exe";
+inline constexpr wchar_t kApplicationCommandKey[] = L"SOFTWARE\\Classes\\Applications\\pt_main32.exe\\shell\\open\\command";
 inline constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn";
 // The 64-bit build's entry, in the registry view it writes to (the flag means nothing on 32-bit Windows).
 inline constexpr wchar_t kOtherUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictarn64";

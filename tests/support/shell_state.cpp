@@ -29,7 +29,8 @@ std::vector<WatchedKey> WatchedKeys()
         {HKEY_LOCAL_MACHINE, L"HKLM", L"SOFTWARE\\Classes\\Directory\\shell\\Browse with &Pictarn"},
         {HKEY_LOCAL_MACHINE, L"HKLM", L"SOFTWARE\\Classes\\Drive\\shell\\Browse with &Pictarn"},
         {HKEY_LOCAL_MACHINE, L"HKLM", L"SOFTWARE\\Classes\\Pictarn"},
-        {HKEY_LOCAL_MACHINE, L"HKLM", std::wstring(L"SOFTWARE\\Classes\\") + variant::kApplicationKey},
+        {HKEY_LOCAL_MACHINE, L"HKLM",
+         variant::kIs32Bit ? L"SOFTWARE\\Classes\\Applications\\pt_main32.exe" : L"SOFTWARE\\Classes\\Applications\\pt_main64.exe"},
         {HKEY_LOCAL_MACHINE, L"HKLM", variant::kUninstallKey},
         {HKEY_LOCAL_MACHINE, L"HKLM", L"SOFTWARE\\Pictarn"},
         {HKEY_LOCAL_MACHINE, L"HKLM", L"SOFTWARE\\RegisteredApplications"},
@@ -109,6 +110,15 @@ RegistrySnapshot SnapshotShellState()
 void ClearShellState()
 {
     for (const WatchedKey& watched : WatchedKeys()) {
+        // Both views share this list, as on Windows: only the product's entry goes.
+        if (watched.key == L"SOFTWARE\\RegisteredApplications") {
+            HKEY list = nullptr;
+            if (RegOpenKeyExW(watched.root, watched.key.c_str(), 0, KEY_SET_VALUE, &list) == ERROR_SUCCESS) {
+                RegDeleteValueW(list, L"Pictarn");
+                RegCloseKey(list);
+            }
+            continue;
+        }
         // The extension keys belong to Windows too: only the default value and the offers are ours.
         if (watched.key.rfind(L"SOFTWARE\\Classes\\.", 0) == 0) {
             HKEY key = nullptr;
@@ -128,9 +138,6 @@ void ClearShellState()
         RegDeleteTreeW(watched.root, watched.key.c_str());
         RegDeleteKeyW(watched.root, watched.key.c_str());
     }
-    HKEY registered = nullptr;
-    RegCreateKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", &registered);
-    RegCloseKey(registered);
     // A fresh prefix has no "shell" key under Directory and Drive; an install makes them.
     for (const wchar_t* owner : {L"SOFTWARE\\Classes\\Directory\\shell", L"SOFTWARE\\Classes\\Drive\\shell"})
         RegDeleteKeyW(HKEY_LOCAL_MACHINE, owner);  // only while empty
