@@ -13,14 +13,12 @@ namespace {
 constexpr char kAdministratorsOnly[] = "O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
 constexpr wchar_t kNamespace[] = L"PictarnSetup";
 
-
 // The private-namespace functions: Vista and later. Wine exports kernel32's but leaves them
 // unimplemented, so ntdll's own is asked whether they work.
 struct NamespaceFunctions {
     HANDLE(WINAPI* createBoundary)(LPCWSTR, ULONG) = nullptr;
     BOOL(WINAPI* addSid)(HANDLE*, PSID) = nullptr;
     HANDLE(WINAPI* create)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR) = nullptr;
-    HANDLE(WINAPI* open)(LPVOID, LPCWSTR) = nullptr;
 
     bool Load()
     {
@@ -30,8 +28,7 @@ struct NamespaceFunctions {
         createBoundary = ProcAddress<decltype(createBoundary)>(kernel, "CreateBoundaryDescriptorW");
         addSid = ProcAddress<decltype(addSid)>(kernel, "AddSIDToBoundaryDescriptor");
         create = ProcAddress<decltype(create)>(kernel, "CreatePrivateNamespaceW");
-        open = ProcAddress<decltype(open)>(kernel, "OpenPrivateNamespaceW");
-        return createBoundary && addSid && create && open;
+        return createBoundary && addSid && create;
     }
 };
 
@@ -48,53 +45,128 @@ bool MutexOwnedByAdministrators(HANDLE mutex)
     return owner && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) || IsWellKnownSid(owner, WinLocalSystemSid));
 }
 
-constexpr DWORD kFileLockPollMs = 100;
+constexpr DWORD kPollMs = 100;
+
+// Windows' own namespace functions; the boundary is made once per run.
+class WindowsNamespaces : public NamespaceSystem {
+public:
+    WindowsNamespaces(const NamespaceFunctions& functions, SECURITY_ATTRIBUTES& attributes)
+        : m_functions(functions), m_attributes(attributes)
+    {
+        BYTE administrators[SECURITY_MAX_SID_SIZE];
+        DWORD size = sizeof(administrators);
+        m_boundary = functions.createBoundary(kNamespace, 0);
+        if (m_boundary && (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size)
+                           || !functions.addSid(&m_boundary, administrators)))
+            m_boundary = nullptr;
+    }
+    HANDLE Create() override
+    {
+        if (!m_boundary) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return nullptr;
+        }
+        return m_functions.create(&m_attributes, m_boundary, kNamespace);
+    }
+    void Pause(DWORD ms) override { Sleep(ms); }
+
+private:
+    const NamespaceFunctions& m_functions;
+    SECURITY_ATTRIBUTES& m_attributes;
+    HANDLE m_boundary = nullptr;  // goes with the process
+};
 
 }  // namespace
 
-// The namespace and its boundary go with the process: the lock lives for the whole run.
+NamespaceHold HoldPrivateNamespace(NamespaceSystem& system, DWORD waitMs, HANDLE& held)
+{
+    for (DWORD waited = 0;; waited += kPollMs) {
+        held = system.Create();
+        if (held)
+            return NamespaceHold::kHeld;
+        // Opening it instead would let two runs in: once its creator ends, a namespace can no
+        // longer be opened, and the next run would make a fresh one beside a run still at work.
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return NamespaceHold::kUnavailable;
+        if (waited >= waitMs)
+            return NamespaceHold::kBusy;
+        system.Pause(kPollMs);
+    }
+}
+
 MachineLock::~MachineLock()
 {
     if (m_held)
         ReleaseMutex(m_mutex.Get());
+    using Close = BOOLEAN(WINAPI*)(HANDLE, ULONG);
+    if (m_namespace)
+        if (const auto close = ProcAddress<Close>(GetModuleHandleW(L"kernel32.dll"), "ClosePrivateNamespace"))
+            close(m_namespace, 1 /* PRIVATE_NAMESPACE_FLAG_DESTROY */);
 }
 
 bool MachineLock::Acquire(const wchar_t* name, DWORD waitMs)
 {
-    if (!RunsAsAdministrator()) {
-        m_mutex.Reset(CreateMutexW(nullptr, FALSE, name));
-    } else {
-        LocalMemory descriptor;
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdministratorsOnly, SDDL_REVISION_1,
-                                                                  descriptor.Receive(), nullptr))
-            return false;
-        SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.Get(), FALSE};
-        NamespaceFunctions ns;
-        if (ns.Load()) {
-            BYTE administrators[SECURITY_MAX_SID_SIZE];
-            DWORD size = sizeof(administrators);
-            HANDLE boundary = ns.createBoundary(kNamespace, 0);
-            if (!boundary || !CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size)
-                || !ns.addSid(&boundary, administrators))
-                return false;
-            m_namespace = ns.create(&attributes, boundary, kNamespace);
-            if (!m_namespace && GetLastError() == ERROR_ALREADY_EXISTS)
-                m_namespace = ns.open(boundary, kNamespace);
-            if (!m_namespace)
-                return false;
-            m_mutex.Reset(CreateMutexW(&attributes, FALSE, L"PictarnSetup\\Run"));  // inside the namespace
-        } else {
-            m_mutex.Reset(CreateMutexW(&attributes, FALSE, name));
-            const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
-            if (!m_mutex || (existed && !MutexOwnedByAdministrators(m_mutex.Get()))) {
-                m_mutex.Reset();  // a user's object at the name: no lock, and no stop to the machine's runs
-                return AcquireFile(name, attributes, waitMs);
+    if (!RunsAsAdministrator())
+        return AcquireWithoutRights(name, waitMs);
+    LocalMemory descriptor;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdministratorsOnly, SDDL_REVISION_1,
+                                                              descriptor.Receive(), nullptr))
+        return false;
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.Get(), FALSE};
+    NamespaceFunctions functions;
+    if (functions.Load()) {
+        WindowsNamespaces windows(functions, attributes);
+        switch (HoldPrivateNamespace(windows, waitMs, m_namespace)) {
+        case NamespaceHold::kBusy: return false;
+        case NamespaceHold::kUnavailable: break;  // the mutex alone, as where there are no namespaces
+        case NamespaceHold::kHeld:
+            // The mutex keeps runs without rights out. A user's object at its name may be such a
+            // run's lock: it is waited for, but never stops the machine's run.
+            switch (TakeAdministratorsMutex(name, attributes, waitMs)) {
+            case MutexTake::kTaken: return true;
+            case MutexTake::kBusy: return false;  // an administrators' run that found no namespace
+            case MutexTake::kSomebodyElses: break;
             }
+            if (m_mutex)
+                WaitForMutex(waitMs);
+            return true;
         }
     }
-    if (!m_mutex)
-        return false;
-    // A holder that died without letting go leaves the lock abandoned: it is free again.
+    switch (TakeAdministratorsMutex(name, attributes, waitMs)) {
+    case MutexTake::kTaken: return true;
+    case MutexTake::kBusy: return false;
+    case MutexTake::kSomebodyElses: break;
+    }
+    m_mutex.Reset();  // a user's object at the name: no lock, and no stop to the machine's runs
+    return AcquireFile(name, attributes, waitMs);
+}
+
+bool MachineLock::AcquireWithoutRights(const wchar_t* name, DWORD waitMs)
+{
+    for (DWORD waited = 0;; waited += kPollMs) {
+        m_mutex.Reset(CreateMutexW(nullptr, FALSE, name));
+        if (m_mutex)
+            return WaitForMutex(waitMs > waited ? waitMs - waited : 0);
+        // Only the Administrators may open the mutex an administrators' run made: one is at work.
+        if (GetLastError() != ERROR_ACCESS_DENIED || waited >= waitMs)
+            return false;
+        Sleep(kPollMs);
+    }
+}
+
+MachineLock::MutexTake MachineLock::TakeAdministratorsMutex(const wchar_t* name, const SECURITY_ATTRIBUTES& attributes,
+                                                            DWORD waitMs)
+{
+    m_mutex.Reset(CreateMutexW(const_cast<SECURITY_ATTRIBUTES*>(&attributes), FALSE, name));
+    const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    if (!m_mutex || (existed && !MutexOwnedByAdministrators(m_mutex.Get())))
+        return MutexTake::kSomebodyElses;
+    return WaitForMutex(waitMs) ? MutexTake::kTaken : MutexTake::kBusy;
+}
+
+// A holder that died without letting go leaves the mutex abandoned: it is free again.
+bool MachineLock::WaitForMutex(DWORD waitMs)
+{
     const DWORD waited = WaitForSingleObject(m_mutex.Get(), waitMs);
     m_held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
     return m_held;
@@ -107,7 +179,7 @@ bool MachineLock::AcquireFile(const wchar_t* name, const SECURITY_ATTRIBUTES& at
     const wchar_t* bare = wcschr(name, L'\\') ? wcschr(name, L'\\') + 1 : name;
     if (length == 0 || length >= MAX_PATH || !FormatText(path, MAX_PATH + 64, L"%ls\\%ls.lock", windows, bare))
         return false;
-    for (DWORD waited = 0;; waited += kFileLockPollMs) {
+    for (DWORD waited = 0;; waited += kPollMs) {
         m_file.Reset(CreateFileW(path, DELETE | FILE_READ_ATTRIBUTES, 0, const_cast<SECURITY_ATTRIBUTES*>(&attributes), OPEN_ALWAYS,
                                  FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
                                  nullptr));
@@ -117,6 +189,6 @@ bool MachineLock::AcquireFile(const wchar_t* name, const SECURITY_ATTRIBUTES& at
         const DWORD error = GetLastError();
         if (waited >= waitMs || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED))
             return false;
-        Sleep(kFileLockPollMs);
+        Sleep(kPollMs);
     }
 }
