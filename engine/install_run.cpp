@@ -87,6 +87,7 @@ RegistrationRequest RequestFor(const InstallOptions& options)
                          .allUsers = options.allUsers != 0};
     request.assocSelection = options.assocSelection;
     request.assocAllUsers = options.assocAllUsers != 0;
+    request.userPartsLeftOut = options.forAnotherAccount != 0;
     return request;
 }
 
@@ -333,7 +334,7 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
         wchar_t effectiveIni[kIniPathSize];
         HeldPath settingsFolder;  // held until the settings are written
         settingsUsable = WriteInitialSettings(options.installFolder, options.iniFolder, options.silent, effectiveIni,
-                                              failures, settingsFolder);
+                                              failures, settingsFolder, options.forAnotherAccount != 0);
     };
     RegistrationRequest request = RequestFor(options);
     request.confirmed = confirmed;
@@ -345,6 +346,11 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
     }
     if (!settingsUsable)
         ReportUnusableIniFolder(reporter, givenIniFolder);
+    if (options.forAnotherAccount) {
+        wchar_t note[kMessageSize];
+        LoadMessage(IDS_USER_PARTS_LEFT_OUT, note, kMessageSize);
+        reporter.ReportNote(note);
+    }
     MarkInstalledVersion(failures.Empty(), failures);
     ReportNotMade(reporter, failures);
     return failures.Empty() ? kExitInstalled : kExitNotAllInstalled;

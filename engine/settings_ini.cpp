@@ -130,9 +130,6 @@ int ExpandIniFolder(const wchar_t* iniFolder, wchar_t* out, size_t outSize)
 
 namespace {
 
-// A settings file of this run: read once, changed in memory, written once. One that cannot be
-// read as a plain file of its own (a link planted at its name among them) is neither read nor
-// written, and the run hears of it once.
 // True when the ANSI code page holds `text` exactly.
 bool FitsAnsiCodePage(const wchar_t* text)
 {
@@ -140,6 +137,9 @@ bool FitsAnsiCodePage(const wchar_t* text)
     return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &lost) > 0 && !lost;
 }
 
+// A settings file of this run: read once, changed in memory, written once. One that cannot be
+// read as a plain file of its own (a link planted at its name among them) is neither read nor
+// written, and the run hears of it once.
 class SettingsFile {
 public:
     explicit SettingsFile(FailureTally& failures) : m_failures(failures) {}
@@ -167,7 +167,7 @@ private:
 }  // namespace
 
 int WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int silent, wchar_t* effectiveIni,
-                         FailureTally& failures, HeldPath& held)
+                         FailureTally& failures, HeldPath& held, bool forAnotherAccount)
 {
     wchar_t installIni[kIniPathSize];
     CopyText(installIni, kIniPathSize, installFolder);
@@ -187,7 +187,12 @@ int WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int s
 
     wchar_t expanded[kIniPathSize];
     int usable = 1;
-    if (iniFolder[0] != L'\0' && !PrepareIniFolder(iniFolder, expanded, held)) {
+    bool leftToUsers = false;
+    if (forAnotherAccount && iniFolder[0] != L'\0' && ExpandIniFolder(iniFolder, expanded, kIniPathSize)) {
+        TrimSpaces(expanded);
+        leftToUsers = IsInUserProfile(expanded);
+    }
+    if (iniFolder[0] != L'\0' && !leftToUsers && !PrepareIniFolder(iniFolder, expanded, held)) {
         iniFolder[0] = L'\0';  // the settings stay where the product looks without a pointer
         usable = 0;
     }
@@ -210,7 +215,7 @@ int WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int s
     // Beside a pointer the installation's own file stays in the ANSI code page the product
     // reads it in; the settings themselves are written in UTF-16.
     SettingsFile redirectedSettings(failures);
-    if (redirected)
+    if (redirected && !leftToUsers)
         redirectedSettings.Open(effectiveIni);
     SettingsText& settings = redirected ? redirectedSettings.Text() : install.Text();
     settings.Set(L"Language", L"DLL", L"ENGLISH");

@@ -32,6 +32,9 @@ int ExpandIniFolder(const wchar_t* iniFolder, wchar_t* out, size_t outSize);
 // stays held in `held` (no level renamed or replaced) for as long as the caller keeps it.
 // Each file is read through a handle and replaced by a new file, never written through what
 // stands at its name; one that cannot be read or written goes to `failures` once.
+// `forAnotherAccount`: a settings folder in the running account's own profile is nobody's; the
+// pointer is written for every user, and no settings file is made there.
 int WriteInitialSettings(const wchar_t* installFolder, wchar_t* iniFolder, int silent, wchar_t* effectiveIni,
-                         FailureTally& failures, HeldPath& held);
+                         FailureTally& failures, HeldPath& held,
+                         bool forAnotherAccount = false);
 

@@ -115,6 +115,21 @@ bool IsOwnAccessList(PSECURITY_DESCRIPTOR descriptor, FolderUse use)
 
 namespace {
 
+// The account a process runs as; the SID lives in `buffer`.
+struct AccountOf {
+    alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    PSID sid = nullptr;
+
+    explicit AccountOf(HANDLE process)
+    {
+        KernelHandle token;
+        DWORD size = 0;
+        if (OpenProcessToken(process, TOKEN_QUERY, token.Receive())
+            && GetTokenInformation(token.Get(), TokenUser, buffer, sizeof(buffer), &size))
+            sid = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
+    }
+};
+
 // The object's owner and list, and the user this process runs as, for one decision about it.
 template <typename Decide>
 bool DecideByHandle(HANDLE handle, Decide decide)
@@ -125,14 +140,8 @@ bool DecideByHandle(HANDLE handle, Decide decide)
     if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
                         nullptr, &access, nullptr, descriptor.Receive()) != ERROR_SUCCESS)
         return false;
-    KernelHandle token;
-    alignas(TOKEN_USER) BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    DWORD size = 0;
-    PSID self = nullptr;
-    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())
-        && GetTokenInformation(token.Get(), TokenUser, user, sizeof(user), &size))
-        self = reinterpret_cast<TOKEN_USER*>(user)->User.Sid;
-    return decide(descriptor.Get(), self);
+    const AccountOf self(GetCurrentProcess());
+    return decide(descriptor.Get(), self.sid);
 }
 
 }  // namespace
@@ -164,6 +173,25 @@ bool RunsAsAdministrator()
     BOOL member = FALSE;
     return CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size)
            && CheckTokenMembership(nullptr, administrators, &member) && member;
+}
+
+bool RunsForAnotherAccount()
+{
+    const AccountOf self(GetCurrentProcess());
+    if (!self.sid)
+        return false;
+    if (IsWellKnownSid(self.sid, WinLocalSystemSid))
+        return true;
+    DWORD shellProcess = 0;
+    const HWND shell = GetShellWindow();
+    if (!shell || !GetWindowThreadProcessId(shell, &shellProcess))
+        return false;  // no desktop here: the account's own profile is the one in use
+    // XP knows only the wider right.
+    KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shellProcess));
+    if (!process)
+        process.Reset(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, shellProcess));
+    const AccountOf desktop(process.Get());
+    return process && desktop.sid && !EqualSid(self.sid, desktop.sid);
 }
 
 bool ProtectFolder(const wchar_t* folder, FolderUse use)

@@ -4,6 +4,10 @@
 
 // True for a member of the Administrators whose rights are in force (elevated, or SYSTEM).
 bool RunsAsAdministrator();
+// True when what belongs to "the current user" would land in a profile nobody works in: the run
+// is SYSTEM, or its account is not the one whose desktop shell runs (another administrator's
+// name given at the elevation prompt).
+bool RunsForAnotherAccount();
 
 // Who may do what in a folder the setup protects.
 enum class FolderUse {

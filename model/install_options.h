@@ -19,6 +19,8 @@ struct InstallOptions {
     int associate = 0;
     int allowDowngrade = 0;  // "/downgrade=1": installs over a newer version on purpose
     int silent = 0;
+    // The run's account is SYSTEM or not the signed-in user's: its own profile is nobody's to use.
+    int forAnotherAccount = 0;
     const wchar_t* caption = L"";
 };
 

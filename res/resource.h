@@ -38,6 +38,7 @@
 #define IDS_FOLDER_DENIED_TO_ADMIN 53
 #define IDS_UPDATE_FROM 54
 #define IDS_MOVES_RETRIED 55
+#define IDS_USER_PARTS_LEFT_OUT 56
 // Added to the wizard pages: the update note on Welcome, the space and the progress on Ready.
 #define IDC_UPDATE_NOTE 2004
 #define IDC_SPACE_NEEDED 2005

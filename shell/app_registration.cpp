@@ -97,7 +97,8 @@ int RegisterWithShell(const RegistrationRequest& request, FailureTally& failures
     // side by side, each fills the other's waits.
     auto makeShortcuts = [&] {
         StageScope stage(Stage::kShortcuts);
-        CreateShortcuts(t.folder, request.shortcuts, failures);
+        if (!request.userPartsLeftOut || request.shortcuts.allUsers)
+            CreateShortcuts(t.folder, request.shortcuts, failures);
     };
     auto shortcuts = StartAlongside(makeShortcuts);
     if (request.shortcuts.thumbnails && vistaClass) {
@@ -115,7 +116,7 @@ int RegisterWithShell(const RegistrationRequest& request, FailureTally& failures
     // leaves every extension's default as it was.
     if (request.confirmed || vistaClass)
         WriteAssociations(t.openCommand, t.executable, request.assocSelection, request.associate,
-                          request.assocAllUsers, request.confirmed, failures);
+                          request.assocAllUsers, request.confirmed, !request.userPartsLeftOut, failures);
     shortcuts.Join();
     return failures.Empty() ? 1 : 0;
 }

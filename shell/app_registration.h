@@ -13,6 +13,8 @@ struct RegistrationRequest {
     ShortcutChoices shortcuts;  // the thumbnails choice brings the folder and drive verb too
     const int* assocSelection = nullptr;  // kAssocSlots entries, 1 for a chosen row
     bool assocAllUsers = false;           // matters only to the 32-bit build before Vista
+    // The running account's own shortcuts and keys would reach nobody: they are left out.
+    bool userPartsLeftOut = false;
 };
 
 // Every shortcut, key or value that cannot be made goes to `failures` and the rest goes on; 1

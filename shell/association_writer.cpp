@@ -47,6 +47,7 @@ struct AssociationRun {
     AssociationPlatform platform;
     bool assocAllUsers;
     bool confirmed;
+    bool userKeys = true;  // HKEY_CURRENT_USER is the user's own
     RegKey capabilities;  // the Default Programs list; null before Vista
     RegKey supportedTypes;  // what "Open with" offers the program for
     wchar_t supportedTypesKey[kNameSize];
@@ -187,7 +188,7 @@ void AssociateExtension(AssociationRun& run, const wchar_t* extension, const wch
     }
     // From Windows 8 on a choice carries a hash only Windows can make: one written here would be
     // taken for tampering and reset, and the user's own choice would be lost.
-    if (selected && !run.platform.protectedChoice)
+    if (selected && !run.platform.protectedChoice && run.userKeys)
         WriteExplorerChoice(run, extension, progId);
 }
 
@@ -218,14 +219,16 @@ AssociationPlatform ClassifyAssociationPlatform()
 }
 
 int WriteAssociations(const wchar_t* openCommand, const wchar_t* executable, const int* assocSelection,
-                      bool associate, bool assocAllUsers, bool confirmed, FailureTally& failures)
+                      bool associate, bool assocAllUsers, bool confirmed, bool userKeys, FailureTally& failures)
 {
     static const int kNothingSelected[kFormatRowCount] = {};
     if (!confirmed) {
         assocSelection = kNothingSelected;
         associate = false;
     }
-    AssociationRun run{failures, openCommand, ClassifyAssociationPlatform(), assocAllUsers, confirmed, {}, {}, {}, {}};
+    AssociationRun run{failures, openCommand, ClassifyAssociationPlatform(), assocAllUsers, confirmed, true, {}, {}, {}, {}};
+    run.platform.xpClass = run.platform.xpClass && userKeys;
+    run.userKeys = userKeys;
     if (run.platform.vistaClass)
         run.capabilities = CheckedKey(failures, OpenKey(HKEY_LOCAL_MACHINE, kCapabilityKey, KEY_SET_VALUE),
                                       HKEY_LOCAL_MACHINE, kCapabilityKey);
@@ -251,7 +254,7 @@ int WriteAssociations(const wchar_t* openCommand, const wchar_t* executable, con
     }
 
     if (associate) {
-        if (run.platform.protectedChoice)
+        if (run.platform.protectedChoice && run.userKeys)
             BlockAppxOpenWith(run);
         SystemParametersInfoW(SPI_SETICONS, 0, nullptr, SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
     }

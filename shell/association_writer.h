@@ -18,5 +18,7 @@ AssociationPlatform ClassifyAssociationPlatform();
 // `assocAllUsers` matters only on XP-class Windows. Not `confirmed` (the user answered No to the
 // association question): every ProgID and capability is still written, but no extension is
 // pointed at the product, not even the three that otherwise always are.
+// Without `userKeys` nothing goes to HKEY_CURRENT_USER (the running account is not the user's):
+// no explorer choice and no store-app block; XP-class Windows then takes the machine-wide default.
 int WriteAssociations(const wchar_t* openCommand, const wchar_t* executable, const int* assocSelection,
-                      bool associate, bool assocAllUsers, bool confirmed, FailureTally& failures);
+                      bool associate, bool assocAllUsers, bool confirmed, bool userKeys, FailureTally& failures);

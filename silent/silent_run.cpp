@@ -3,6 +3,7 @@
 #include "engine/install_log.h"
 #include "engine/install_reporter.h"
 #include "engine/install_run.h"
+#include "framework/folder_access.h"
 #include "framework/stage_clock.h"
 #include "model/install_options.h"
 #include "model/messages.h"
@@ -30,6 +31,7 @@ SetupExitCode RunSilent(const wchar_t* commandLine)
     }
     InstallOptions options;
     BuildSilentOptions(commandLine, options);
+    options.forAnotherAccount = RunsForAnotherAccount();
     LogReporter reporter;
     return RunInstall(options, reporter);
 }

@@ -8,6 +8,7 @@
 #include "variants/variant.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <string>
@@ -313,4 +314,38 @@ TEST_F(SilentInstall, TheRunReportsAndAsksOnlyThroughItsReporter)
     const std::wstring message = L"Can't create destination directory!\n\nPlease check your write permissions and "
                                  L"system policies!\n\nTry to create the destination folder manually and restart.";
     EXPECT_EQ(failed.said, (std::vector<std::wstring>{question, L"failure " + message + L" | " + message + L": Q:\\No\\Such\\"}));
+
+    // Run as SYSTEM, or by an administrator who is not the signed-in user: nothing lands in the
+    // running account's own profile, and the run says so; the machine's parts are all made.
+    wchar_t appData[MAX_PATH];
+    ASSERT_GT(GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH), 0u);
+    const std::wstring ownSettings = std::wstring(appData) + L"\\Pictarn";
+    RemoveTree(ownSettings);
+    const std::wstring link = variant::kIs32Bit ? L"Pictarn.lnk" : L"Pictarn 64.lnk";
+    const std::wstring desktopLink = SpecialFolder(CSIDL_DESKTOPDIRECTORY) + link;
+    TempFolder fresh;
+    wcscpy(options.installFolder, fresh.Path().c_str());
+    wcscpy(options.iniFolder, L"%APPDATA%\\Pictarn");
+    options.groupShortcuts = options.desktopShortcut = options.silent = 1;
+    options.forAnotherAccount = 1;
+    Recorder another;
+    ASSERT_EQ(static_cast<int>(RunInstall(options, another)), exit_code::kInstalled);
+    EXPECT_EQ(another.said, (std::vector<std::wstring>{L"note This setup runs as SYSTEM or as an administrator who is "
+        L"not the signed-in user: that account's own shortcuts, file type choices and first settings were left out "
+        L"(/allusers=1 makes shortcuts for everyone; each user's Pictarn starts with its own settings)"}));
+    EXPECT_EQ(ReadBytes(fresh / kSettingsFile), "[Others]\r\nINI_Folder=%APPDATA%\\Pictarn\r\n");
+    EXPECT_FALSE(FolderExists(ownSettings));
+    EXPECT_FALSE(FileExists(desktopLink));
+    EXPECT_FALSE(FolderExists(ProgramGroup(false)));
+    // The user's own keys: the explorer choice before Windows 8, the store apps' block from 8 on.
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.jpg\\UserChoice",
+                        L"Progid"), L"<missing>");
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"SOFTWARE\\Classes\\AppXvhc4p7vz4b485xfp46hhk3fq3grkdgjg", L"NoOpenWith"),
+              L"<missing>");
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.jpg", nullptr), L"Pictarn.jpg");
+    // Shortcuts for everyone are nobody's own: they are made.
+    options.allUsers = 1;
+    ASSERT_EQ(static_cast<int>(RunInstall(options, another)), exit_code::kInstalled);
+    EXPECT_TRUE(FileExists(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + link));
+    ClearShellState();
 }

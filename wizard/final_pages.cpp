@@ -5,6 +5,7 @@
 #include "model/running_product.h"
 #include "model/messages.h"
 #include "engine/install_run.h"
+#include "framework/folder_access.h"
 #include "framework/gdi_handles.h"
 #include "framework/handles.h"
 #include "framework/resource_bytes.h"
@@ -123,6 +124,7 @@ int CWizPropertyPage::InstallFromReady()
     }
     InstallOptions options;
     GatherOptions(options);
+    options.forAnotherAccount = RunsForAnotherAccount();
     m_pSheet->EnableButton(ModalPropertySheet::kBackButton, false);
     m_pSheet->EnableButton(ModalPropertySheet::kNextButton, false);
     HWND progress = Item(IDC_INSTALL_PROGRESS);
