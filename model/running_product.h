@@ -5,6 +5,11 @@
 // That window, or null when the product is not running.
 HWND FindProductWindow();
 
+// The product running anywhere: its window on this desktop, or its main program in the
+// installation `folder` in use in any session (another user's, a remote one), which holds the
+// file so that Windows refuses to open it for writing.
+bool ProductRunning(const wchar_t* folder);
+
 // The setup and the uninstaller hold this lock while they work, so two runs never meet.
 inline constexpr wchar_t kRunLockName[] = L"Global\\PictarnSetupRun";
 // How long a silent run waits for another run to finish before it answers 1618; a run with a

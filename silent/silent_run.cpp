@@ -23,14 +23,14 @@ public:
 
 SetupExitCode RunSilent(const wchar_t* commandLine)
 {
-    const bool productRunning = FindProductWindow() != nullptr;
+    InstallOptions options;
+    BuildSilentOptions(commandLine, options);
+    const bool productRunning = ProductRunning(options.installFolder);
     SwitchStage(Stage::kOther);
     if (productRunning) {
         LogMessage(IDS_PRODUCT_RUNNING);
         return kExitProductRunning;
     }
-    InstallOptions options;
-    BuildSilentOptions(commandLine, options);
     options.forAnotherAccount = RunsForAnotherAccount();
     LogReporter reporter;
     return RunInstall(options, reporter);

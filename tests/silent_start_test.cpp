@@ -2,6 +2,7 @@
 #include "support/expected_exit_codes.h"
 #include "support/test_support.h"
 #include "support/wizard_driver.h"
+#include "variants/variant.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +46,35 @@ TEST(SilentStart, RunningProductWritesOneWarningAndInstallsNothing)
               std::string::npos)
         << entry;
     EXPECT_FALSE(FolderExists(target));
+}
+
+// Another session's windows are out of reach as another desktop's are: there only the installed
+// main program in use tells that the product runs.
+TEST(SilentStart, TheProductRunningOutOfSightStopsTheUpdateUntilItEnds)
+{
+    TempFolder start;
+    const std::wstring target = start / L"Target";
+    const std::wstring install = L"/silent /folder=\"" + target + L"\"";
+    ASSERT_EQ(RunSetup(install, start.Path()), exit_code::kInstalled);
+    HDESK desktop = CreateDesktopW(L"PtOtherSession", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    ASSERT_NE(desktop, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.lpDesktop = const_cast<wchar_t*>(L"PtOtherSession");
+    std::wstring line = L"\"" + target + (variant::kIs32Bit ? L"\\pt_main32.exe\"" : L"\\pt_main64.exe\"");
+    PROCESS_INFORMATION product{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &product));
+    Sleep(1500);
+    EXPECT_EQ(FindWindowW(L"Pictarn", nullptr), nullptr);
+
+    EXPECT_EQ(RunSetup(install, start.Path()), exit_code::kProductRunning);
+    EXPECT_NE(ReadBytes(start / L"Pictarn_Install.log").find(": Warning: Pictarn is running!"), std::string::npos);
+    TerminateProcess(product.hProcess, 0);
+    WaitForSingleObject(product.hProcess, 10000);
+    CloseHandle(product.hThread);
+    CloseHandle(product.hProcess);
+    CloseDesktop(desktop);
+    EXPECT_EQ(RunSetup(install, start.Path()), exit_code::kInstalled);
 }
 
 TEST(SilentStart, EmptyFolderIsLoggedAsInvalidWithNothingAfterTheColon)

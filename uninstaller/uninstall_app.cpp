@@ -154,7 +154,7 @@ int UninstallApp::InitInstance()
         return 0;
     }
     if (m_silent) {
-        if (FindProductWindow()) {
+        if (ProductRunning(m_folder)) {
             Tell(true, IDS_UNINSTALL_PRODUCT_RUNNING);
             SetExitCode(kUninstallProductRunning);
             return 0;

@@ -118,12 +118,12 @@ void CWizPropertyPage::GatherOptions(InstallOptions& options)
 // progress bar show only while it runs. Exit stays available to stop it.
 int CWizPropertyPage::InstallFromReady()
 {
-    if (FindProductWindow()) {
+    InstallOptions options;
+    GatherOptions(options);
+    if (ProductRunning(options.installFolder)) {
         ShowMessage(IDS_PRODUCT_RUNNING, MB_ICONEXCLAMATION | MB_OK);
         return -1;
     }
-    InstallOptions options;
-    GatherOptions(options);
     options.forAnotherAccount = RunsForAnotherAccount();
     m_pSheet->EnableButton(ModalPropertySheet::kBackButton, false);
     m_pSheet->EnableButton(ModalPropertySheet::kNextButton, false);
