@@ -1,5 +1,6 @@
 #include "engine/file_update.h"
 
+#include "framework/path.h"
 #include "framework/random_name.h"
 #include "framework/text.h"
 #include "variants/variant.h"
@@ -55,7 +56,7 @@ void ClearAside(const wchar_t* folder, const UpdateFile& file, const wchar_t* to
         return;
     SetFileAttributesW(paths.aside, FILE_ATTRIBUTE_NORMAL);
     if (!DeleteFileW(paths.aside))
-        MoveFileExW(paths.aside, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        RemoveAtRestart(paths.aside);
 }
 
 // A copy of the journal a run was cut short writing ("<journal>.<random>.tmp"): it never took

@@ -120,7 +120,8 @@ void ReportUnusableIniFolder(InstallReporter& reporter, const wchar_t* given)
 // run gives the installation folder and the payload's folders already there a list of their own.
 void ProtectProductFolders(const wchar_t* folder, const wchar_t* topmostMade)
 {
-    if (!RunsAsAdministrator() || IsBelowProgramFiles(folder))
+    // A share's rights are the server's; a list set there may lock out the very run that set it.
+    if (!RunsAsAdministrator() || IsBelowProgramFiles(folder) || IsRemotePath(folder))
         return;
     // Every level the run made, from the topmost down, not only the last: a user who may rename
     // a level above could put a folder of their own at the installation's name.

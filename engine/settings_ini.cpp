@@ -66,7 +66,7 @@ int PrepareIniFolder(const wchar_t* iniFolder, wchar_t* expanded, HeldPath& held
         return 0;
     // Made elevated outside the user's profile, the folder would take the rights of its parent,
     // often one where every user may replace what others wrote.
-    if (makesFolder && RunsAsAdministrator() && !IsInUserProfile(expanded))
+    if (makesFolder && RunsAsAdministrator() && !IsInUserProfile(expanded) && !IsRemotePath(expanded))
         ProtectFolder(madeFolder, FolderUse::kSharedSettings);
     return 1;
 }

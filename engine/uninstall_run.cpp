@@ -50,7 +50,7 @@ Removal RemoveFile(const wchar_t* path)
     SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
     if (DeleteFileW(path))
         return Removal::kGone;
-    return MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? Removal::kAtRestart : Removal::kStays;
+    return RemoveAtRestart(path) ? Removal::kAtRestart : Removal::kStays;
 }
 
 void Tally(Removal removal, const wchar_t* path, InstallReporter& reporter, RemovalTally& tally)
@@ -244,7 +244,7 @@ void RemoveLeftFolders(const wchar_t* installFolder, const KnownFiles& known, In
             Report(reporter, IDS_KEPT_FOLDER, path);
             continue;
         }
-        Tally(MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? Removal::kAtRestart : Removal::kStays, path,
+        Tally(RemoveAtRestart(path) ? Removal::kAtRestart : Removal::kStays, path,
               reporter, tally);
     }
 }

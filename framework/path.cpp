@@ -104,3 +104,18 @@ int MakeFolderAbsolute(wchar_t* folder, size_t size)
         return 0;
     return CopyText(folder, size, full);
 }
+
+bool IsRemotePath(const wchar_t* path)
+{
+    if (path[0] == L'\\' && path[1] == L'\\')
+        return !((path[2] == L'?' || path[2] == L'.') && path[3] == L'\\');  // not \\?\ or \\.\ names
+    if (path[0] == L'\0' || path[1] != L':')
+        return false;
+    const wchar_t root[] = {path[0], L':', L'\\', L'\0'};
+    return GetDriveTypeW(root) == DRIVE_REMOTE;
+}
+
+bool RemoveAtRestart(const wchar_t* path)
+{
+    return !IsRemotePath(path) && MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}

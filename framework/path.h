@@ -14,6 +14,12 @@ void RememberStartDirectory();
 // That folder; taken now when it was never remembered. Empty when it does not fit MAX_PATH.
 const wchar_t* StartDirectory();
 
+// True for a path on a network share: "\\server\share..." or a drive Windows maps to one.
+bool IsRemotePath(const wchar_t* path);
+// Marks a file or empty folder for removal at the next restart. False on a network share, where
+// Windows never carries it out, and when it could not be marked.
+bool RemoveAtRestart(const wchar_t* path);
+
 // True for "X:\..." and "\\server\share..." alike; false for Apps, \Apps and C:Apps.
 bool IsAbsoluteFolder(const wchar_t* folder);
 

@@ -731,4 +731,22 @@ TEST_F(Uninstall, HeldFilesAndFoldersAreScheduledDeepestFirst)
                                                   L"\\??\\" + kFolder + L"\\"}));
     EXPECT_NE(UninstallLog().find("Removed at the next restart: " + ToUtf8(kFolder) + "\\Plugins\r\n"), std::string::npos)
         << UninstallLog();
+
+    // Windows never removes a network share's files at a restart: what is held there is kept, and said so.
+    const std::wstring share = L"N:\\PictarnRemove";
+    ASSERT_EQ(Install(L"/folder=" + share), exit_code::kInstalled);
+    file = CreateFileW((share + L"\\Plugins\\Icons.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       0, nullptr);
+    EXPECT_EQ(RunAndWait(L"\"" + share + L"\\pt_uninstall.exe\" /silent", m_start.Path()), 5) << UninstallLog();
+    CloseHandle(file);
+    wchar_t pending[8192] = {};
+    DWORD pendingBytes = sizeof(pending) - 2 * sizeof(wchar_t);
+    RegGetValueW(HKEY_LOCAL_MACHINE, kPending, L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending,
+                 &pendingBytes);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kPending, L"PendingFileRenameOperations");
+    for (const wchar_t* at = pending; *at; at += wcslen(at) + 1)
+        EXPECT_EQ(std::wstring(at).find(share), std::wstring::npos) << ToUtf8(at);
+    EXPECT_NE(UninstallLog().find("Can't remove: " + ToUtf8(share) + "\\Plugins\\Icons.dll\r\n"), std::string::npos)
+        << UninstallLog();
+    RemoveTree(share);
 }

@@ -26,6 +26,7 @@ wine_env_start() {
     /usr/lib/wine/wineserver -w 2>/dev/null || true
     # Windows has one Default Programs list for both registry views (a key WOW64 shares); a fresh
     # prefix lacks it, and Wine would keep one per view: the 32-bit view's is made a link to it.
+    # Written while no wineserver runs, as are the drive types Wine reads when it starts.
     python3 - "$WINEPREFIX/system.reg" <<'PYTHON'
 import sys
 target = "\\REGISTRY\\Machine\\Software\\RegisteredApplications".encode("utf-16-le")
@@ -33,7 +34,13 @@ with open(sys.argv[1], "a") as reg:
     reg.write("\n[Software\\\\RegisteredApplications] 0\n")
     reg.write("\n[Software\\\\Wow6432Node\\\\RegisteredApplications] 0\n#link\n")
     reg.write('"SymbolicLinkValue"=hex(6):' + ",".join("%02x" % b for b in target) + "\n")
+    reg.write('\n[Software\\\\Wine\\\\Drives] 0\n"n:"="network"\n')
 PYTHON
+    # Drive N: is a network share as Windows reports one (a folder Wine is told is remote).
+    WINE_ENV_NETWORK_SHARE=$WINEPREFIX.network-share
+    rm -rf "$WINE_ENV_NETWORK_SHARE"
+    mkdir -p "$WINE_ENV_NETWORK_SHARE"
+    ln -sfn "$WINE_ENV_NETWORK_SHARE" "$WINEPREFIX/dosdevices/n:"
     /usr/lib/wine/wineserver -p
     /usr/lib/wine/wine64 wineboot >/dev/null 2>&1 </dev/null
     # The prefix reports Windows 10, as the machines the setup meets do; a test that needs another
