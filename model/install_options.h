@@ -1,10 +1,12 @@
 #pragma once
 // The record of one installation's choices, and the reader of the silent run's switches.
+#include "model/format_table.h"
+
 #include <cstddef>
 
 inline constexpr size_t kFolderBufferSize = 520;
-// One slot per format row, and one more that nothing reads: "/assoc=2" marks all 62.
-inline constexpr int kAssocSlots = 62;
+// One slot per format row, and one more that nothing reads: "/assoc=2" marks them all.
+inline constexpr int kAssocSlots = kFormatRowCount + 1;
 
 struct InstallOptions {
     wchar_t installFolder[kFolderBufferSize] = {};

@@ -9,7 +9,9 @@ using enum RowKind;
 using enum KeyReach;
 using enum RowText;
 
-const RegistryRow kRegistryRows[kRegistryRowCount] = {
+namespace {
+
+const RegistryRow kRows[] = {
     /* 1 */ {kThumbnailVerbs, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Directory\\shell\\Browse with &Pictarn", nullptr, kDefaultValue, kNone, kVerbName, 0},
     /* 2 */ {kThumbnailVerbs, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Directory\\shell\\Browse with &Pictarn\\command", nullptr, kDefaultValue, kNone, kVerbCommand, 0},
     /* 3 */ {kThumbnailVerbs, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Drive\\shell\\Browse with &Pictarn", nullptr, kDefaultValue, kNone, kVerbName, 0},
@@ -39,7 +41,7 @@ const RegistryRow kRegistryRows[kRegistryRowCount] = {
     /* 26 */ {kDefaultPrograms, HKEY_LOCAL_MACHINE, kRegisteredApplicationsKey, kRegisteredName, kNamedString, kOpenSetValue, kCapabilitiesPath, 0},
 };
 
-const OwnedEntry kOwnedEntries[kOwnedEntryCount] = {
+const OwnedEntry kOwned[] = {
     {kThumbnailVerbs, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Directory\\shell\\Browse with &Pictarn", nullptr, 2},
     {kThumbnailVerbs, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Drive\\shell\\Browse with &Pictarn", nullptr, 2},
     {kApplication, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn", nullptr, 0},
@@ -48,3 +50,8 @@ const OwnedEntry kOwnedEntries[kOwnedEntryCount] = {
     {kDefaultPrograms, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn", nullptr, 0},
     {kDefaultPrograms, HKEY_LOCAL_MACHINE, kRegisteredApplicationsKey, kRegisteredName, 0},
 };
+
+}  // namespace
+
+const std::span<const RegistryRow> kRegistryRows{kRows};
+const std::span<const OwnedEntry> kOwnedEntries{kOwned};

@@ -3,6 +3,8 @@
 // whatever removes the product walks the same rows to find what was written.
 #include <windows.h>
 
+#include <span>
+
 // The texts the registry rows take their data from.
 enum class RowText {
     kNoText,
@@ -53,9 +55,8 @@ inline constexpr wchar_t kRegisteredName[] = L"Pictarn";
 // The product class's open command; an earlier installation is found through it.
 inline constexpr wchar_t kProductOpenCommandKey[] = L"SOFTWARE\\Classes\\Pictarn\\shell\\open\\command";
 
-inline constexpr int kRegistryRowCount = 26;
 // Numbered from 1 as the registration walks them.
-extern const RegistryRow kRegistryRows[kRegistryRowCount];
+extern const std::span<const RegistryRow> kRegistryRows;
 
 // What removing the product takes away of each part: a key with everything in it, or the one
 // value both builds share (`value` not null). A key goes only while its rows still hold this
@@ -68,5 +69,4 @@ struct OwnedEntry {
     int parentLevels;  // how many parents the setup may make: those it made are recorded, and go again once empty
 };
 
-inline constexpr int kOwnedEntryCount = 7;
-extern const OwnedEntry kOwnedEntries[kOwnedEntryCount];
+extern const std::span<const OwnedEntry> kOwnedEntries;

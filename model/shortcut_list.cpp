@@ -12,7 +12,9 @@ using enum ShortcutPlace;
 using enum ShortcutChoice;
 
 // In the order they are made: the group first, then the desktop.
-constexpr ShortcutRow kShortcuts[kShortcutCount] = {
+namespace {
+
+constexpr ShortcutRow kRows[] = {
     {kProgramGroup, kGroup, variant::kGroupMainShortcutFormat, false, variant::kMainProgram, nullptr, false, 0, nullptr},
     {kProgramGroup, kGroup, L"Pictarn - Thumbnails.lnk", true, variant::kMainProgram, L"/thumbs", true, 7, nullptr},
     {kProgramGroup, kGroupNotWin8, L"Uninstall Pictarn.lnk", true, variant::kUninstallerFile, nullptr, false, 0, nullptr},
@@ -28,8 +30,6 @@ constexpr ShortcutRow kShortcuts[kShortcutCount] = {
      L"Pictarn - Thumbnails"},
 };
 
-namespace {
-
 // The build refuses a product folder without one of the linked files: so every shortcut leads to one.
 constexpr bool IsLinkedFile(const wchar_t* name)
 {
@@ -38,10 +38,12 @@ constexpr bool IsLinkedFile(const wchar_t* name)
     });
 }
 
+static_assert(std::ranges::all_of(kRows, [](const ShortcutRow& row) { return IsLinkedFile(row.target); }),
+              "a shortcut leads to a file missing from variants/linked_files.inc");
+
 }  // namespace
 
-static_assert(std::ranges::all_of(kShortcuts, [](const ShortcutRow& row) { return IsLinkedFile(row.target); }),
-              "a shortcut leads to a file missing from variants/linked_files.inc");
+const std::span<const ShortcutRow> kShortcuts{kRows};
 
 int ShortcutFileName(const ShortcutRow& row, wchar_t* out, size_t outSize)
 {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <span>
 
 // Every shortcut the setup makes, as data: the writer walks it to make them, and whatever
 // removes the product walks it to find them again.
@@ -28,8 +29,7 @@ struct ShortcutRow {
     const wchar_t* description;  // may be null
 };
 
-inline constexpr int kShortcutCount = 11;
-extern const ShortcutRow kShortcuts[kShortcutCount];
+extern const std::span<const ShortcutRow> kShortcuts;
 
 // The file name of a shortcut row, with the product version where the name asks for it. 0 when
 // it does not fit.

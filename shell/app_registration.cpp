@@ -54,7 +54,8 @@ void WriteNamedValue(HKEY key, const RegistryRow& row, const RegistrationTexts& 
 // are written while the key is open once; a key that cannot be reached is one failure for all.
 void WriteRows(RowGroup group, const RegistrationTexts& t, FailureTally& failures)
 {
-    for (int index = 0; index < kRegistryRowCount;) {
+    const int rowCount = static_cast<int>(kRegistryRows.size());
+    for (int index = 0; index < rowCount;) {
         const RegistryRow& row = kRegistryRows[index];
         if (row.group != group) {
             ++index;
@@ -68,7 +69,7 @@ void WriteRows(RowGroup group, const RegistrationTexts& t, FailureTally& failure
         case kNamedDword: {
             RegKey key = CheckedKey(failures, ReachKey(row), row.root, row.key);
             int next = index;
-            for (; next < kRegistryRowCount && kRegistryRows[next].group == group
+            for (; next < rowCount && kRegistryRows[next].group == group
                    && TakesNamedValue(kRegistryRows[next]) && wcscmp(kRegistryRows[next].key, row.key) == 0;
                  ++next)
                 if (key)

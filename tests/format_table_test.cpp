@@ -33,8 +33,7 @@ std::wstring IconRule(FormatIcon icon)
 TEST(FormatTable, EveryRowIsTheListedFormatGroup)
 {
     const std::vector<ExpectedFormatRow>& expected = ExpectedFormatRows();
-    ASSERT_EQ(expected.size(), 61u);
-    ASSERT_EQ(kFormatRowCount, 61);
+    ASSERT_EQ(kFormatRowCount, static_cast<int>(expected.size()));
     int members = 0;
     std::set<std::wstring> ownSecondaries;
     for (int r = 0; r < kFormatRowCount; ++r) {
@@ -53,7 +52,6 @@ TEST(FormatTable, EveryRowIsTheListedFormatGroup)
         EXPECT_EQ(actual, wanted);
         members += static_cast<int>(want.members.size());
     }
-    EXPECT_EQ(members, 84);
-    EXPECT_EQ(kFormatMemberCount, 84);
+    EXPECT_EQ(kFormatMemberCount, members);
     EXPECT_EQ(ownSecondaries, (std::set<std::wstring>{L"cr2", L"cr3", L"jng", L"flv", L"mpe", L"rmi"}));
 }

@@ -1,6 +1,7 @@
 // Silent installs by the real setup program: what lands on disk, and the three reported failures.
 #include "engine/install_run.h"
 #include "model/payload_entries.h"
+#include "support/format_rows.h"
 #include "support/expected_exit_codes.h"
 #include "support/shell_state.h"
 #include "support/silent_setup.h"
@@ -296,7 +297,7 @@ TEST_F(SilentInstall, TheRunReportsAndAsksOnlyThroughItsReporter)
     InstallOptions options;
     wcscpy(options.installFolder, m_target.Path().c_str());
     wcscpy(options.iniFolder, L"%PT_UNDEFINED%\\Cfg");
-    options.assocSelection[23] = 1;  // JPG/JPEG/JPE
+    options.assocSelection[RowOf(L"JPG/JPEG/JPE")] = 1;
     options.associate = 1;
     Recorder recorder;
     ASSERT_EQ(static_cast<int>(RunInstall(options, recorder)), exit_code::kInstalled);

@@ -397,7 +397,7 @@ TEST_F(ShellRegistration, TheAnswerNoPointsNothingAndStopsThe32BitBuildBeforeVis
         SCOPED_TRACE(ToUtf8(c.version));
         ClearShellState();
         WineVersion windows(kProbeName, c.version);
-        ASSERT_EQ(Probe(/*confirmed=*/0, /*associate=*/1, L"23"), 0);
+        ASSERT_EQ(Probe(/*confirmed=*/0, /*associate=*/1, std::to_wstring(RowOf(L"JPG/JPEG/JPE"))), 0);
         EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"4.58");
         EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"Pictarn.jpg"), c.associationsWritten);
         // The chosen row and the three otherwise always pointed keep their defaults.
@@ -411,7 +411,7 @@ TEST_F(ShellRegistration, TheAnswerNoPointsNothingAndStopsThe32BitBuildBeforeVis
 TEST_F(ShellRegistration, OneChosenRowPointsAllItsMembers)
 {
     WineVersion windows7(kProbeName, L"win7");  // where the explicit choice is still the setup's to write
-    ASSERT_EQ(Probe(1, 1, L"23,25"), 0);
+    ASSERT_EQ(Probe(1, 1, std::to_wstring(RowOf(L"JPG/JPEG/JPE")) + L"," + std::to_wstring(RowOf(L"MNG/JNG"))), 0);
     for (const wchar_t* extension : {L"jpg", L"jpeg", L"jpe"}) {
         SCOPED_TRACE(ToUtf8(extension));
         EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kClasses + L"." + extension, nullptr), L"Pictarn.jpg");

@@ -1,5 +1,7 @@
 // The silent run's switch reader: substring search, value cutting, numbers and unquoting.
 #include "model/install_options.h"
+#include "support/format_rows.h"
+#include "support/test_support.h"
 #include "variants/variant.h"
 
 #include <gtest/gtest.h>
@@ -71,13 +73,12 @@ TEST(Switches, AssocSelectsImageRowsAllRowsOrNothing)
 {
     InstallOptions images = Read(L"x /assoc=1");
     EXPECT_EQ(images.associate, 1);
-    EXPECT_EQ(CountSelected(images), 47);
-    EXPECT_EQ(images.assocSelection[46], 1);
-    EXPECT_EQ(images.assocSelection[47], 0);
+    for (const ExpectedFormatRow& row : ExpectedFormatRows())
+        EXPECT_EQ(images.assocSelection[row.row], row.image ? 1 : 0) << ToUtf8(row.label);
 
     InstallOptions all = Read(L"x /assoc=2");
     EXPECT_EQ(all.associate, 1);
-    EXPECT_EQ(CountSelected(all), 62);
+    EXPECT_EQ(CountSelected(all), static_cast<int>(ExpectedFormatRows().size()) + 1);  // and the slot nothing reads
 
     for (const wchar_t* other : {L"x /assoc=3", L"x /assoc=0", L"x /assoc=-1", L"x /assoc=", L"x"}) {
         InstallOptions none = Read(other);

@@ -2,6 +2,7 @@
 #include "model/install_folder.h"
 #include "res/resource.h"
 #include "shell/default_apps_page.h"
+#include "support/format_rows.h"
 #include "support/expected_exit_codes.h"
 #include "support/shell_state.h"
 #include "support/test_support.h"
@@ -580,8 +581,8 @@ TEST_F(Wizard, AnUpdateStartsFromTheEarlierInstallationsChoices)
     ASSERT_TRUE(wizard.WaitForPage(2));
     EXPECT_TRUE(wizard.Checked(IDC_REGISTRY_ASSOC));
     EXPECT_TRUE(Enabled(wizard.Item(IDC_FORMAT_LIST)));
-    for (int row = 0; row < 61; ++row)
-        EXPECT_EQ(wizard.ListRowChecked(IDC_FORMAT_LIST, row), row < 47) << "the image formats, row " << row;
+    for (const ExpectedFormatRow& row : ExpectedFormatRows())
+        EXPECT_EQ(wizard.ListRowChecked(IDC_FORMAT_LIST, row.row), row.image) << "the image formats, " << ToUtf8(row.label);
     wizard.Next();
     ASSERT_TRUE(wizard.WaitForPage(3));
     EXPECT_TRUE(wizard.Checked(IDC_INI_IN_PRODUCT_FOLDER)) << "the settings stayed in the folder";
@@ -597,6 +598,7 @@ TEST_F(Wizard, AssociationsPageListAndWhatTheChoiceBecomes)
     wizard.Next();
     ASSERT_TRUE(wizard.WaitForPage(2));
     const HWND list = wizard.Item(IDC_FORMAT_LIST);
+    const int rows = static_cast<int>(ExpectedFormatRows().size());
     auto expectGreyedOut = [&](bool grey) {
         EXPECT_EQ(!Enabled(list), grey);
         EXPECT_EQ(SendMessageW(list, LVM_GETBKCOLOR, 0, 0) == RGB(192, 192, 192), grey);
@@ -604,13 +606,13 @@ TEST_F(Wizard, AssociationsPageListAndWhatTheChoiceBecomes)
         for (int button : {IDC_IMAGES_ONLY, IDC_SELECT_ALL, IDC_SELECT_NONE})
             EXPECT_EQ(!Enabled(wizard.Item(button)), grey);
     };
-    ASSERT_EQ(wizard.ListCount(IDC_FORMAT_LIST), 61);
-    for (int row = 0; row < 61; ++row)
+    ASSERT_EQ(wizard.ListCount(IDC_FORMAT_LIST), rows);
+    for (int row = 0; row < rows; ++row)
         EXPECT_FALSE(wizard.ListRowChecked(IDC_FORMAT_LIST, row));
     EXPECT_EQ(wizard.ListText(IDC_FORMAT_LIST, 0, 0), L"ANI");
     EXPECT_EQ(wizard.ListText(IDC_FORMAT_LIST, 0, 1), L"Animated Windows Cursors *");
-    EXPECT_EQ(wizard.ListText(IDC_FORMAT_LIST, 47, 0), L"SWF/FLV");
-    EXPECT_EQ(wizard.ListText(IDC_FORMAT_LIST, 60, 0), L"WMA");
+    EXPECT_EQ(wizard.ListText(IDC_FORMAT_LIST, RowOf(L"SWF/FLV"), 0), L"SWF/FLV");
+    EXPECT_EQ(wizard.ListText(IDC_FORMAT_LIST, rows - 1, 0), L"WMA");
     EXPECT_FALSE(wizard.Checked(IDC_REGISTRY_ASSOC));
     EXPECT_EQ(IsWindowVisible(wizard.Item(IDC_ASSOC_ALL_USERS)) != FALSE, false);  // Vista and later, both builds
     expectGreyedOut(true);
@@ -618,11 +620,11 @@ TEST_F(Wizard, AssociationsPageListAndWhatTheChoiceBecomes)
     wizard.Click(IDC_REGISTRY_ASSOC);
     expectGreyedOut(false);
     wizard.Click(IDC_SELECT_ALL);
-    for (int row = 0; row < 61; ++row)
+    for (int row = 0; row < rows; ++row)
         EXPECT_TRUE(wizard.ListRowChecked(IDC_FORMAT_LIST, row));
     wizard.Click(IDC_IMAGES_ONLY);
-    for (int row = 0; row < 61; ++row)
-        EXPECT_EQ(wizard.ListRowChecked(IDC_FORMAT_LIST, row), row < 47) << row;
+    for (int row = 0; row < rows; ++row)
+        EXPECT_EQ(wizard.ListRowChecked(IDC_FORMAT_LIST, row), ExpectedFormatRows()[row].image) << row;
     wizard.Click(IDC_SELECT_NONE);
     EXPECT_FALSE(wizard.ListRowChecked(IDC_FORMAT_LIST, 0));
     wizard.Click(IDC_SELECT_ALL);
@@ -633,8 +635,8 @@ TEST_F(Wizard, AssociationsPageListAndWhatTheChoiceBecomes)
     wizard.Back();
     wizard.Next();
     ASSERT_TRUE(wizard.WaitForPage(2));
-    EXPECT_EQ(wizard.ListCount(IDC_FORMAT_LIST), 61);
-    EXPECT_TRUE(wizard.ListRowChecked(IDC_FORMAT_LIST, 60));
+    EXPECT_EQ(wizard.ListCount(IDC_FORMAT_LIST), rows);
+    EXPECT_TRUE(wizard.ListRowChecked(IDC_FORMAT_LIST, rows - 1));
     expectGreyedOut(true);
 
     // Checked rows of a greyed-out list choose nothing: no question, no associations.

@@ -116,3 +116,11 @@ const std::vector<ExpectedFormatRow>& ExpectedFormatRows()
     static const std::vector<ExpectedFormatRow> rows = Expand();
     return rows;
 }
+
+int RowOf(const std::wstring& label)
+{
+    for (const ExpectedFormatRow& row : ExpectedFormatRows())
+        if (row.label == label)
+            return row.row;
+    return -1;
+}

@@ -1,5 +1,5 @@
 #pragma once
-// The 61 format groups as the associations list, "/assoc=" and the association writer must
+// The format groups as the associations list, "/assoc=" and the association writer must
 // show and register them, written down apart from the program's own table so that a slip in
 // either one shows up as a difference.
 #include <string>
@@ -21,5 +21,7 @@ struct ExpectedFormatRow {
     std::vector<ExpectedMember> members;
 };
 
-// All 61 rows in list order; 84 members in all.
+// All rows in list order.
 const std::vector<ExpectedFormatRow>& ExpectedFormatRows();
+// The index of the row with `label`, -1 when there is none: tests name the rows they mean.
+int RowOf(const std::wstring& label);
