@@ -8,6 +8,7 @@
 # PT_RELEASE_NOTES names this version's release notes (else res/release_notes.txt). With a signing key
 # (PT_SIGN_PKCS12 and PT_SIGN_PASSWORD_FILE, or a PKCS#11 key: see tools/sign.sh)
 # the deliverables in dist/ are Authenticode-signed (tools/sign.sh).
+source "$(dirname "$0")/usage.sh" "$@"
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}

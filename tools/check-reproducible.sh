@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds both deliverables a second time in a separate tree and compares them byte for byte
 # with dist/. Leaves build/reproducible.ok when they are identical.
+source "$(dirname "$0")/usage.sh" "$@"
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 second=$root/build/repro

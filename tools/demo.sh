@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job: builds both deliverables into dist/, then installs the 64-bit build silently
 # into a fresh Wine prefix and shows what it installed.
+source "$(dirname "$0")/usage.sh" "$@"
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/install-deps.sh"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Puts minizip's unzip sources from Debian's zlib source package into $1 (once).
+source "$(dirname "$0")/usage.sh" "$@"
 set -euo pipefail
 dest=$1
 files=(unzip.c unzip.h ioapi.c ioapi.h iowin32.c iowin32.h crypt.h)

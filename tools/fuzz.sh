@@ -3,6 +3,7 @@
 # both builds (the suite runs a 20,000-round slice). Usage: tools/fuzz.sh [rounds]
 # Run after tools/test.sh (or PT_BUILD_TARGET=all tools/build.sh), which builds the test programs;
 # each round checks seven generated texts.
+source "$(dirname "$0")/usage.sh" "$@"
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 rounds=${1:-150000}

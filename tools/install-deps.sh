@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on a Debian 12 machine (run as root).
 # Safe to run again: it only installs what is missing.
+source "$(dirname "$0")/usage.sh" "$@"
 set -euo pipefail
 
 need_pkgs=(mingw-w64 libz-mingw-w64-dev wine wine64 wine32:i386 xvfb xauth

@@ -20,6 +20,7 @@
 #        tools/sign.sh --given            succeeds when a signing key is given
 #        tools/sign.sh --stamp FILE       write the signing settings to FILE when they changed, so
 #                                         that what the build signs is made again
+source "$(dirname "$0")/usage.sh" "$@"
 set -euo pipefail
 key_given() { [ -n "${PT_SIGN_PKCS12:-}" ] || [ -n "${PT_SIGN_KEY:-}" ]; }
 if [ "${1:-}" = --given ]; then

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine for CTest: "wine-run.sh 64|32 program args...".
 # The test run (tools/test.sh) sets up WINEPREFIX, DISPLAY and a persistent wineserver.
+source "$(dirname "$0")/usage.sh" "$@"
 set -euo pipefail
 bits=$1
 shift

@@ -14,6 +14,7 @@
 #   widths of Arial) is 3-5 % wider at 8 points and cuts two texts.
 # - "Arial" (the headlines) is drawn with Liberation Sans.
 # - Wine's Tahoma and Marlett draw the title bar and its buttons.
+source "$(dirname "$0")/usage.sh" "$@"
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${PT_BUILD_DIR:-$root/build}" && pwd)
