@@ -636,13 +636,24 @@ def pe_machine(path):
     return struct.unpack_from("<H", pe, 4)[0]
 
 
+# Names Windows keeps for its devices, whatever extension follows.
+DEVICE_NAMES = {"CON", "PRN", "AUX", "NUL"} | {f"{port}{n}" for port in ("COM", "LPT") for n in range(10)}
+# The setup writes each file as "<folder>\<path>.<32 hex digits>.new" within MAX_PATH (260) and
+# its terminator; under the longest default folder, "C:\Program Files (x86)\Pictarn", this is left.
+LONGEST_PATH = 260 - 1 - len("C:\\Program Files (x86)\\Pictarn") - 1 - (1 + 32 + 4)
+
+
 def name_problem(name):
+    """Why Windows cannot hold `name` as a file or folder name, or None."""
     if not all(0x20 <= ord(c) <= 0x7E for c in name):
         return "the name is not plain printable ASCII"
-    if ":" in name or "\\" in name:
-        return "the name contains ':' or a backslash"
-    if name == "..":
-        return "the name has a component '..'"
+    forbidden = sorted({c for c in name if c in '<>:"/\\|?*'})
+    if forbidden:
+        return f"the name contains {' '.join(forbidden)}, which Windows allows in no name"
+    if name.endswith((".", " ")):
+        return "the name ends in a dot or a blank, which Windows drops"
+    if name.split(".")[0].rstrip(" ").upper() in DEVICE_NAMES:
+        return f"{name.split('.')[0].rstrip(' ').upper()} is a device of Windows, with any extension"
     return None
 
 
@@ -651,11 +662,17 @@ def walk_product(root, problems, rel=""):
     its subfolders, each folder's entry before its contents; names sorted case-insensitively.
     What cannot be packed is added to `problems` and left out."""
     here = os.path.join(root, rel) if rel else root
-    files, folders = [], []
+    files, folders, seen = [], [], {}
     for name in sorted(os.listdir(here), key=lambda n: (n.lower(), n)):
         path = os.path.join(here, name)
         mode = os.lstat(path).st_mode
         problem = name_problem(name)
+        if problem is None and name.lower() in seen:
+            problem = f"differs from {seen[name.lower()]} only in case, and Windows holds one of the two"
+        seen.setdefault(name.lower(), name)
+        if problem is None and len(rel + name) > LONGEST_PATH:
+            problem = (f"the path is {len(rel + name)} characters long; below the default installation "
+                       f"folder at most {LONGEST_PATH} fit")
         if problem is None and stat.S_ISLNK(mode):
             problem = "symbolic links are not packed"
         elif problem is None and not stat.S_ISDIR(mode) and not stat.S_ISREG(mode):
