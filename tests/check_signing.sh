@@ -82,6 +82,32 @@ ec_said=$(PT_SIGN_PKCS12=$work/ec.p12 "$root/tools/sign.sh" ec.exe 2>&1 >/dev/nu
 check "an elliptic-curve key is refused, named, and nothing signed" \
     bash -c '[[ "$1" == *"id-ecPublicKey, not RSA"* ]] && cmp ec.exe ec-before.exe' _ "$ec_said"
 
+# A wrong password, or no password file, is named before anything is built or signed.
+printf 'not-the-password' > wrong.txt
+wrong_said=$(PT_SIGN_PASSWORD_FILE=$work/wrong.txt "$root/tools/sign.sh" --ready 2>&1)
+check "a wrong password is named before anything is built" \
+    bash -c '[[ "$1" == *"does not open"*signer.p12* ]]' _ "$wrong_said"
+missing_said=$(PT_SIGN_PASSWORD_FILE=$work/none.txt "$root/tools/sign.sh" --ready 2>&1)
+check "a missing password file is named" bash -c '[[ "$1" == *PT_SIGN_PASSWORD_FILE*none.txt* ]]' _ "$missing_said"
+
+# The deliverables are signed in the build tree: a delivery stopped while it signs (a signing step
+# that waits, as for a PIN) leaves nothing in the dist folder; a whole one leaves both, signed.
+mkdir -p slow && cat > slow/osslsigncode <<EOF
+#!/bin/sh
+[ "\$1" = sign ] && { touch "$work/signing-started"; sleep 120; }
+exec /usr/bin/osslsigncode "\$@"
+EOF
+chmod +x slow/osslsigncode
+rm -rf delivered signing-started
+PATH=$work/slow:$PATH setsid "$root/tools/deliver.sh" "$build/.." "$work/delivered" >/dev/null 2>&1 &
+deliverer=$!
+for _ in $(seq 200); do [ -e signing-started ] && break; sleep 0.1; done
+kill -- -"$deliverer" 2>/dev/null; wait "$deliverer" 2>/dev/null
+check "a delivery stopped while signing leaves nothing in the dist folder" \
+    bash -c '[ -e signing-started ] && [ -z "$(ls -A delivered 2>/dev/null)" ]'
+check "a whole delivery leaves both programs there, signed" bash -c '"$1/tools/deliver.sh" "$2/.." delivered &&
+    "$1/tools/sign.sh" --check delivered/pt_setup64.exe delivered/pt_setup32.exe' _ "$root" "$build"
+
 # Every signature is checked as it is made: an unsigned program does not pass for a signed one.
 refuse "tools/sign.sh --check refuses the unsigned program" "$root/tools/sign.sh" --check "$build/$setup"
 

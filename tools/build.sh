@@ -13,11 +13,14 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 dist=${2:-$root/dist}
-# A build that fails leaves no deliverable of an earlier one behind to be taken for its own.
-rm -f "$dist/pt_setup64.exe" "$dist/pt_setup32.exe"
+# A build that fails leaves no deliverable of an earlier one behind to be taken for its own, nor
+# a copy an earlier run was stopped making.
+rm -f "$dist/pt_setup64.exe" "$dist/pt_setup32.exe" "$dist/.pt_setup64.exe.partial" "$dist/.pt_setup32.exe.partial"
 # A release (PT_RELEASE=1, or any signing key) ships the product, never the stand-in.
 signing=unsigned
 "$root/tools/sign.sh" --given && signing=signed
+# A wrong password or a missing key file is named now, not after the compiling.
+"$root/tools/sign.sh" --ready
 if [[ ${PT_RELEASE:-} == 1 || $signing == signed ]]; then
     missing=()
     for var in PT_PRODUCT_DIR_X64 PT_PRODUCT_DIR_X86; do [[ -n ${!var:-} ]] || missing+=("$var"); done
@@ -47,7 +50,6 @@ for target in x86_64:x64 i686:x86; do
         -DPT_RELEASE_NOTES="${PT_RELEASE_NOTES:-$root/res/release_notes.txt}" >/dev/null
     cmake --build "$build/$arch" -j "$(nproc)" --target "${PT_BUILD_TARGET:-pt_setup}"
 done
-mkdir -p "$dist"
 if [[ $signing == signed ]]; then
     # A signed setup must not carry an unsigned uninstaller.
     for arch in x64 x86; do
@@ -57,11 +59,7 @@ if [[ $signing == signed ]]; then
             || { echo "tools/build.sh: the $arch payload's uninstaller is not signed by the key; refused" >&2; exit 1; }
     done
 fi
-cp "$build/x64/pt_setup64.exe" "$build/x86/pt_setup32.exe" "$dist/"
-if ! "$root/tools/sign.sh" "$dist/pt_setup64.exe" "$dist/pt_setup32.exe"; then
-    rm -f "$dist/pt_setup64.exe" "$dist/pt_setup32.exe"
-    exit 1
-fi
+"$root/tools/deliver.sh" "$build" "$dist"
 echo "Built: $dist/pt_setup64.exe $dist/pt_setup32.exe"
 # Debian's Python, which has pefile (tools/install-deps.sh), as the build itself uses.
 /usr/bin/python3 "$root/tools/build_summary.py" "$build" "$dist" "$signing"

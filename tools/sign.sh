@@ -18,6 +18,7 @@
 # Usage: tools/sign.sh FILE...            sign, then check
 #        tools/sign.sh --check FILE...    check only (fails for an unsigned file)
 #        tools/sign.sh --given            succeeds when a signing key is given
+#        tools/sign.sh --ready            checks that the key opens and is RSA, before anything is built
 #        tools/sign.sh --stamp FILE       write the signing settings to FILE when they changed, so
 #                                         that what the build signs is made again
 source "$(dirname "$0")/usage.sh" "$@"
@@ -42,15 +43,25 @@ fi
 key_given || exit 0
 check_only=false
 [ "${1:-}" = --check ] && { check_only=true; shift; }
+ready_only=false
+[ "${1:-}" = --ready ] && { ready_only=true; shift; }
+refuse() { echo "tools/sign.sh: $*" >&2; exit 1; }
 keys=$(mktemp -d); trap 'rm -rf "$keys"' EXIT
 if [ -n "${PT_SIGN_PKCS12:-}" ]; then
-    pass="file:${PT_SIGN_PASSWORD_FILE:?names the password file of the key}"
+    [ -r "$PT_SIGN_PKCS12" ] || refuse "PT_SIGN_PKCS12: $PT_SIGN_PKCS12 cannot be read"
+    [ -n "${PT_SIGN_PASSWORD_FILE:-}" ] && [ -r "$PT_SIGN_PASSWORD_FILE" ] \
+        || refuse "PT_SIGN_PASSWORD_FILE: '${PT_SIGN_PASSWORD_FILE:-}' names no readable file with the key's password"
+    pass="file:$PT_SIGN_PASSWORD_FILE"
+    openssl pkcs12 -in "$PT_SIGN_PKCS12" -passin "$pass" -noout 2>/dev/null \
+        || refuse "the password in $PT_SIGN_PASSWORD_FILE does not open $PT_SIGN_PKCS12 (a wrong password, or no PKCS#12 file)"
     openssl pkcs12 -in "$PT_SIGN_PKCS12" -passin "$pass" -nokeys -clcerts -out "$keys/signer.pem" 2>/dev/null
     openssl pkcs12 -in "$PT_SIGN_PKCS12" -passin "$pass" -nokeys -out "$keys/trusted.pem" 2>/dev/null
     key_args=(-pkcs12 "$PT_SIGN_PKCS12" -readpass "$PT_SIGN_PASSWORD_FILE")
 else
-    : "${PT_SIGN_PKCS11_MODULE:?names the PKCS#11 module that holds PT_SIGN_KEY}"
-    : "${PT_SIGN_CERTS:?names the certificate chain of PT_SIGN_KEY}"
+    [ -r "${PT_SIGN_PKCS11_MODULE:-}" ] || refuse "PT_SIGN_PKCS11_MODULE: '${PT_SIGN_PKCS11_MODULE:-}' names no readable PKCS#11 module"
+    [ -r "${PT_SIGN_CERTS:-}" ] || refuse "PT_SIGN_CERTS: '${PT_SIGN_CERTS:-}' names no readable certificate chain"
+    [ -z "${PT_SIGN_PASSWORD_FILE:-}" ] || [ -r "$PT_SIGN_PASSWORD_FILE" ] \
+        || refuse "PT_SIGN_PASSWORD_FILE: $PT_SIGN_PASSWORD_FILE cannot be read"
     openssl x509 -in "$PT_SIGN_CERTS" -out "$keys/signer.pem" 2>/dev/null
     cp "$PT_SIGN_CERTS" "$keys/trusted.pem"
     key_args=(-pkcs11module "$PT_SIGN_PKCS11_MODULE" -certs "$PT_SIGN_CERTS" -key "$PT_SIGN_KEY")
@@ -62,6 +73,7 @@ if [ "$algorithm" != rsaEncryption ]; then
     echo "tools/sign.sh: the signing key is ${algorithm:-unreadable}, not RSA; Smart App Control rejects what it signs" >&2
     exit 1
 fi
+$ready_only && exit 0
 [ -f /etc/ssl/certs/ca-certificates.crt ] && cat /etc/ssl/certs/ca-certificates.crt >> "$keys/trusted.pem"
 leaf=$(openssl x509 -in "$keys/signer.pem" -outform DER | sha256sum | cut -c1-64)
 for file in "$@"; do
