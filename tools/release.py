@@ -6,12 +6,19 @@ Reads the version from the version resources of dist/pt_setup64.exe and dist/pt_
 WINGET/manifests/z/ZorvanKettu/Pictarn/ as the pattern, and writes WINGET/manifests/.../<version>/
 with that version, the given download addresses and each file's SHA-256. Then writes the version
 into the README's "Deploying to many machines" section, where the detection rules name it.
-Usage: release.py --x64-url URL --x86-url URL [--dist DIR] [--winget DIR] [--readme FILE]"""
+It takes only signed deliverables of a product folder, and writes no version's manifests that
+exist already. --dry-run takes unsigned and stand-in deliverables too, but writes only into a
+winget folder and README other than the repository's own (a copy, as the suite makes).
+Usage: release.py --x64-url URL --x86-url URL [--dist DIR] [--winget DIR] [--readme FILE] [--dry-run]"""
 import argparse
 import hashlib
+import io
 import os
 import re
 import sys
+import zipfile
+
+import pefile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools", "payload"))
@@ -19,6 +26,32 @@ from product_version import program_version  # noqa: E402  (the build reads the 
 PACKAGE = os.path.join("manifests", "z", "ZorvanKettu", "Pictarn")
 FILES = {"x64": "pt_setup64.exe", "x86": "pt_setup32.exe"}
 DEPLOYING = "\n## Deploying to many machines\n"
+
+
+def what_is_not_releasable(path, arch):
+    """Why the deliverable at `path` is no release (unsigned, the stand-in), or an empty list."""
+    pe = pefile.PE(path, fast_load=True)
+    pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
+    problems = []
+    security = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_SECURITY"]]
+    if security.Size == 0:
+        problems.append("unsigned")
+    main = "pt_main64.exe" if arch == "x64" else "pt_main32.exe"
+    kinds = pe.DIRECTORY_ENTRY_RESOURCE.entries if hasattr(pe, "DIRECTORY_ENTRY_RESOURCE") else []
+    for payload in (entry.directory.entries[0].data.struct for kind in kinds if str(kind.name) == "ZIP"
+                    for entry in kind.directory.entries):
+        with zipfile.ZipFile(io.BytesIO(pe.get_data(payload.OffsetToData, payload.Size))) as archive:
+            names = {n.lower(): n for n in archive.namelist()}
+            # The stand-in's main program says what it is in its version resource.
+            if main in names and "Pictarn (stand-in)".encode("utf-16-le") in archive.read(names[main]):
+                problems.append("the stand-in payload, not a product folder's")
+    return problems
+
+
+def awaits_hashes(folder):
+    """True while a version's manifests still hold the placeholder a first release fills in."""
+    return any("SHA-256 of the published file here" in open(os.path.join(folder, name), encoding="utf-8").read()
+               for name in os.listdir(folder))
 
 
 def version_key(name):
@@ -68,7 +101,13 @@ def main():
     ap.add_argument("--dist", default=os.path.join(ROOT, "dist"))
     ap.add_argument("--winget", default=os.path.join(ROOT, "packaging", "winget"))
     ap.add_argument("--readme", default=os.path.join(ROOT, "README.md"))
+    ap.add_argument("--dry-run", action="store_true",
+                    help="take unsigned or stand-in deliverables; write only into copies, never the repository's own")
     args = ap.parse_args()
+    own = (os.path.join(ROOT, "packaging", "winget"), os.path.join(ROOT, "README.md"))
+    if args.dry_run and any(os.path.realpath(given) == os.path.realpath(mine)
+                            for given, mine in zip((args.winget, args.readme), own)):
+        sys.exit("release: a dry run writes only into copies: give --winget and --readme outside the repository")
     urls = {"x64": args.x64_url, "x86": args.x86_url}
     for arch, url in urls.items():
         if not url.startswith("https://") or not url.endswith("/" + FILES[arch]):
@@ -76,6 +115,13 @@ def main():
     versions, hashes = set(), {}
     for arch, name in FILES.items():
         path = os.path.join(args.dist, name)
+        if not os.path.isfile(path):
+            sys.exit(f"release: {path} is missing; build the release first (tools/build.sh with both product "
+                     "folders and the signing key)")
+        problems = what_is_not_releasable(path, arch)
+        if problems and not args.dry_run:
+            sys.exit(f"release: {path} is {' and '.join(problems)}: no release; build it with both product folders "
+                     "and the signing key (or try the step with --dry-run)")
         versions.add(program_version(path))
         with open(path, "rb") as f:
             hashes[arch] = hashlib.sha256(f.read()).hexdigest().upper()
@@ -86,6 +132,9 @@ def main():
     patterns = sorted((v for v in os.listdir(package) if v != version), key=version_key)
     pattern = patterns[-1] if patterns else version  # a first release of a version rewrites its own
     target = os.path.join(package, version)
+    if os.path.isdir(target) and not args.dry_run and not awaits_hashes(target):
+        sys.exit(f"release: {target} holds a published version's hashes: its manifests are written once "
+                 "(remove the folder to write them again)")
     os.makedirs(target, exist_ok=True)
     for name in sorted(os.listdir(os.path.join(package, pattern))):
         with open(os.path.join(package, pattern, name), encoding="utf-8") as f:
