@@ -29,18 +29,6 @@ int ReadSwitch(const wchar_t* workingCopy, const wchar_t* name, wchar_t* value, 
     return 1;
 }
 
-void ReadPathSwitch(const wchar_t* workingCopy, const wchar_t* name, wchar_t (&field)[kFolderBufferSize])
-{
-    if (ReadSwitch(workingCopy, name, field, kFolderBufferSize) && field[0] != L'\0')
-        UnquoteValue(field);
-}
-
-void ReadNumberSwitch(const wchar_t* workingCopy, const wchar_t* name, int& field)
-{
-    wchar_t value[kSwitchSpan + 1];
-    if (ReadSwitch(workingCopy, name, value, kSwitchSpan + 1))
-        field = ReadNumber(value);
-}
 
 // True when the switch's value in the full command line goes on past what the reader took
 // (the 260-character span or the end of the working copy) with more than blanks.
@@ -66,6 +54,67 @@ void SelectAssociations(InstallOptions& options, int choice)
         options.assocSelection[slot] = choice == 2 || (choice == 1 && image) ? 1 : 0;
     }
     options.associate = choice == 1 || choice == 2 ? 1 : 0;
+}
+
+// How a switch's value reaches the options.
+enum class SwitchKind {
+    kPath,      // a folder, unquoted once; cut off by the reader, it counts as none
+    kNumber,    // base 10, with a sign; no digits give 0
+    kChoice,    // a number handed to `choose`, 0 when the switch is absent
+    kPresence,  // 1 when the name occurs, else 0
+};
+
+struct SwitchRow {
+    const wchar_t* name;  // with its "=" when it takes a value
+    SwitchKind kind;
+    wchar_t (InstallOptions::*path)[kFolderBufferSize];
+    int InstallOptions::*number;  // null: read, but nothing in this build uses it
+    void (*choose)(InstallOptions&, int);
+};
+
+// Every switch but "/silent", in the order it is read. A new switch is a line here, and the
+// code that uses its field.
+constexpr SwitchRow kSwitches[] = {
+    {L"/folder=", SwitchKind::kPath, &InstallOptions::installFolder, nullptr, nullptr},
+    {L"/desktop=", SwitchKind::kNumber, nullptr, &InstallOptions::desktopShortcut, nullptr},
+    {L"/thumbs=", SwitchKind::kNumber, nullptr, &InstallOptions::thumbsShortcut, nullptr},
+    {L"/group=", SwitchKind::kNumber, nullptr, &InstallOptions::groupShortcuts, nullptr},
+    {L"/allusers=", SwitchKind::kNumber, nullptr, &InstallOptions::allUsers, nullptr},
+    {L"/downgrade=", SwitchKind::kNumber, nullptr, &InstallOptions::allowDowngrade, nullptr},
+    {L"/assoc=", SwitchKind::kChoice, nullptr, nullptr, SelectAssociations},
+    // Only the 32-bit build's association writer has a use for it.
+    {L"/assocallusers", SwitchKind::kPresence, nullptr, variant::kIs32Bit ? &InstallOptions::assocAllUsers : nullptr,
+     nullptr},
+    {L"/ini=", SwitchKind::kPath, &InstallOptions::iniFolder, nullptr, nullptr},
+};
+
+void ReadSwitchInto(const wchar_t* commandLine, const wchar_t* work, const SwitchRow& row, InstallOptions& options)
+{
+    wchar_t value[kSwitchSpan + 1];
+    const bool present = ReadSwitch(work, row.name, value, kSwitchSpan + 1) != 0;
+    switch (row.kind) {
+    case SwitchKind::kPath: {
+        wchar_t(&field)[kFolderBufferSize] = options.*row.path;
+        if (!present)
+            return;
+        CopyText(field, value);
+        if (field[0] != L'\0')
+            UnquoteValue(field);
+        // A folder cut off by the reader is not the folder asked for: it counts as none.
+        if (SwitchValueWasCut(commandLine, work, row.name))
+            field[0] = L'\0';
+        return;
+    }
+    case SwitchKind::kNumber:
+        if (present && row.number)
+            options.*row.number = ReadNumber(value);
+        return;
+    case SwitchKind::kChoice: row.choose(options, present ? ReadNumber(value) : 0); return;
+    case SwitchKind::kPresence:
+        if (row.number)
+            options.*row.number = present ? 1 : 0;
+        return;
+    }
 }
 
 void TrimTrailingBlanks(wchar_t* text)
@@ -107,29 +156,8 @@ void ReadSwitches(const wchar_t* commandLine, InstallOptions& options)
     wchar_t work[kWorkingCopySize];
     CopyTextN(work, kWorkingCopySize, commandLine, kWorkingCopySize - 1);
 
-    ReadPathSwitch(work, L"/folder=", options.installFolder);
-    // A folder cut off by the reader is not the folder asked for: it counts as no folder.
-    if (SwitchValueWasCut(commandLine, work, L"/folder="))
-        options.installFolder[0] = L'\0';
-    ReadNumberSwitch(work, L"/desktop=", options.desktopShortcut);
-    ReadNumberSwitch(work, L"/thumbs=", options.thumbsShortcut);
-    ReadNumberSwitch(work, L"/group=", options.groupShortcuts);
-    ReadNumberSwitch(work, L"/allusers=", options.allUsers);
-    ReadNumberSwitch(work, L"/downgrade=", options.allowDowngrade);
-
-    int assocChoice = 0;
-    ReadNumberSwitch(work, L"/assoc=", assocChoice);
-    SelectAssociations(options, assocChoice);
-
-    // The 64-bit build looks for the switch too, but its association writer has no use for it.
-    bool assocAllUsers = FindSwitch(work, L"/assocallusers") != nullptr;
-    if constexpr (variant::kIs32Bit)
-        options.assocAllUsers = assocAllUsers ? 1 : 0;
-
-    ReadPathSwitch(work, L"/ini=", options.iniFolder);
-    // Likewise a cut settings folder: the settings would go where nobody asked for them.
-    if (SwitchValueWasCut(commandLine, work, L"/ini="))
-        options.iniFolder[0] = L'\0';
+    for (const SwitchRow& row : kSwitches)
+        ReadSwitchInto(commandLine, work, row, options);
 }
 
 void BuildSilentOptions(const wchar_t* commandLine, InstallOptions& options)
