@@ -82,6 +82,19 @@ void WriteRows(RowGroup group, const RegistrationTexts& t, FailureTally& failure
     }
 }
 
+// When each part of the rows is written. Before Vista the 32-bit build leaves out the verbs and
+// the Default Programs entries; the installed version is written apart, once the run is complete.
+struct GroupCondition {
+    RowGroup group;
+    bool (*written)(const RegistrationRequest& request, bool vistaClass);
+};
+constexpr GroupCondition kGroupConditions[] = {
+    {RowGroup::kThumbnailVerbs, [](const RegistrationRequest& r, bool vista) { return r.shortcuts.thumbnails && vista; }},
+    {RowGroup::kApplication, [](const RegistrationRequest&, bool) { return true; }},
+    {RowGroup::kUninstallEntry, [](const RegistrationRequest&, bool) { return true; }},
+    {RowGroup::kDefaultPrograms, [](const RegistrationRequest&, bool vista) { return vista; }},
+};
+
 }  // namespace
 
 int RegisterWithShell(const RegistrationRequest& request, FailureTally& failures)
@@ -91,7 +104,6 @@ int RegisterWithShell(const RegistrationRequest& request, FailureTally& failures
         failures.Add(IDS_NOT_REGISTERED, request.installFolder, ERROR_FILENAME_EXCED_RANGE);
         return 0;
     }
-    // Before Vista the 32-bit build leaves out the verbs and the Default Programs entries.
     const bool vistaClass = !variant::kIs32Bit || IsVistaOrLater();
 
     // The shortcuts wait mostly on the file system and the registry rows on the registry: made
@@ -102,17 +114,16 @@ int RegisterWithShell(const RegistrationRequest& request, FailureTally& failures
             CreateShortcuts(t.folder, request.shortcuts, failures);
     };
     auto shortcuts = StartAlongside(makeShortcuts);
-    if (request.shortcuts.thumbnails && vistaClass) {
+    for (const GroupCondition& part : kGroupConditions) {
+        if (!part.written(request, vistaClass))
+            continue;
+        // Parents the part may make are noted first, so that the removal takes away those it made.
         ReplacedValuesRecord record;
         for (const OwnedEntry& entry : kOwnedEntries)
-            if (entry.group == RowGroup::kThumbnailVerbs)
+            if (entry.group == part.group && entry.parentLevels > 0)
                 record.KeepParentsToMake(entry.root, entry.key, entry.parentLevels);
-        WriteRows(RowGroup::kThumbnailVerbs, t, failures);
+        WriteRows(part.group, t, failures);
     }
-    WriteRows(RowGroup::kApplication, t, failures);
-    WriteRows(RowGroup::kUninstallEntry, t, failures);
-    if (vistaClass)
-        WriteRows(RowGroup::kDefaultPrograms, t, failures);
     // Before Vista, a "No" to the association question ends the registration here; later it
     // leaves every extension's default as it was.
     if (request.confirmed || vistaClass)
