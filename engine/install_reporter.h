@@ -2,6 +2,7 @@
 // How the install run tells what went wrong and asks its one question, without showing
 // anything itself: the silent run answers with the install log, the wizard with message boxes.
 #include "engine/payload.h"
+#include "framework/failure_tally.h"
 
 class InstallReporter : public UnpackObserver {
 public:
@@ -22,3 +23,6 @@ public:
     // folder is left as it was.
     bool Unpacked(unsigned long long, unsigned long long) override { return true; }
 };
+
+// Tells each thing in `failures` ("what: key or path: why"), then how many more there were.
+void ReportNotMade(InstallReporter& reporter, const FailureTally& failures);

@@ -286,9 +286,10 @@ UninstallExitCode RunUninstall(const UninstallOptions& options, InstallReporter&
         InstallReporter& reporter;
         RemovalTally& tally;
     } notes(reporter, tally);
-    if (!UnregisterFromShell(options.installFolder, notes)) {
+    FailureTally notRemoved;
+    if (!UnregisterFromShell(options.installFolder, notes, notRemoved)) {
         tally.incomplete = true;
-        Report(reporter, IDS_NOT_REMOVED, options.installFolder);
+        ReportNotMade(reporter, notRemoved);
     }
     if (OpenKey(HKEY_LOCAL_MACHINE, variant::kUninstallKey, KEY_QUERY_VALUE)) {
         tally.incomplete = true;  // the installation would still be listed as installed

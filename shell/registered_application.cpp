@@ -43,19 +43,19 @@ const wchar_t* CapabilitiesPathOfThisBuild()
     return kCapabilitiesKey;
 }
 
-int ReleaseRegisteredApplication()
+long ReleaseRegisteredApplication()
 {
     RegKey list = OpenKey(HKEY_LOCAL_MACHINE, kRegisteredApplicationsKey, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY);
     if (!list)
-        return 1;
+        return ERROR_SUCCESS;
     wchar_t named[kPathSize];
     if (!ReadStringValue(list.Get(), nullptr, kRegisteredName, (kPathSize - 1) * sizeof(wchar_t), named, kPathSize))
-        return 1;  // no entry, or one of another form: nothing of this build's to take back
+        return ERROR_SUCCESS;  // no entry, or one of another form: nothing of this build's to take back
     if (CapabilitiesExist(named))
-        return 1;  // the other build's, or an installation's of this build elsewhere
+        return ERROR_SUCCESS;  // the other build's, or an installation's of this build elsewhere
     const wchar_t* other = CapabilitiesPathOfOtherBuild();
     if (other && CapabilitiesExist(other))
-        return SetStringValue(list.Get(), kRegisteredName, other) == ERROR_SUCCESS;
+        return SetStringValue(list.Get(), kRegisteredName, other);
     const LSTATUS status = RegDeleteValueW(list.Get(), kRegisteredName);
-    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
 }

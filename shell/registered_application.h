@@ -7,5 +7,6 @@
 const wchar_t* CapabilitiesPathOfThisBuild();
 
 // Once this build's capabilities are gone: the entry stays while it names capabilities that are
-// still there, names the other build's when only those remain, and goes otherwise. 1 when done.
-int ReleaseRegisteredApplication();
+// still there, names the other build's when only those remain, and goes otherwise. The registry's
+// status: ERROR_SUCCESS when done.
+long ReleaseRegisteredApplication();

@@ -78,14 +78,15 @@ HRESULT SaveShortcut(IClassFactory* factory, const wchar_t* fullPath, const Shor
         FAILED(made))
         return made;
     IShellLinkW* link = shortcut.Get();
-    if (parts.iconPath)
-        link->SetIconLocation(parts.iconPath, parts.iconIndex);
-    link->SetPath(parts.target);
-    if (parts.arguments)
-        link->SetArguments(parts.arguments);
-    if (parts.description)
-        link->SetDescription(parts.description);
-    return WriteLinkFile(link, fullPath);
+    // A part the link did not take would save a shortcut other than the one asked for.
+    HRESULT set = link->SetPath(parts.target);
+    if (SUCCEEDED(set) && parts.iconPath)
+        set = link->SetIconLocation(parts.iconPath, parts.iconIndex);
+    if (SUCCEEDED(set) && parts.arguments)
+        set = link->SetArguments(parts.arguments);
+    if (SUCCEEDED(set) && parts.description)
+        set = link->SetDescription(parts.description);
+    return FAILED(set) ? set : WriteLinkFile(link, fullPath);
 }
 
 // The target a saved shortcut names; 0 when it cannot be read.
@@ -238,34 +239,38 @@ bool PointAtOtherBuild(IClassFactory* factory, const ShortcutRow& row, const wch
 
 // The versioned group shortcuts of other versions that lead into `installFolder` or nowhere: an
 // update, a downgrade or a change of scope leaves one set.
-int RemoveOtherVersionsShortcuts(const wchar_t* group, const wchar_t* installFolder)
+// A shortcut that could not be deleted goes to `failures` when the caller keeps any.
+void RemoveShortcutFile(const wchar_t* path, FailureTally* failures)
+{
+    if (!DeleteFileW(path) && failures)
+        failures->Add(IDS_NOT_REMOVED, path, GetLastError());
+}
+
+void RemoveOtherVersionsShortcuts(const wchar_t* group, const wchar_t* installFolder, FailureTally* failures)
 {
     wchar_t pattern[kPathSize];
     WIN32_FIND_DATAW found;
     if (!FormatText(pattern, kPathSize, L"%ls*.lnk", group))
-        return 1;
+        return;
     HANDLE search = FindFirstFileW(pattern, &found);
     if (search == INVALID_HANDLE_VALUE)
-        return 1;
-    int result = 1;
+        return;
     do {
         wchar_t fullPath[kPathSize];
         if (IsOtherVersionsGroupShortcut(found.cFileName)
             && FormatText(fullPath, kPathSize, L"%ls%ls", group, found.cFileName)
-            && LeadsIntoOrNowhere(fullPath, installFolder) && !DeleteFileW(fullPath))
-            result = 0;
+            && LeadsIntoOrNowhere(fullPath, installFolder))
+            RemoveShortcutFile(fullPath, failures);
     } while (FindNextFileW(search, &found));
     FindClose(search);
-    return result;
 }
 
 // This installation's shortcuts for the current user or all users: each that leads into
 // `installFolder` or nowhere goes, but one of a name both builds make leads to the other build's
 // file while that build is installed; the program group goes once it is empty. 0 when a
 // shortcut of this installation could not be deleted.
-int RemoveShortcutsOf(IClassFactory* factory, const wchar_t* installFolder, int allUsers)
+void RemoveShortcutsOf(IClassFactory* factory, const wchar_t* installFolder, int allUsers, FailureTally* failures)
 {
-    int result = 1;
     wchar_t group[kPathSize], desktop[kPathSize];
     ShortcutFolder(ShortcutPlace::kProgramGroup, allUsers, group, kPathSize);
     ShortcutFolder(ShortcutPlace::kDesktopFolder, allUsers, desktop, kPathSize);
@@ -276,12 +281,11 @@ int RemoveShortcutsOf(IClassFactory* factory, const wchar_t* installFolder, int 
                            row.place == ShortcutPlace::kProgramGroup ? group : desktop, fileName))
             continue;
         if (GetFileAttributesW(fullPath) != INVALID_FILE_ATTRIBUTES && LeadsIntoOrNowhere(fullPath, installFolder)
-            && !PointAtOtherBuild(factory, row, fullPath) && !DeleteFileW(fullPath))
-            result = 0;
+            && !PointAtOtherBuild(factory, row, fullPath))
+            RemoveShortcutFile(fullPath, failures);
     }
-    result &= RemoveOtherVersionsShortcuts(group, installFolder);
+    RemoveOtherVersionsShortcuts(group, installFolder, failures);
     RemoveDirectoryW(group);  // only when nothing else is left in it
-    return result;
 }
 
 }  // namespace
@@ -335,12 +339,12 @@ int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, F
     }
     // One set of shortcuts: this installation's of other versions go, and so do those made for
     // the other scope (the current user's, or all users') by an earlier install.
-    RemoveOtherVersionsShortcuts(group, installFolder);
+    RemoveOtherVersionsShortcuts(group, installFolder, nullptr);
     wchar_t otherGroup[kPathSize], otherDesktop[kPathSize];
     ShortcutFolder(ShortcutPlace::kProgramGroup, !made.allUsers, otherGroup, kPathSize);
     ShortcutFolder(ShortcutPlace::kDesktopFolder, !made.allUsers, otherDesktop, kPathSize);
     if (_wcsicmp(otherGroup, group) != 0 && _wcsicmp(otherDesktop, desktop) != 0)
-        RemoveShortcutsOf(factory.Get(), installFolder, !made.allUsers);
+        RemoveShortcutsOf(factory.Get(), installFolder, !made.allUsers, nullptr);
     if (groupChanged)
         NotifyFolderChanged(group);
     if (desktopChanged)
@@ -348,12 +352,10 @@ int CreateShortcuts(const wchar_t* installFolder, const ShortcutChoices& made, F
     return failures.Empty() ? 1 : 0;
 }
 
-int RemoveShortcuts(const wchar_t* installFolder)
+void RemoveShortcuts(const wchar_t* installFolder, FailureTally& failures)
 {
     ComApartment apartment;
     ComPtr<IClassFactory> factory = ShellLinkFactory();
-    int result = 1;
     for (int allUsers = 0; allUsers <= 1; ++allUsers)
-        result &= RemoveShortcutsOf(factory.Get(), installFolder, allUsers);
-    return result;
+        RemoveShortcutsOf(factory.Get(), installFolder, allUsers, &failures);
 }

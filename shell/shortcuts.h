@@ -18,5 +18,5 @@ ShortcutChoices FindShortcutChoices(const wchar_t* installFolder);
 
 // Removes every listed shortcut, for the current user and all users, that leads into
 // `installFolder` (ending in a backslash) or to a file no longer there, and the program group
-// once it is empty. 0 when a shortcut of this installation could not be deleted.
-int RemoveShortcuts(const wchar_t* installFolder);
+// once it is empty. Each shortcut of this installation that could not be deleted goes to `failures`.
+void RemoveShortcuts(const wchar_t* installFolder, FailureTally& failures);

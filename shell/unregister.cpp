@@ -1,6 +1,7 @@
 #include "shell/unregister.h"
 
 #include "framework/registry.h"
+#include "model/messages.h"
 #include "framework/text.h"
 #include "model/format_table.h"
 #include "model/registry_rows.h"
@@ -60,20 +61,25 @@ bool OwnsKey(const OwnedEntry& entry, const RegistrationTexts& texts)
     return matched;
 }
 
-int RemoveOwnedEntries(const RegistrationTexts& texts)
+// A key that could not be deleted goes to `failures` with Windows' reason.
+void DeleteTree(HKEY root, const wchar_t* key, FailureTally& failures)
 {
-    int result = 1;
+    const LSTATUS status = SHDeleteKeyW(root, key);
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+        failures.AddKey(IDS_NOT_REMOVED, root, key, nullptr, static_cast<DWORD>(status));
+}
+
+void RemoveOwnedEntries(const RegistrationTexts& texts, FailureTally& failures)
+{
     for (const OwnedEntry& entry : kOwnedEntries) {
         if (entry.value != nullptr) {  // the value both builds share
-            result &= ReleaseRegisteredApplication();
+            if (const LSTATUS status = ReleaseRegisteredApplication(); status != ERROR_SUCCESS)
+                failures.AddKey(IDS_NOT_REMOVED, entry.root, entry.key, entry.value, static_cast<DWORD>(status));
             continue;
         }
-        if (!OwnsKey(entry, texts))
-            continue;
-        const LSTATUS status = SHDeleteKeyW(entry.root, entry.key);
-        result &= status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+        if (OwnsKey(entry, texts))
+            DeleteTree(entry.root, entry.key, failures);
     }
-    return result;
 }
 
 bool ProgIdExists(const wchar_t* progId)
@@ -95,9 +101,8 @@ bool StillInUse(const wchar_t* ours)
 
 // Every member's ProgID that still opens this installation; one the other build's installation
 // now owns stays. The extensions and explorer choices that pointed at them follow from the record.
-int RemoveProgIds(const RegistrationTexts& texts)
+void RemoveProgIds(const RegistrationTexts& texts, FailureTally& failures)
 {
-    int result = 1;
     for (const FormatRow& row : kFormatTable) {
         for (int m = 0; m < row.memberCount; ++m) {
             const FormatMember& member = row.members[m];
@@ -107,12 +112,10 @@ int RemoveProgIds(const RegistrationTexts& texts)
             if (ReadStringValue(HKEY_LOCAL_MACHINE, key, nullptr, kValueSize * sizeof(wchar_t), command, kValueSize)
                 && _wcsicmp(command, texts.openCommand) == 0) {
                 FormatText(key, kNameSize, L"%ls%ls", kClasses, progId);
-                const LSTATUS status = SHDeleteKeyW(HKEY_LOCAL_MACHINE, key);
-                result &= status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+                DeleteTree(HKEY_LOCAL_MACHINE, key, failures);
             }
         }
     }
-    return result;
 }
 
 // Each extension's offer of a product ProgID that no installation has any more; the offers of
@@ -171,18 +174,20 @@ void RemoveDanglingChoices(LeftBehindNotes& notes)
 
 }  // namespace
 
-int UnregisterFromShell(const wchar_t* installFolder, LeftBehindNotes& notes)
+int UnregisterFromShell(const wchar_t* installFolder, LeftBehindNotes& notes, FailureTally& failures)
 {
     RegistrationTexts texts;
-    if (!texts.Form(installFolder))
+    if (!texts.Form(installFolder)) {
+        failures.Add(IDS_NOT_REMOVED, installFolder, ERROR_FILENAME_EXCED_RANGE);
         return 0;
-    int result = RemoveShortcuts(texts.folder);
-    result &= RemoveProgIds(texts);
-    result &= RemoveOwnedEntries(texts);
+    }
+    RemoveShortcuts(texts.folder, failures);
+    RemoveProgIds(texts, failures);
+    RemoveOwnedEntries(texts, failures);
     RemoveOffers();
     RestoreReplacedValues(HKEY_LOCAL_MACHINE, StillInUse, notes);
     RestoreReplacedValues(HKEY_CURRENT_USER, StillInUse, notes);
     RemoveDanglingChoices(notes);
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH | SHCNF_FLUSHNOWAIT, nullptr, nullptr);
-    return result;
+    return failures.Empty() ? 1 : 0;
 }

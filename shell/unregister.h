@@ -4,9 +4,11 @@
 // the values the setup replaced put back. Only what still belongs to this installation goes;
 // what the other build's installation now owns stays.
 
+#include "framework/failure_tally.h"
 #include "shell/replaced_values.h"
 
-// `installFolder` ends in a backslash. 1 when everything of this installation went, 0 when a
-// shortcut or key could not be removed. A record entry that cannot be read, and a value that
-// still names a removed ProgID because nothing could put back what stood before, go to `notes`.
-int UnregisterFromShell(const wchar_t* installFolder, LeftBehindNotes& notes);
+// `installFolder` ends in a backslash. Each shortcut or key of this installation that could not
+// be removed goes to `failures` with Windows' reason; 1 when none did. A record entry that cannot
+// be read, and a value that still names a removed ProgID because nothing could put back what
+// stood before, go to `notes`.
+int UnregisterFromShell(const wchar_t* installFolder, LeftBehindNotes& notes, FailureTally& failures);

@@ -749,4 +749,13 @@ TEST_F(Uninstall, HeldFilesAndFoldersAreScheduledDeepestFirst)
     EXPECT_NE(UninstallLog().find("Can't remove: " + ToUtf8(share) + "\\Plugins\\Icons.dll\r\n"), std::string::npos)
         << UninstallLog();
     RemoveTree(share);
+
+    // A shortcut that cannot be deleted is named, with Windows' reason.
+    ASSERT_EQ(Install(L"/folder=" + kFolder + L" /desktop=1"), exit_code::kInstalled);
+    const std::wstring link = SpecialFolder(CSIDL_DESKTOPDIRECTORY) + (variant::kIs32Bit ? L"Pictarn.lnk" : L"Pictarn 64.lnk");
+    SetFileAttributesW(link.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(RemoveThroughEntry(), 5);
+    EXPECT_NE(UninstallLog().find("Can't remove: " + ToUtf8(link) + ": Access denied"), std::string::npos) << UninstallLog();
+    SetFileAttributesW(link.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(link.c_str());
 }
