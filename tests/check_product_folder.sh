@@ -93,6 +93,7 @@ refused "no main program" "$main" "rm $main"
 rc=0; rm -rf "$tmp/bad" && cp -a "$good" "$tmp/bad" && rm "$tmp/bad/Plugins/Icons.dll" "$tmp/bad/pt_options.txt"
 python3 -c 'import struct,sys; sys.stdout.buffer.write(b"MZ" + bytes(58) + struct.pack("<I", 64) + b"PE\0\0" + struct.pack("<H", int(sys.argv[1], 16)) + bytes(250))' \
     "$machine" >"$tmp/bad/$main"
+cp "$tmp/bad/$main" "$tmp/bad/Plugins/Other.dll"  # a plug-in of the other machine, too
 # And every name Windows cannot hold, the trailing blank's among them.
 bad_names=(nul.txt Plugins/com1.dll trail. 'blank ' 'a*b.txt' 'q?.txt' 'lt<.txt' 'quote".txt' 'pipe|.txt' 'a:b.txt'
            readme.txt "$(printf 'Docs/%0190d' 0)")
@@ -100,7 +101,8 @@ for name in "${bad_names[@]}"; do touch "$tmp/bad/$name"; done
 touch "$tmp/bad/README.TXT"  # named first, so readme.txt is the one that clashes
 out=$(pack "$tmp/bad" "$tmp/bad.zip") || rc=$?
 named() {
-    [[ $1 == *Plugins/Icons.dll:\ missing* && $1 == *pt_options.txt:\ missing* && $1 == *"$main: a program for $other_arch"* ]] || return 1
+    [[ $1 == *Plugins/Icons.dll:\ missing* && $1 == *pt_options.txt:\ missing* && $1 == *"$main: a program for $other_arch"* &&
+       $1 == *"Plugins/Other.dll: a program for $other_arch"* ]] || return 1
     local name
     for name in "${bad_names[@]}"; do [[ $1 == *"$tmp/bad/$name: "* ]] || { echo "not named: $name" >&2; return 1; }; done
 }
@@ -120,6 +122,12 @@ rc=0; out=$(PT_SIGN_PKCS12=$tmp/key.p12 PT_PRODUCT_DIR_X64= PT_PRODUCT_DIR_X86= 
     "$(dirname "$make_payload")/../build.sh" "$tmp/release" "$tmp/dist" 2>&1) || rc=$?
 [[ $rc != 0 && $out == *PT_PRODUCT_DIR_X64*PT_PRODUCT_DIR_X86* ]] || fail "a release build of the stand-in: exit $rc: $out"
 [[ -z $(ls -A "$tmp/dist") ]] || fail "a refused build left $(ls "$tmp/dist") in its dist folder"
+# This build's folder named for both builds, as when the two are swapped: refused before anything
+# is compiled, with the hint.
+rc=0; out=$(PT_PRODUCT_DIR_X64=$good PT_PRODUCT_DIR_X86=$good "$(dirname "$make_payload")/../build.sh" "$tmp/swapped" \
+    "$tmp/dist" 2>&1) || rc=$?
+[[ $rc != 0 && $out == *"$main"*"product folders swapped?"* && ! -d $tmp/swapped/x64 ]] \
+    || fail "one folder for both builds: exit $rc: $out"
 
 # PT_VERSION names the version whatever the folder's program says: configured alone, it is the
 # version the programs are built with.

@@ -19,8 +19,6 @@ rm -f "$dist/pt_setup64.exe" "$dist/pt_setup32.exe" "$dist/.pt_setup64.exe.parti
 # A release (PT_RELEASE=1, or any signing key) ships the product, never the stand-in.
 signing=unsigned
 "$root/tools/sign.sh" --given && signing=signed
-# A wrong password or a missing key file is named now, not after the compiling.
-"$root/tools/sign.sh" --ready
 if [[ ${PT_RELEASE:-} == 1 || $signing == signed ]]; then
     missing=()
     for var in PT_PRODUCT_DIR_X64 PT_PRODUCT_DIR_X86; do [[ -n ${!var:-} ]] || missing+=("$var"); done
@@ -28,6 +26,24 @@ if [[ ${PT_RELEASE:-} == 1 || $signing == signed ]]; then
         echo "tools/build.sh: a release build packs the product folders, not the stand-in; set ${missing[*]}" >&2
         exit 1
     fi
+fi
+# A wrong password or a missing key file is named now, not after the compiling.
+"$root/tools/sign.sh" --ready
+# Both product folders are checked before anything is compiled (each build checks its own again
+# when it configures), and must hold one version.
+mains=()
+for arch in x64 x86; do
+    product_var=PT_PRODUCT_DIR_${arch^^}
+    [[ -n ${!product_var:-} ]] || continue
+    python3 "$root/tools/payload/make_payload.py" --check --arch "$arch" --product-dir "${!product_var}" || exit 1
+    main_name=pt_main64.exe; [[ $arch == x86 ]] && main_name=pt_main32.exe
+    mains+=("$(find "${!product_var}" -maxdepth 1 -iname "$main_name" | head -1)")
+done
+if [[ ${#mains[@]} == 2 && -z ${PT_VERSION:-} ]]; then
+    versions=()
+    for main in "${mains[@]}"; do versions+=("$(/usr/bin/python3 "$root/tools/payload/product_version.py" "$main")") || exit 1; done
+    [[ ${versions[0]} == "${versions[1]}" ]] || { echo "tools/build.sh: the product folders hold two versions," \
+        "${versions[0]} (PT_PRODUCT_DIR_X64) and ${versions[1]} (PT_PRODUCT_DIR_X86); both builds ship one" >&2; exit 1; }
 fi
 "$root/tools/fetch-minizip.sh" "$build/third_party/minizip"
 for target in x86_64:x64 i686:x86; do

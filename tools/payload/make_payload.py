@@ -706,13 +706,26 @@ def checked_product(arch, product_dir):
     names = [name for name, _, _ in walked]
     problems += missing_linked(arch, names, product_dir)
     main = linked_files(arch)["kMainProgram"]
-    path = next((p for n, p, _ in walked if n.lower() == main.lower()), None)
-    machine = pe_machine(path) if path else PE_MACHINES[arch]
-    if machine != PE_MACHINES[arch]:
+    other = next(a for a in PE_MACHINES if a != arch)
+    other_main = linked_files(other)["kMainProgram"]
+    lower_names = {n.lower() for n in names}
+    if main.lower() not in lower_names and other_main.lower() in lower_names:
+        problems.append(f"{os.path.join(product_dir, other_main)}: the {other} build's main program, where the {arch} "
+                        f"build needs {main} (the {arch} and {other} product folders swapped?)")
+    # Every program of the folder runs in the build's process type: the main one, and each
+    # other .exe or .dll (a plug-in of the other machine would never load).
+    for name, path, is_dir in walked:
+        is_main = name.lower() == main.lower()
+        if is_dir or not (is_main or name.lower().endswith((".exe", ".dll"))):
+            continue
+        machine = pe_machine(path)
+        if machine == PE_MACHINES[arch] or (machine is None and not is_main):
+            continue
         found = "no PE program" if machine is None else \
             f"a program for {MACHINE_NAMES.get(machine, 'another machine')} (machine type 0x{machine:X})"
+        hint = f" (the {arch} and {other} product folders swapped?)" if is_main and machine == PE_MACHINES[other] else ""
         problems.append(f"{path}: {found}, where the {arch} build needs one for {arch} "
-                        f"(machine type 0x{PE_MACHINES[arch]:X})")
+                        f"(machine type 0x{PE_MACHINES[arch]:X}){hint}")
     if problems:
         sys.exit(f"make_payload: the product folder {product_dir} cannot be packed "
                  f"({len(problems)} problem{'s' if len(problems) > 1 else ''}):\n  " + "\n  ".join(problems))
