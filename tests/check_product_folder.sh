@@ -160,6 +160,14 @@ wine=/usr/lib/wine/wine64; [[ $arch == x86 ]] && wine=/usr/lib/wine/wine
 notes=$(dirname "$make_payload")/../../res/release_notes.txt
 ! python3 "$(dirname "$make_payload")/../utf16_text.py" "$notes" "$tmp/notes.utf16" --version "$version" 2>/dev/null \
     || fail "the 4.58 notes were taken for a $version build"
+# Notes with a byte-order mark keep one; notes not in UTF-8 are named, without a traceback.
+utf16=$(dirname "$make_payload")/../utf16_text.py
+printf '\xef\xbb\xbfPictarn %s - what is new\n' "$version" >"$tmp/bom.txt"
+python3 "$utf16" "$tmp/bom.txt" "$tmp/bom.utf16" --version "$version" \
+    && [[ $(head -c 4 "$tmp/bom.utf16" | od -An -tx1 | tr -d ' ') == fffe5000 ]] || fail "notes with a byte-order mark"
+printf 'Pictarn %s - caf\xe9\n' "$version" >"$tmp/latin1.txt"
+said=$(python3 "$utf16" "$tmp/latin1.txt" "$tmp/latin1.utf16" 2>&1) && fail "Latin-1 notes taken"
+[[ $said == *"not UTF-8"* && $said != *Traceback* ]] || fail "Latin-1 notes: $said"
 printf 'Pictarn %s - what is new\n- One thing.\n' "$version" >"$tmp/notes.txt"
 if cmake -S "$(dirname "$make_payload")/../.." -B "$tree" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$(cached CMAKE_TOOLCHAIN_FILE)" -DPT_MINIZIP_DIR="$(cached PT_MINIZIP_DIR)" \

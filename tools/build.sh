@@ -5,7 +5,8 @@
 # empty, that build packs the stand-in payload. PT_PAYLOAD_DATE=YYYY-MM-DDTHH:MM:SS dates every
 # entry of a product folder alike (else each file's modification time, in UTC). PT_VERSION=major.minor
 # names the product's version (else the product folder's main program's, else 4.58);
-# PT_RELEASE_NOTES names this version's release notes (else res/release_notes.txt). With a signing key
+# PT_RELEASE_NOTES names this version's release notes (else res/release_notes.txt, or for the
+# stand-in tools/payload/release_notes.txt). With a signing key
 # (PT_SIGN_PKCS12 and PT_SIGN_PASSWORD_FILE, or a PKCS#11 key: see tools/sign.sh)
 # the deliverables in dist/ are Authenticode-signed (tools/sign.sh).
 source "$(dirname "$0")/usage.sh" "$@"
@@ -63,7 +64,7 @@ for target in x86_64:x64 i686:x86; do
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triple.cmake" \
         -DPT_MINIZIP_DIR="$build/third_party/minizip" -DPT_PRODUCT_DIR="$product" \
         -DPT_PAYLOAD_DATE="${PT_PAYLOAD_DATE:-}" -DPT_VERSION="${PT_VERSION:-}" \
-        -DPT_RELEASE_NOTES="${PT_RELEASE_NOTES:-$root/res/release_notes.txt}" >/dev/null
+        -DPT_RELEASE_NOTES="${PT_RELEASE_NOTES:-}" >/dev/null
     cmake --build "$build/$arch" -j "$(nproc)" --target "${PT_BUILD_TARGET:-pt_setup}"
 done
 if [[ $signing == signed ]]; then

@@ -13,8 +13,14 @@ def main():
     ap.add_argument("target")
     ap.add_argument("--version", help="the version the first line must name")
     args = ap.parse_args()
-    with open(args.source, encoding="utf-8") as f:
-        text = f.read()
+    try:
+        with open(args.source, encoding="utf-8-sig") as f:  # a byte-order mark of its own is not text
+            text = f.read()
+    except UnicodeDecodeError as error:
+        sys.exit(f"{args.source}: not UTF-8 (byte {error.start}); save the notes as UTF-8")
+    except OSError as error:
+        sys.exit(f"{args.source}: cannot be read ({error.strerror}); write this version's release notes there, "
+                 "or name a file of them with PT_RELEASE_NOTES")
     first = text.splitlines()[0] if text else ""
     if args.version and not re.search(rf"(?<![\d.]){re.escape(args.version)}(?![\d]|\.\d)", first):
         sys.exit(f"{args.source}: the first line ({first!r}) does not name version {args.version}: "
