@@ -82,6 +82,19 @@ ec_said=$(PT_SIGN_PKCS12=$work/ec.p12 "$root/tools/sign.sh" ec.exe 2>&1 >/dev/nu
 check "an elliptic-curve key is refused, named, and nothing signed" \
     bash -c '[[ "$1" == *"id-ecPublicKey, not RSA"* ]] && cmp ec.exe ec-before.exe' _ "$ec_said"
 
+# The build's summary tells a timestamped signature from one without (a timestamp authority of
+# the test's own, osslsigncode's built-in one, stands in for a server).
+openssl req -newkey rsa:2048 -nodes -keyout tsa.key -out tsa.csr -subj "/CN=Pictarn Test Timestamps" >/dev/null 2>&1
+printf 'extendedKeyUsage=critical,timeStamping\nkeyUsage=critical,digitalSignature\n' > tsa.ext
+openssl x509 -req -in tsa.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out tsa.pem -days 30 -extfile tsa.ext >/dev/null 2>&1
+cat tsa.pem ca.pem > tsa-chain.pem
+osslsigncode sign -pkcs12 signer.p12 -readpass password.txt -h sha256 -TSA-certs tsa-chain.pem -TSA-key tsa.key \
+    -in "$build/$setup" -out stamped.exe >/dev/null 2>&1
+stamp() { /usr/bin/python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); from build_summary import timestamped
+sys.exit(0 if timestamped(open(sys.argv[2], "rb").read()) else 1)' "$root/tools" "$1"; }
+check "a timestamped signature is told as such" stamp stamped.exe
+refuse "and one without a timestamp is not" stamp first.exe
+
 # A wrong password, or no password file, is named before anything is built or signed.
 printf 'not-the-password' > wrong.txt
 wrong_said=$(PT_SIGN_PASSWORD_FILE=$work/wrong.txt "$root/tools/sign.sh" --ready 2>&1)
