@@ -18,12 +18,9 @@ constexpr ShortcutRow kRows[] = {
     {kProgramGroup, kGroup, variant::kGroupMainShortcutFormat, false, variant::kMainProgram, nullptr, false, 0, nullptr},
     {kProgramGroup, kGroup, L"Pictarn - Thumbnails.lnk", true, variant::kMainProgram, L"/thumbs", true, 7, nullptr},
     {kProgramGroup, kGroupNotWin8, L"Uninstall Pictarn.lnk", true, variant::kUninstallerFile, nullptr, false, 0, nullptr},
-    {kProgramGroup, kGroup, L"About Pictarn.lnk", true, variant::kAboutFile, nullptr, false, 0, nullptr},
-    {kProgramGroup, kGroup, L"What's New.lnk", true, variant::kChangesFile, nullptr, false, 0, nullptr},
-    {kProgramGroup, kGroup, L"Command line Options.lnk", true, variant::kOptionsFile, nullptr, false, 0, nullptr},
-    {kProgramGroup, kGroup, L"Available PlugIns.lnk", true, variant::kPluginsFile, nullptr, false, 0, nullptr},
-    {kProgramGroup, kGroup, L"Available Languages.lnk", true, variant::kLanguagesFile, nullptr, false, 0, nullptr},
-    {kProgramGroup, kGroup, L"Pictarn Help.lnk", true, variant::kHelpFile, nullptr, false, 0, nullptr},
+#define DOCUMENT_SHORTCUT(file, target) {kProgramGroup, kGroup, file, true, variant::target, nullptr, false, 0, nullptr},
+#include "model/document_shortcuts.inc"
+#undef DOCUMENT_SHORTCUT
     {kDesktopFolder, kDesktop, variant::kDesktopShortcut, false, variant::kMainProgram, nullptr, false, 0,
      variant::kDesktopShortcutDescription},
     {kDesktopFolder, kThumbnails, variant::kThumbsShortcut, false, variant::kMainProgram, L"/thumbs", true, 7,

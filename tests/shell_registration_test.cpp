@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -249,8 +250,21 @@ TEST_F(ShellRegistration, EverySwitchWritesEveryRowMemberAndShortcut)
         {L"About Pictarn.lnk", L"pt_about.txt"},         {L"What's New.lnk", L"pt_changes.txt"},
         {L"Command line Options.lnk", L"pt_options.txt"}, {L"Available PlugIns.lnk", L"pt_plugins.txt"},
         {L"Available Languages.lnk", L"pt_languages.txt"}, {L"Pictarn Help.lnk", L"pt_main32.chm"}};
-    for (const auto& [name, file] : documents)
+    std::set<std::wstring> expectedGroup = {mainName, L"Pictarn - Thumbnails.lnk", L"Uninstall Pictarn.lnk"};
+    for (const auto& [name, file] : documents) {
         ExpectShortcut(group + name, kFolder + file, L"", L"", 0, L"");
+        expectedGroup.insert(name);
+    }
+    // Nothing else: a link the list gained, or one left over, shows here.
+    auto links = [](const std::wstring& folder) {
+        std::set<std::wstring> names;
+        for (const std::wstring& entry : TreeListing(folder))
+            if (entry.find(L".lnk ") != std::wstring::npos)
+                names.insert(entry.substr(0, entry.rfind(L' ')));
+        return names;
+    };
+    EXPECT_EQ(links(group), expectedGroup);
+    EXPECT_EQ(links(desktop), (std::set<std::wstring>{kDesktopShortcut, kThumbsShortcut}));
 }
 
 TEST_F(ShellRegistration, NothingSelectedStillRegistersEveryMemberButPointsOnlyJpgPngTif)

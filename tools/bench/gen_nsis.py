@@ -14,6 +14,7 @@ size of NSIS's stub and headers, which is how the peer's overhead is estimated.
 """
 import argparse
 import os
+import re
 import shutil
 import time
 import zipfile
@@ -47,11 +48,17 @@ APPX = ["AppXvhc4p7vz4b485xfp46hhk3fq3grkdgjg", "AppXk0g4vb8gvt7b93tg50ybcy892pg
         "AppX43hnxtbyyps62jhe9sqpdzxn1790zetc", "AppX9rkaq77s0jzh1tyccadx9ghba15r6t3h",
         "AppX6eg8h5sxqq90pv53845wmnbewywdqq5h"]
 
-DOCS = [("About Pictarn.lnk", "pt_about.txt"), ("What's New.lnk", "pt_changes.txt"),
-        ("Command line Options.lnk", "pt_options.txt"),
-        ("Available PlugIns.lnk", "pt_plugins.txt"),
-        ("Available Languages.lnk", "pt_languages.txt"),
-        ("Pictarn Help.lnk", "pt_main32.chm")]
+def documents():
+    """(shortcut, file) of the group's document shortcuts, read where the setup compiles them from."""
+    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    files = dict(re.findall(r'^LINKED_FILE\((\w+), L"([^"]+)"', open(os.path.join(root, "variants", "linked_files.inc"),
+                                                                   encoding="utf-8").read(), re.M))
+    return [(name, files[target]) for name, target in
+            re.findall(r'^DOCUMENT_SHORTCUT\(L"([^"]+)", (\w+)\)', open(os.path.join(root, "model", "document_shortcuts.inc"),
+                                                                       encoding="utf-8").read(), re.M)]
+
+
+DOCS = documents()
 
 
 def q(text):
