@@ -36,6 +36,16 @@ DWORD ReadValueType(HKEY root, const std::wstring& key, const wchar_t* name);
 std::wstring SpecialFolder(int csidl);
 std::wstring ProgramGroup(bool allUsers);
 
+// The program group's shortcuts to the product's documents: (file name, the file it opens).
+struct DocumentShortcut {
+    const wchar_t* name;
+    const wchar_t* file;
+};
+inline constexpr DocumentShortcut kDocumentShortcuts[] = {
+    {L"About Pictarn.lnk", L"pt_about.txt"},         {L"What's New.lnk", L"pt_changes.txt"},
+    {L"Command line Options.lnk", L"pt_options.txt"}, {L"Available PlugIns.lnk", L"pt_plugins.txt"},
+    {L"Available Languages.lnk", L"pt_languages.txt"}, {L"Pictarn Help.lnk", L"pt_main32.chm"}};
+
 struct ShortcutInfo {
     bool loaded = false;
     std::wstring target;
