@@ -140,8 +140,8 @@ else
     fail "configuring with PT_VERSION=10.12"
 fi
 
-# The folder's main program says 5.0 (x64) or 10.12 (x86): the deliverable built from it carries
-# that version.
+# The folder's main program says 5.0.7.3 (x64) or 10.12.7.3 (x86): the deliverable built from it
+# carries that version, and its own file version keeps all four numbers.
 version=5.0; [[ $arch == x86 ]] && version=10.12
 /usr/bin/python3 - "$good/$main" "$version" <<'PY' || fail "setting the main program's version to $version"
 import sys, pefile
@@ -149,6 +149,7 @@ pe = pefile.PE(sys.argv[1])
 for fixed in pe.VS_FIXEDFILEINFO:
     major, minor = map(int, sys.argv[2].split("."))
     fixed.FileVersionMS = fixed.ProductVersionMS = (major << 16) | minor
+    fixed.FileVersionLS = fixed.ProductVersionLS = (7 << 16) | 3
 pe.write(sys.argv[1])
 PY
 
@@ -173,6 +174,8 @@ if cmake -S "$(dirname "$make_payload")/../.." -B "$tree" -DCMAKE_BUILD_TYPE=Rel
         -DCMAKE_TOOLCHAIN_FILE="$(cached CMAKE_TOOLCHAIN_FILE)" -DPT_MINIZIP_DIR="$(cached PT_MINIZIP_DIR)" \
         -DPT_PRODUCT_DIR="$good" -DPT_RELEASE_NOTES="$tmp/notes.txt" >/dev/null 2>&1 \
         && cmake --build "$tree" --target pt_setup -j2 >/dev/null 2>&1; then
+    [[ $(/usr/bin/python3 "$(dirname "$make_payload")/product_version.py" "$tree/pt_setup$bits.exe" --four) == "$version.7.3" ]] \
+        || fail "the setup's file version is not $version.7.3"
     # No text of either program still names the stand-in's version.
     for program in "$tree/pt_setup$bits.exe" "$tree/tools/payload/bin/pt_uninstall.exe"; do
         python3 -c 'import sys; d = open(sys.argv[1], "rb").read(); sys.exit(b"4.58" in d or "4.58".encode("utf-16-le") in d)' \
