@@ -3,7 +3,10 @@
 #include "framework/handles.h"
 #include "framework/path.h"
 #include "framework/text.h"
+#include "framework/system_library.h"
 #include "variants/variant.h"
+
+#include <tlhelp32.h>
 
 HWND FindProductWindow()
 {
@@ -13,31 +16,50 @@ HWND FindProductWindow()
 namespace {
 
 constexpr size_t kPathSize = 600;
-constexpr int kInUseTries = 5;  // a scanner reading the file lets go within them; a running program does not
-constexpr DWORD kInUsePauseMs = 200;
 
-bool MainProgramInUse(const wchar_t* folder)
+// The installation's main program as a full path, as Windows names a running program's image.
+bool MainProgramPath(const wchar_t* folder, wchar_t* out, size_t outSize)
 {
-    wchar_t path[kPathSize];
-    if (!CopyText(path, kPathSize, folder))
+    wchar_t given[kPathSize], joined[kPathSize];
+    if (!CopyText(given, kPathSize, folder))
         return false;
-    TrimSpaces(path);
-    if (path[0] == L'\0' || !AppendBackslash(path, kPathSize) || !AppendText(path, kPathSize, variant::kMainProgram))
+    TrimSpaces(given);
+    if (given[0] == L'\0' || !AppendBackslash(given, kPathSize) || !FormatText(joined, kPathSize, L"%ls%ls", given,
+                                                                                 variant::kMainProgram))
         return false;
-    for (int attempt = 0; attempt < kInUseTries; ++attempt) {
-        if (attempt > 0)
-            Sleep(kInUsePauseMs);
-        KernelHandle file(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        if (file || GetLastError() != ERROR_SHARING_VIOLATION)
-            return false;
-    }
-    return true;
+    const DWORD length = GetFullPathNameW(joined, static_cast<DWORD>(outSize), out, nullptr);
+    return length > 0 && length < outSize;
+}
+
+// A process of any session whose program is `mainProgram`. Only the program's own path counts:
+// a file merely held open, or another program of that name, is nobody's running product.
+bool RunsAnywhere(const wchar_t* mainProgram)
+{
+    using QueryImageName = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
+    const auto query = ProcAddress<QueryImageName>(GetModuleHandleW(L"kernel32.dll"), "QueryFullProcessImageNameW");
+    KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    if (!snapshot || !query || !Process32FirstW(snapshot.Get(), &entry))
+        return false;
+    do {
+        if (_wcsicmp(entry.szExeFile, variant::kMainProgram) != 0)
+            continue;
+        KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+        wchar_t image[kPathSize];
+        DWORD size = kPathSize;
+        if (process && query(process.Get(), 0, image, &size) && _wcsicmp(image, mainProgram) == 0)
+            return true;
+    } while (Process32NextW(snapshot.Get(), &entry));
+    return false;
 }
 
 }  // namespace
 
 bool ProductRunning(const wchar_t* folder)
 {
-    return FindProductWindow() != nullptr || MainProgramInUse(folder);
+    if (FindProductWindow() != nullptr)
+        return true;
+    wchar_t mainProgram[kPathSize];
+    return MainProgramPath(folder, mainProgram, kPathSize) && RunsAnywhere(mainProgram);
 }

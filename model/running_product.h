@@ -5,9 +5,8 @@
 // That window, or null when the product is not running.
 HWND FindProductWindow();
 
-// The product running anywhere: its window on this desktop, or its main program in the
-// installation `folder` in use in any session (another user's, a remote one), which holds the
-// file so that Windows refuses to open it for writing.
+// The product running anywhere: its window on this desktop, or a process in any session (another
+// user's, a remote one) whose program is the main program of the installation `folder`.
 bool ProductRunning(const wchar_t* folder);
 
 // The setup and the uninstaller hold this lock while they work, so two runs never meet.

@@ -56,12 +56,17 @@ TEST(SilentStart, TheProductRunningOutOfSightStopsTheUpdateUntilItEnds)
     const std::wstring target = start / L"Target";
     const std::wstring install = L"/silent /folder=\"" + target + L"\"";
     ASSERT_EQ(RunSetup(install, start.Path()), exit_code::kInstalled);
+    const std::wstring mainProgram = target + (variant::kIs32Bit ? L"\\pt_main32.exe" : L"\\pt_main64.exe");
+    // The file held open by anybody, shared for reading only, is no running product: no user can stop updates so.
+    HANDLE held = CreateFileW(mainProgram.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(RunSetup(install, start.Path()), exit_code::kProductRunning);
+    CloseHandle(held);
     HDESK desktop = CreateDesktopW(L"PtOtherSession", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
     ASSERT_NE(desktop, nullptr);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.lpDesktop = const_cast<wchar_t*>(L"PtOtherSession");
-    std::wstring line = L"\"" + target + (variant::kIs32Bit ? L"\\pt_main32.exe\"" : L"\\pt_main64.exe\"");
+    std::wstring line = L"\"" + mainProgram + L"\"";
     PROCESS_INFORMATION product{};
     ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &product));
     Sleep(1500);
