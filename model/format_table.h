@@ -40,7 +40,7 @@ struct FormatRow {
 
 namespace format_rows {
 using enum FormatIcon;
-inline constexpr FormatRow kTable[] = {
+inline constexpr FormatRow kFormatTable[] = {
     {L"ANI", L"Animated Windows Cursors *", true, kFileItself, {{L"ani", L"ani"}}},
     {L"B3D", L"BodyPaint 3D Format *", true, kImage, {{L"b3d", L"b3d"}}},
     {L"BMP/DIB", L"Windows Bitmap", true, kImage, {{L"bmp", L"bmp"}, {L"dib", L"bmp"}}},
@@ -105,7 +105,7 @@ inline constexpr FormatRow kTable[] = {
 };
 }  // namespace format_rows
 
-inline constexpr const FormatRow (&kFormatTable)[std::size(format_rows::kTable)] = format_rows::kTable;
+using format_rows::kFormatTable;
 inline constexpr int kFormatRowCount = static_cast<int>(std::size(kFormatTable));
 
 constexpr int CountFormatMembers()
