@@ -284,7 +284,7 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
     FormatText(pluginPath, kFolderBufferSize, L"%ls%ls", folder, variant::kIconsPlugin);
     int replaceIcons = ShouldReplaceIconsDll(pluginPath);
 
-    ExtractProblem problem;
+    ExtractProblem problem{};
     if (const int unpacked = ExtractPayload(folder, replaceIcons ? 0 : 1, &problem, &reporter);
         unpacked != kExtractComplete) {
         held.Release();

@@ -7,6 +7,7 @@
 #include "framework/sha256.h"
 #include "framework/stage_clock.h"
 #include "framework/text.h"
+#include "framework/zip_reader.h"
 #include "res/resource.h"
 #include "variants/variant.h"
 
@@ -16,17 +17,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "unzip.h"
-
 namespace {
 
-constexpr size_t kNarrowNameSize = 520;
 constexpr size_t kWideNameSize = 324;
 constexpr unsigned kCopyChunk = 65536;
-
-// Closes an opened archive with unzClose.
-struct UnzCloseCall { void operator()(unzFile file) const { unzClose(file); } };
-using UnzArchive = UniqueResource<NullIsInvalid<unzFile, UnzCloseCall>>;
 
 bool IsSeparator(char ch)
 {
@@ -60,27 +54,6 @@ struct WrittenFile {
     uint8_t digest[kSha256Size];
 };
 
-// The modification time of the extended-timestamp field ("UT", 0x5455) of an extra block.
-bool ExtendedTimestamp(const unsigned char* extra, size_t size, FILETIME& utc)
-{
-    for (size_t at = 0; at + 4 <= size;) {
-        const unsigned tag = extra[at] | extra[at + 1] << 8;
-        const size_t length = extra[at + 2] | extra[at + 3] << 8;
-        const unsigned char* data = extra + at + 4;
-        if (at + 4 + length > size)
-            return false;
-        if (tag == 0x5455 && length >= 5 && (data[0] & 1)) {
-            const uint32_t seconds = data[1] | data[2] << 8 | data[3] << 16 | static_cast<uint32_t>(data[4]) << 24;
-            const ULONGLONG ticks = (seconds + 11644473600ULL) * 10000000ULL;
-            utc.dwLowDateTime = static_cast<DWORD>(ticks);
-            utc.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-            return true;
-        }
-        at += 4 + length;
-    }
-    return false;
-}
-
 // The file's creation and modification time: the entry's real time where it carries one, else
 // its DOS date taken as local time, as archives without it mean it.
 void SetFileDate(HANDLE file, const EntryPlan& entry)
@@ -90,6 +63,17 @@ void SetFileDate(HANDLE file, const EntryPlan& entry)
         || (DosDateTimeToFileTime(HIWORD(entry.dosDate), LOWORD(entry.dosDate), &local)
             && LocalFileTimeToFileTime(&local, &utc)))
         SetFileTime(file, &utc, nullptr, &utc);
+}
+
+// Windows' reason for what the archive reader met.
+DWORD ZipError(int result)
+{
+    switch (result) {
+    case kZipUnsupported: return ERROR_NOT_SUPPORTED;
+    case kZipReadFailed: return ERROR_READ_FAULT;
+    case kZipNoMemory: return ERROR_NOT_ENOUGH_MEMORY;
+    default: return ERROR_INVALID_DATA;
+    }
 }
 
 void NoteProblem(ExtractProblem* problem, const wchar_t* path, DWORD error)
@@ -102,29 +86,25 @@ void NoteProblem(ExtractProblem* problem, const wchar_t* path, DWORD error)
 
 // Reads the current entry's name, dates and kind into `entry` and the update; a name that is not
 // what was stored, or leaves the folder, stops the whole update.
-int PlanEntry(unzFile archive, const wchar_t* folder, int skipIconsDll, FileUpdate& update, EntryPlan& entry,
-              ExtractProblem* problem)
+int PlanEntry(const ZipEntryInfo& info, const wchar_t* folder, int skipIconsDll, FileUpdate& update,
+              EntryPlan& entry, ExtractProblem* problem)
 {
-    unz_file_info64 info;
-    char name[kNarrowNameSize];
-    unsigned char extra[256];
-    if (unzGetCurrentFileInfo64(archive, &info, name, kNarrowNameSize - 1, extra, sizeof(extra), nullptr, 0) != UNZ_OK)
-        return kExtractStopped;
-    entry = {-1, info.uncompressed_size, static_cast<uint32_t>(info.dosDate), false, {}};
-    entry.hasUtc = ExtendedTimestamp(extra, info.size_file_extra < sizeof(extra) ? info.size_file_extra : sizeof(extra),
-                                     entry.utc);
+    const char* name = info.name;
+    entry = {-1, info.size, info.dosDate, info.hasUtc, {}};
+    const ULONGLONG ticks = (info.utcTime + 11644473600ULL) * 10000000ULL;
+    entry.utc.dwLowDateTime = static_cast<DWORD>(ticks);
+    entry.utc.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
     wchar_t wideName[kWideNameSize] = L"", path[kProblemPathSize];
     const bool converted = MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, kWideNameSize) != 0;
-    // A name cut by the buffer, or one with a NUL inside, is not the name that was stored.
-    if (info.size_filename >= kNarrowNameSize - 1 || strlen(name) != info.size_filename || !IsSafeEntryName(name)
-        || !converted) {
+    // A name with a NUL inside is not the name that was stored.
+    if (strlen(name) != info.nameLength || !IsSafeEntryName(name) || !converted) {
         NoteProblem(problem, wideName, ERROR_INVALID_NAME);
         return kExtractStopped;
     }
     for (wchar_t* ch = wideName; *ch; ++ch)
         if (*ch == L'/')
             *ch = L'\\';
-    char lower[kNarrowNameSize];
+    char lower[kZipNameSize];
     for (size_t i = 0;; ++i) {
         const char ch = name[i];
         lower[i] = (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
@@ -172,8 +152,8 @@ struct UnpackProgress {
 };
 
 // Writes the current entry under its staged name, new, and notes its size and digest.
-int StageEntry(unzFile archive, const FileUpdate& update, const EntryPlan& entry, char* buffer, WrittenFile& written,
-               ExtractProblem* problem, UnpackProgress& progress)
+int StageEntry(ZipReader& archive, const ZipEntryInfo& info, const FileUpdate& update, const EntryPlan& entry,
+               char* buffer, WrittenFile& written, ExtractProblem* problem, UnpackProgress& progress)
 {
     wchar_t staged[kProblemPathSize];
     if (!update.StagedPath(entry.file, staged, kProblemPathSize)) {
@@ -181,8 +161,10 @@ int StageEntry(unzFile archive, const FileUpdate& update, const EntryPlan& entry
         return kExtractStopped;
     }
     DeleteFileW(staged);  // an earlier entry of the same name, staged by this run
-    if (unzOpenCurrentFilePassword(archive, nullptr) != UNZ_OK)
+    if (const int opened = archive.OpenData(info); opened != kZipOk) {
+        NoteProblem(problem, update.At(entry.file).name, ZipError(opened));
         return kExtractStopped;
+    }
     StageScope createAndWrite(Stage::kFileCreateMove);
     const long lastSeparator = LastSeparator(staged);
     wchar_t parent[kProblemPathSize];
@@ -193,17 +175,16 @@ int StageEntry(unzFile archive, const FileUpdate& update, const EntryPlan& entry
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!out) {
         NoteProblem(problem, staged, GetLastError());
-        unzCloseCurrentFile(archive);
         return kExtractStopped;
     }
     Sha256 hash;
     written.size = 0;
     int result = kExtractComplete;
     for (;;) {
-        int read;
+        long read;
         {
-            StageScope inflate(Stage::kInflate);
-            read = unzReadCurrentFile(archive, buffer, kCopyChunk);
+            StageScope decode(Stage::kInflate);
+            read = archive.ReadData(buffer, kCopyChunk);  // its last call checks the size and CRC
         }
         if (read == 0)
             break;
@@ -211,7 +192,7 @@ int StageEntry(unzFile archive, const FileUpdate& update, const EntryPlan& entry
         DWORD count = 0;
         if (read < 0 || !WriteFile(out.Get(), buffer, static_cast<DWORD>(read), &count, nullptr)
             || count != static_cast<DWORD>(read)) {
-            NoteProblem(problem, staged, read < 0 ? ERROR_INVALID_DATA : GetLastError());  // a full disk shows here
+            NoteProblem(problem, staged, read < 0 ? ZipError(static_cast<int>(read)) : GetLastError());  // a full disk shows here
             result = kExtractStopped;
             break;
         }
@@ -221,11 +202,6 @@ int StageEntry(unzFile archive, const FileUpdate& update, const EntryPlan& entry
             result = kExtractCancelled;
             break;
         }
-    }
-    // Closing the entry checks its CRC.
-    if (unzCloseCurrentFile(archive) != UNZ_OK && result == kExtractComplete) {
-        NoteProblem(problem, staged, ERROR_INVALID_DATA);
-        result = kExtractStopped;
     }
     hash.Finish(written.digest);
     if (result == kExtractComplete)
@@ -278,25 +254,25 @@ void RemoveDroppedFiles(const wchar_t* folder, const InstallRecord& record)
     }
 }
 
-int ExtractEntries(unzFile archive, const wchar_t* folder, int skipIconsDll, ExtractProblem* problem,
+int ExtractEntries(ZipReader& archive, const wchar_t* folder, int skipIconsDll, ExtractProblem* problem,
                    UnpackObserver* observer)
 {
-    unz_global_info64 global;
-    if (unzGetGlobalInfo64(archive, &global) != UNZ_OK || global.number_entry > 100000)
-        return kExtractStopped;
-    const int count = static_cast<int>(global.number_entry);
+    const int count = static_cast<int>(archive.Count());
     // What an earlier run left half done is undone before anything else.
     FinishInterruptedUpdate(folder);
     FileUpdate update(folder);
     HeapBuffer<EntryPlan> plan = AllocateBuffer<EntryPlan>(count > 0 ? count : 1);
     if (!plan)
         return kExtractStopped;
+    ZipEntryInfo info;
     for (int i = 0; i < count; ++i) {
-        if (const int planned = PlanEntry(archive, folder, skipIconsDll, update, plan.Get()[i], problem);
+        if (const int read = archive.NextEntry(info); read != kZipOk) {
+            NoteProblem(problem, folder, ZipError(read));
+            return kExtractStopped;
+        }
+        if (const int planned = PlanEntry(info, folder, skipIconsDll, update, plan.Get()[i], problem);
             planned != kExtractComplete)
             return planned;
-        if (i + 1 < count && unzGoToNextFile(archive) != UNZ_OK)
-            return kExtractStopped;
     }
     const int recordFile = update.Count();
     if (!update.Add(variant::kInstallRecordFile) || !update.Begin()) {
@@ -310,18 +286,19 @@ int ExtractEntries(unzFile archive, const wchar_t* folder, int skipIconsDll, Ext
         return kExtractCancelled;
     HeapBuffer<WrittenFile> written = AllocateBuffer<WrittenFile>(static_cast<size_t>(update.Count()));
     HeapBuffer<char> buffer = AllocateBuffer<char>(kCopyChunk);
-    if (!written || !buffer || (count > 0 && unzGoToFirstFile(archive) != UNZ_OK))
+    if (!written || !buffer)
         return kExtractStopped;
+    archive.Rewind();
     for (int i = 0; i < count; ++i) {
         const EntryPlan& entry = plan.Get()[i];
+        if (archive.NextEntry(info) != kZipOk)
+            return kExtractStopped;
         if (entry.file >= 0) {
-            if (const int staged = StageEntry(archive, update, entry, buffer.Get(), written.Get()[entry.file], problem,
-                                                  progress);
+            if (const int staged = StageEntry(archive, info, update, entry, buffer.Get(), written.Get()[entry.file],
+                                              problem, progress);
                 staged != kExtractComplete)
                 return staged;
         }
-        if (i + 1 < count && unzGoToNextFile(archive) != UNZ_OK)
-            return kExtractStopped;
     }
     InstallRecord record;
     if (!StageRecord(folder, update, written.Get(), recordFile, record)) {
@@ -421,79 +398,51 @@ namespace {
 
 // Where the unpacking reads the archive: a file handle held so that nobody else may write,
 // rename or delete the file, or memory; the archive starts `offset` bytes in.
-struct ArchiveSource {
+class ArchiveSource final : public ArchiveBytes {
+public:
     HANDLE file = nullptr;
     const unsigned char* memory = nullptr;
     ULONGLONG offset = 0;
     ULONGLONG size = 0;
-    ULONGLONG position = 0;     // the reader's place in the archive
-    ULONGLONG filePointer = 0;  // where the next ReadFile starts, to spare needless seeks
-    bool failed = false;
+
+    uint64_t Size() const override { return size; }
+    bool ReadAt(uint64_t at, void* buffer, uint32_t count) override
+    {
+        StageScope read(Stage::kArchiveRead);
+        if (at > size || count > size - at)
+            return false;
+        if (memory) {
+            memcpy(buffer, memory + offset + at, count);
+            return true;
+        }
+        LARGE_INTEGER distance;
+        distance.QuadPart = static_cast<LONGLONG>(offset + at);
+        DWORD got = 0;
+        // Reads mostly follow each other: the seek is spared then.
+        if ((offset + at != m_filePointer && !SetFilePointerEx(file, distance, nullptr, FILE_BEGIN))
+            || !ReadFile(file, buffer, count, &got, nullptr) || got != count) {
+            m_filePointer = ~0ULL;
+            return false;
+        }
+        m_filePointer = offset + at + got;
+        return true;
+    }
+
+private:
+    ULONGLONG m_filePointer = 0;
 };
-
-DWORD ReadSource(ArchiveSource& source, void* buffer, DWORD size)
-{
-    if (source.position >= source.size)
-        return 0;
-    if (size > source.size - source.position)
-        size = static_cast<DWORD>(source.size - source.position);
-    if (source.memory) {
-        memcpy(buffer, source.memory + source.offset + source.position, size);
-        source.position += size;
-        return size;
-    }
-    const ULONGLONG at = source.offset + source.position;
-    LARGE_INTEGER distance;
-    distance.QuadPart = static_cast<LONGLONG>(at);
-    DWORD got = 0;
-    if ((at != source.filePointer && !SetFilePointerEx(source.file, distance, nullptr, FILE_BEGIN))
-        || !ReadFile(source.file, buffer, size, &got, nullptr)) {
-        source.failed = true;
-        source.filePointer = ~0ULL;
-        return 0;
-    }
-    source.filePointer = at + got;
-    source.position += got;
-    return got;
-}
-
-// The archive reader's file functions, over the source it is given as its opaque pointer.
-voidpf ZCALLBACK OpenSource(voidpf source, const void*, int) { return source; }
-uLong ZCALLBACK ReadArchive(voidpf source, voidpf, void* buffer, uLong size)
-{
-    StageScope read(Stage::kArchiveRead);
-    return ReadSource(*static_cast<ArchiveSource*>(source), buffer, size);
-}
-uLong ZCALLBACK WriteArchive(voidpf, voidpf, const void*, uLong) { return 0; }
-ZPOS64_T ZCALLBACK TellArchive(voidpf source, voidpf) { return static_cast<ArchiveSource*>(source)->position; }
-long ZCALLBACK SeekArchive(voidpf opaque, voidpf, ZPOS64_T offset, int origin)
-{
-    ArchiveSource& source = *static_cast<ArchiveSource*>(opaque);
-    const ULONGLONG base = origin == ZLIB_FILEFUNC_SEEK_CUR ? source.position
-                           : origin == ZLIB_FILEFUNC_SEEK_END ? source.size : 0;
-    // The reader steps back with a relative seek (past an entry's extra field): the offset is
-    // then negative, and the unsigned sum wraps to the place it means.
-    const ULONGLONG target = base + offset;
-    if (target > source.size)
-        return -1;
-    source.position = target;
-    return 0;
-}
-int ZCALLBACK CloseArchive(voidpf, voidpf) { return 0; }
-int ZCALLBACK ArchiveError(voidpf source, voidpf) { return static_cast<ArchiveSource*>(source)->failed ? 1 : 0; }
 
 int UnpackSource(ArchiveSource& source, const wchar_t* targetFolder, int skipIconsDll, ExtractProblem* problem,
                  UnpackObserver* observer = nullptr)
 {
-    zlib_filefunc64_def files{OpenSource, ReadArchive, WriteArchive, TellArchive, SeekArchive, CloseArchive,
-                              ArchiveError, &source};
-    source.position = 0;
-    UnzArchive archive(unzOpen2_64("", &files));
-    if (!archive)
+    ZipReader archive(source);
+    if (archive.Open() != kZipOk)
         return kExtractFailed;
+    if (archive.Count() > 100000)
+        return kExtractStopped;
     if (!SetCurrentDirectoryW(targetFolder))
         return kExtractFailed;
-    return ExtractEntries(archive.Get(), targetFolder, skipIconsDll, problem, observer);
+    return ExtractEntries(archive, targetFolder, skipIconsDll, problem, observer);
 }
 
 // Reads the whole archive once through its source: true when its SHA-256 is `expected`.
@@ -507,11 +456,13 @@ bool HasDigest(ArchiveSource& source, const unsigned char* expected)
         HeapBuffer<char> buffer = AllocateBuffer<char>(kCopyChunk);
         if (!buffer)
             return false;
-        source.position = 0;
-        while (const DWORD got = ReadSource(source, buffer.Get(), kCopyChunk))
-            hash.Update(buffer.Get(), got);
-        if (source.failed || source.position != source.size)
-            return false;
+        for (ULONGLONG at = 0; at < source.size;) {
+            const DWORD count = static_cast<DWORD>(source.size - at < kCopyChunk ? source.size - at : kCopyChunk);
+            if (!source.ReadAt(at, buffer.Get(), count))
+                return false;
+            hash.Update(buffer.Get(), count);
+            at += count;
+        }
     }
     unsigned char digest[kSha256Size];
     hash.Finish(digest);
@@ -565,7 +516,8 @@ int ExtractPayload(const wchar_t* targetFolder, int skipIconsDll, ExtractProblem
         if (HasDigest(source, expected))
             return UnpackSource(source, targetFolder, skipIconsDll, problem, observer);
     }
-    source = ArchiveSource{};
+    source.file = nullptr;
+    source.offset = 0;
     source.memory = static_cast<const unsigned char*>(payload.data);
     source.size = payload.size;
     if (!HasDigest(source, expected))

@@ -23,11 +23,12 @@ public:
 
 inline constexpr size_t kProblemPathSize = 1024;
 
-// The file an unpacking that did not complete stopped at, and Windows' reason.
+// The file an unpacking that did not complete stopped at, and Windows' reason. Made with `{}`:
+// all zero (a text of its own for the empty path would be copied into every one).
 struct ExtractProblem {
-    wchar_t path[kProblemPathSize] = L"";
-    unsigned long error = 0;
-    int moveRetries = 0;  // moves tried again because a file was held a moment (a scanner), failed or not
+    wchar_t path[kProblemPathSize];
+    unsigned long error;
+    int moveRetries;  // moves tried again because a file was held a moment (a scanner), failed or not
 };
 
 // Unpacks resource "ZIP" 1974 into `targetFolder` (ending in a backslash, left as the current

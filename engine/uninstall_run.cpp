@@ -89,11 +89,11 @@ struct KnownFiles {
             memcpy(digest, record.At(i).digest, kSha256Size);
             return true;
         }
-        wchar_t hex[2 * kSha256Size + 1];
         size = kPayloadItems[i].size;
-        return !kPayloadItems[i].folder && kPayloadItems[i].sha256 != nullptr
-               && MultiByteToWideChar(CP_ACP, 0, kPayloadItems[i].sha256, -1, hex, 2 * kSha256Size + 1) != 0
-               && HexToDigest(hex, digest);
+        if (kPayloadItems[i].folder || kPayloadItems[i].sha256 == nullptr)
+            return false;
+        memcpy(digest, kPayloadItems[i].sha256, kSha256Size);
+        return true;
     }
 };
 

@@ -3,7 +3,6 @@
 #include "framework/path.h"
 #include "framework/registry.h"
 #include "framework/text.h"
-#include "model/payload_entries.h"
 #include "model/registry_rows.h"
 #include "payload_size.h"  // generated with the payload entry list
 #include "variants/variant.h"
@@ -102,11 +101,8 @@ size_t MaxInstallFolderLength()
 {
     // Each file is written first as "<name>.<32 hex digits>.new" beside its place.
     constexpr size_t kStagedSuffix = 1 + 32 + 4;
-    size_t longest = 0;
-    for (int i = 0; i < kPayloadItemCount; ++i)
-        longest = std::max(longest, wcslen(kPayloadItems[i].name));
     // The folder, its backslash, the name and the suffix, within MAX_PATH and its terminator.
-    return MAX_PATH - 1 - 1 - longest - kStagedSuffix;
+    return MAX_PATH - 1 - 1 - kLongestEntryName - kStagedSuffix;
 }
 
 unsigned long long InstallSpaceNeeded()

@@ -6,7 +6,7 @@ struct PayloadItem {
     const wchar_t* name;  // relative to the installation folder, with backslashes
     bool folder;
     unsigned long long size;  // a file's size as unpacked
-    const char* sha256;       // a file's SHA-256 in hexadecimal; null for folders and the uninstaller
+    const char* sha256;       // a file's SHA-256, its 32 bytes; null for folders and the uninstaller
 };
 
 extern const PayloadItem kPayloadItems[];

@@ -109,7 +109,7 @@ named() {
 [[ $rc != 0 ]] && named "$out" || fail "a folder with three problems: exit $rc: $out"
 # Configuring a build from it names them too, before anything is built.
 rc=0; out=$(cmake -S "$(dirname "$make_payload")/../.." -B "$tmp/badtree" -DCMAKE_TOOLCHAIN_FILE="$(cached CMAKE_TOOLCHAIN_FILE)" \
-    -DPT_MINIZIP_DIR="$(cached PT_MINIZIP_DIR)" -DPT_PRODUCT_DIR="$tmp/bad" 2>&1) || rc=$?
+    -DPT_LIBLZMA_DIR="$(cached PT_LIBLZMA_DIR)" -DPT_PRODUCT_DIR="$tmp/bad" 2>&1) || rc=$?
 [[ $rc != 0 ]] && named "$out" || fail "configuring from a folder with three problems: exit $rc: $out"
 refused "non-ASCII name" "Plugins/caf" "touch Plugins/caf$'\\xc3\\xa9'.txt"
 refused "symbolic link" "link.txt" "ln -s Notes.txt Plugins/link.txt"
@@ -132,7 +132,7 @@ rc=0; out=$(PT_PRODUCT_DIR_X64=$good PT_PRODUCT_DIR_X86=$good "$(dirname "$make_
 # PT_VERSION names the version whatever the folder's program says: configured alone, it is the
 # version the programs are built with.
 if cmake -S "$(dirname "$make_payload")/../.." -B "$tmp/override" -DCMAKE_TOOLCHAIN_FILE="$(cached CMAKE_TOOLCHAIN_FILE)" \
-        -DPT_MINIZIP_DIR="$(cached PT_MINIZIP_DIR)" -DPT_PRODUCT_DIR="$good" -DPT_VERSION=10.12 >/dev/null 2>&1; then
+        -DPT_LIBLZMA_DIR="$(cached PT_LIBLZMA_DIR)" -DPT_PRODUCT_DIR="$good" -DPT_VERSION=10.12 >/dev/null 2>&1; then
     grep -q '^#define PT_VERSION_MAJOR 10$' "$tmp/override/generated/product_version.h" \
         && grep -q '^#define PT_VERSION_MINOR 12$' "$tmp/override/generated/product_version.h" \
         || fail "PT_VERSION=10.12: $(cat "$tmp/override/generated/product_version.h")"
@@ -171,7 +171,7 @@ said=$(python3 "$utf16" "$tmp/latin1.txt" "$tmp/latin1.utf16" 2>&1) && fail "Lat
 [[ $said == *"not UTF-8"* && $said != *Traceback* ]] || fail "Latin-1 notes: $said"
 printf 'Pictarn %s - what is new\n- One thing.\n' "$version" >"$tmp/notes.txt"
 if cmake -S "$(dirname "$make_payload")/../.." -B "$tree" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$(cached CMAKE_TOOLCHAIN_FILE)" -DPT_MINIZIP_DIR="$(cached PT_MINIZIP_DIR)" \
+        -DCMAKE_TOOLCHAIN_FILE="$(cached CMAKE_TOOLCHAIN_FILE)" -DPT_LIBLZMA_DIR="$(cached PT_LIBLZMA_DIR)" \
         -DPT_PRODUCT_DIR="$good" -DPT_RELEASE_NOTES="$tmp/notes.txt" >/dev/null 2>&1 \
         && cmake --build "$tree" --target pt_setup -j2 >/dev/null 2>&1; then
     [[ $(/usr/bin/python3 "$(dirname "$make_payload")/product_version.py" "$tree/pt_setup$bits.exe" --four) == "$version.7.3" ]] \

@@ -15,9 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "unzip.h"
-#include "iowin32.h"
-
 namespace {
 
 const std::string kSeparator = std::string(48, '-') + "\r\n";
@@ -34,32 +31,32 @@ struct PayloadEntry {
     bool folder;
 };
 
-// The payload as the test program itself carries it (the same resource script as the deliverable).
-std::vector<PayloadEntry> PayloadEntries(const TempFolder& work)
+uint32_t Little(const unsigned char* at, int bytes)
+{
+    uint32_t value = 0;
+    for (int i = bytes; i-- > 0;)
+        value = value << 8 | at[i];
+    return value;
+}
+
+// The payload as the test program itself carries it (the same resource script as the deliverable),
+// listed from its central directory as the ZIP format lays it out (no comment, no ZIP64).
+std::vector<PayloadEntry> PayloadEntries(const TempFolder&)
 {
     HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(1974), L"ZIP");
-    const char* data = static_cast<const char*>(LockResource(LoadResource(nullptr, found)));
-    std::wstring path = work / L"payload.zip";
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, data, SizeofResource(nullptr, found), &written, nullptr);
-    CloseHandle(file);
-
+    const unsigned char* zip = static_cast<const unsigned char*>(LockResource(LoadResource(nullptr, found)));
+    const unsigned char* end = zip + SizeofResource(nullptr, found) - 22;
     std::vector<PayloadEntry> entries;
-    zlib_filefunc64_def functions;
-    fill_win32_filefunc64W(&functions);
-    unzFile zip = unzOpen2_64(path.c_str(), &functions);
-    for (int status = unzGoToFirstFile(zip); status == UNZ_OK; status = unzGoToNextFile(zip)) {
-        unz_file_info64 info;
-        char name[520];
-        unzGetCurrentFileInfo64(zip, &info, name, sizeof(name), nullptr, 0, nullptr, 0);
-        std::wstring wide(name, name + strlen(name));
+    const unsigned char* record = zip + Little(end + 16, 4);
+    for (uint32_t i = 0; i < Little(end + 10, 2); ++i) {
+        const uint32_t nameLength = Little(record + 28, 2);
+        std::wstring wide(record + 46, record + 46 + nameLength);
         for (wchar_t& ch : wide)
             ch = ch == L'/' ? L'\\' : ch;
         bool folder = !wide.empty() && wide.back() == L'\\';
-        entries.push_back({wide, info.uncompressed_size, static_cast<uint32_t>(info.dosDate), folder});
+        entries.push_back({wide, Little(record + 24, 4), Little(record + 12, 4), folder});
+        record += 46 + nameLength + Little(record + 30, 2) + Little(record + 32, 2);
     }
-    unzClose(zip);
     return entries;
 }
 

@@ -101,7 +101,7 @@ TEST_F(PayloadTest, AnUpdateReplacesEveryFileOrNoneAndDropsWhatTheEarlierVersion
     WriteBytes(m_work / L"second.zip", second);
     HANDLE held = CreateFileW((target / L"held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    ExtractProblem problem;
+    ExtractProblem problem{};
     EXPECT_EQ(UnpackArchive((m_work / L"second.zip").c_str(), (target.Path() + L"\\").c_str(), 0, &problem),
               kExtractNotReplaced);
     CloseHandle(held);
@@ -114,7 +114,7 @@ TEST_F(PayloadTest, AnUpdateReplacesEveryFileOrNoneAndDropsWhatTheEarlierVersion
     held = CreateFileW((target / L"held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     std::thread scanner([held] { Sleep(500); CloseHandle(held); });
-    ExtractProblem briefly;
+    ExtractProblem briefly{};
     EXPECT_EQ(UnpackArchive((m_work / L"second.zip").c_str(), (target.Path() + L"\\").c_str(), 0, &briefly),
               kExtractComplete);
     scanner.join();

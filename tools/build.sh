@@ -46,7 +46,7 @@ if [[ ${#mains[@]} == 2 && -z ${PT_VERSION:-} ]]; then
     [[ ${versions[0]} == "${versions[1]}" ]] || { echo "tools/build.sh: the product folders hold two versions," \
         "${versions[0]} (PT_PRODUCT_DIR_X64) and ${versions[1]} (PT_PRODUCT_DIR_X86); both builds ship one" >&2; exit 1; }
 fi
-"$root/tools/fetch-minizip.sh" "$build/third_party/minizip"
+"$root/tools/fetch-liblzma.sh" "$build/third_party/liblzma"
 for target in x86_64:x64 i686:x86; do
     triple=${target%%:*}
     arch=${target##*:}
@@ -62,7 +62,7 @@ for target in x86_64:x64 i686:x86; do
     "$root/tools/sign.sh" --stamp "$build/$arch/signing-settings.txt"
     cmake -S "$root" -B "$build/$arch" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triple.cmake" \
-        -DPT_MINIZIP_DIR="$build/third_party/minizip" -DPT_PRODUCT_DIR="$product" \
+        -DPT_LIBLZMA_DIR="$build/third_party/liblzma" -DPT_PRODUCT_DIR="$product" \
         -DPT_PAYLOAD_DATE="${PT_PAYLOAD_DATE:-}" -DPT_VERSION="${PT_VERSION:-}" \
         -DPT_RELEASE_NOTES="${PT_RELEASE_NOTES:-}" >/dev/null
     cmake --build "$build/$arch" -j "$(nproc)" --target "${PT_BUILD_TARGET:-pt_setup}"

@@ -7,7 +7,7 @@ set -euo pipefail
 need_pkgs=(mingw-w64 libz-mingw-w64-dev wine wine64 wine32:i386 xvfb xauth
            cmake make googletest python3 python3-pefile liblnk-utils
            binutils-mingw-w64 bzip2 dpkg-dev x11-utils
-           python3-jsonschema python3-yaml osslsigncode openssl zopfli
+           python3-jsonschema python3-yaml osslsigncode openssl 7zip
            softhsm2 libengine-pkcs11-openssl)
 
 missing=()
@@ -22,7 +22,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     need_update=1
 fi
 if [ ! -f "$src_list" ]; then
-    # minizip's sources come from Debian's zlib source package
+    # liblzma's sources come from Debian's xz-utils source package
     cat > "$src_list" <<'SRC'
 Types: deb-src
 URIs: http://deb.debian.org/debian

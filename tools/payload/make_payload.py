@@ -14,9 +14,9 @@ import argparse
 import calendar
 import hashlib
 import concurrent.futures
+import lzma
 import os
 import re
-import shutil
 import stat
 import struct
 import subprocess
@@ -482,52 +482,37 @@ def toolbar_txt(name, size):
 
 # ---------------------------------------------------------------- zip writer
 
-# On the x64 stand-in 5 iterations save 81.7 KB over zlib, 15 only 1.2 KB more for half again the time.
-ZOPFLI_ITERATIONS = 5
+# Each entry's decoder holds a dictionary of this size at most (the file's own size when smaller):
+# on program code a larger one gains under 0.1 %, and the memory counts in every install.
+XZ_DICTIONARY_LIMIT = 1 << 20
 
 
-def zlib_deflate(data):
-    co = zlib.compressobj(9, zlib.DEFLATED, -15, 9)
-    return co.compress(data) + co.flush()
+def xz_stream(data, branch_filter):
+    size = max(4096, min(XZ_DICTIONARY_LIMIT, 1 << max(0, len(data) - 1).bit_length()))
+    filters = [{"id": lzma.FILTER_LZMA2, "preset": 9 | lzma.PRESET_EXTREME, "dict_size": size}]
+    if branch_filter:
+        filters.insert(0, {"id": lzma.FILTER_X86})
+    # No check of its own: the entry's CRC-32 covers what it unpacks to.
+    return lzma.compress(data, format=lzma.FORMAT_XZ, check=lzma.CHECK_NONE, filters=filters)
 
 
-def zopfli_deflate(data, path):
-    """Raw deflate by zopfli (through a file: it reads no pipe), or zlib's where that is smaller.
-    With PT_DEFLATE_CACHE naming a folder, the result for the same bytes is taken from there:
-    both encoders are deterministic, so a second build of the same input gives the same bytes."""
-    cache = os.environ.get("PT_DEFLATE_CACHE", "")
-    key = f"{hashlib.sha256(data).hexdigest()}-i{ZOPFLI_ITERATIONS}-zlib{zlib.ZLIB_VERSION}"
-    if cache and os.path.isfile(os.path.join(cache, key)):
-        with open(os.path.join(cache, key), "rb") as f:
-            cached = f.read()
-        try:
-            if zlib.decompress(cached, -15) == data:  # a damaged entry is made again
-                return cached
-        except zlib.error:
-            pass
-    with open(path, "wb") as f:
-        f.write(data)
-    packed = subprocess.run(["zopfli", "--deflate", "-c", f"--i{ZOPFLI_ITERATIONS}", path],
-                            check=True, stdout=subprocess.PIPE).stdout
-    fallback = zlib_deflate(data)
-    best = fallback if len(fallback) < len(packed) else packed
-    if cache:
-        os.makedirs(cache, exist_ok=True)
-        with tempfile.NamedTemporaryFile(dir=cache, delete=False) as f:
-            f.write(best)
-        os.replace(f.name, os.path.join(cache, key))  # whole or not at all
-    return best
+def packed_entry(data):
+    """(method, bytes) of a file's entry: an .xz stream (method 95) of LZMA2 at its strongest
+    setting, with the x86 branch filter first for program files where that is smaller; stored
+    (method 0) where packing does not make it smaller. liblzma's encoder is deterministic."""
+    best = xz_stream(data, False)
+    if data[:2] == b"MZ":
+        with_filter = xz_stream(data, True)
+        best = with_filter if len(with_filter) < len(best) else best
+    return (95, best) if len(best) < len(data) else (0, data)
 
 
-def deflate_all(blobs):
-    """Each blob deflated, the encodes run side by side on every core; largest first so that the
-    longest one starts at once."""
-    if shutil.which("zopfli") is None:
-        sys.exit("make_payload: zopfli not found; install the Debian package zopfli (tools/install-deps.sh)")
+def pack_all(blobs):
+    """Each blob packed, side by side on every core; largest first so that the longest one
+    starts at once."""
     order = sorted(range(len(blobs)), key=lambda i: -len(blobs[i]))
-    with tempfile.TemporaryDirectory() as folder, \
-            concurrent.futures.ThreadPoolExecutor(os.cpu_count()) as pool:
-        jobs = {i: pool.submit(zopfli_deflate, blobs[i], os.path.join(folder, str(i))) for i in order}
+    with concurrent.futures.ThreadPoolExecutor(os.cpu_count()) as pool:
+        jobs = {i: pool.submit(packed_entry, blobs[i]) for i in order}
         return [jobs[i].result() for i in range(len(blobs))]
 
 
@@ -539,14 +524,14 @@ def extended_timestamp(mtime):
 
 def zip_bytes(entries):
     """Plain zip: each entry's real modification time in the extended-timestamp field beside its
-    DOS date (UTC), no comment, no UTF-8 flag, no data descriptors; files deflated by zopfli (still
-    method 8, deterministic), folders stored.
+    DOS date (UTC), no comment, no UTF-8 flag, no data descriptors; files packed as .xz streams
+    (method 95, see packed_entry), folders stored.
 
     Each entry is (name, data) with the fixed stand-in date, or (name, data, mtime) with a
     modification time in seconds since 1970 (UTC).
     """
     files = [data for name, data, *_ in entries if not name.endswith("/")]
-    deflated = iter(deflate_all(files))
+    packed_files = iter(pack_all(files))
     local, central = bytearray(), bytearray()
     for name, data, *stamp in entries:
         mtime = stamp[0] if stamp else STAND_IN_TIME
@@ -557,13 +542,14 @@ def zip_bytes(entries):
         if is_dir:
             method, packed, version, attr = 0, b"", 10, ATTR_DIR
         else:
-            method, packed, version, attr = 8, next(deflated), 20, ATTR_FILE
+            method, packed = next(packed_files)
+            version, attr = (63 if method == 95 else 10), ATTR_FILE  # 6.3 first named method 95
         crc = zlib.crc32(data)
         fname = name.encode("ascii")
         offset = len(local)
         local += struct.pack("<IHHHHHIIIHH", 0x04034B50, version, 0, method, dos_time, dos_date,
                              crc, len(packed), len(data), len(fname), len(extra)) + fname + extra + packed
-        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, version, 0, method, dos_time,
+        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 63, version, 0, method, dos_time,
                                dos_date, crc, len(packed), len(data), len(fname), len(extra), 0, 0, 0,
                                attr, offset) + fname + extra
     if len(local) + len(central) >= 0xFFFFFFFF or len(entries) >= 0xFFFF:
@@ -879,15 +865,19 @@ def main():
                 return f'    {{L"{path}", true, 0, nullptr}},\n'
             if name == "pt_uninstall.exe":
                 return f'    {{L"{path}", false, 0, nullptr}},\n'
-            return f'    {{L"{path}", false, {len(data)}, "{hashlib.sha256(data).hexdigest()}"}},\n'
-        rows = [row(n, d) for n, d, *_ in entries()]
+            digest = "".join(f"\\x{byte:02x}" for byte in hashlib.sha256(data).digest())
+            return f'    {{L"{path}", false, {len(data)}, "{digest}"}},\n'
+        listed = entries()
+        rows = [row(n, d) for n, d, *_ in listed]
         with open(args.out, "w", newline="\n") as f:
             f.write("// Generated by tools/payload/make_payload.py --entry-list.\n")
             f.writelines(rows)
         with open(os.path.join(os.path.dirname(args.out), "payload_size.h"), "w", newline="\n") as f:
             f.write("// Generated by tools/payload/make_payload.py --entry-list: what the installed files take,\n"
                     "// in KiB rounded up (the uninstaller counted at its slot's size).\n#pragma once\n"
-                    f"inline constexpr unsigned long kPayloadKilobytes = {(payload_bytes(args) + 1023) // 1024};\n")
+                    f"inline constexpr unsigned long kPayloadKilobytes = {(payload_bytes(args) + 1023) // 1024};\n"
+                    "// The longest entry name, in characters: what limits the installation folder's length.\n"
+                    f"inline constexpr unsigned long kLongestEntryName = {max(len(n.rstrip('/')) for n, *_ in listed)};\n")
         return
     data = zip_bytes(entries())
     # The program carries the archive's SHA-256 and unpacks only an archive that has it.
