@@ -4,15 +4,21 @@
 #include "framework/path.h"
 #include "model/install_folder.h"
 #include "model/install_options.h"
+#include "engine/payload.h"
 #include "engine/settings_ini.h"
+#include "support/test_support.h"
+#include "support/zip_writer.h"
+#include "xz_samples.h"
 #include "wizard/hyperlink.h"
 #include "wizard/wizard_page.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwctype>
 #include <random>
 #include <cstdio>
+#include <set>
 #include <string>
 
 namespace {
@@ -132,4 +138,48 @@ TEST(Fuzz, SwitchReaderAndPathHelpersKeepTheirPromises)
     // Seven generated texts a round: command line, two paths, settings folder, notes, command, address.
     RecordProperty("inputs", static_cast<int>(checked * 7));
     std::printf("%ld rounds, %ld generated inputs checked\n", checked, checked * 7);
+}
+
+TEST(Fuzz, ChangedArchivesNeverWriteOutsideNorUnpackWhatWasNotPacked)
+{
+    // An archive of .xz entries (one through the x86 branch filter) and a stored one, with bytes
+    // changed or cut anywhere: whatever the unpacking says, nothing lands outside the target,
+    // and whatever it unpacks is what was packed.
+    const auto bytes = [](const unsigned char* data, size_t size) { return std::string(reinterpret_cast<const char*>(data), size); };
+    ZipEntry text{"Docs/text.txt", bytes(kSampleText, sizeof(kSampleText))};
+    text.packed = bytes(kSampleTextXz, sizeof(kSampleTextXz));
+    ZipEntry code{"code.bin", bytes(kSampleCode, sizeof(kSampleCode))};
+    code.packed = bytes(kSampleCodeXz, sizeof(kSampleCodeXz));
+    const std::string original = MakeZip({{"Docs/", ""}, text, code, {"plain.txt", "stored as is"}});
+    const std::set<std::string> packed = {text.data, code.data, "stored as is"};
+    const long rounds = std::max(20L, Iterations() / 40);
+    Generator generate(20261210);
+    TempFolder work;
+    const std::wstring archive = work / L"changed.zip";
+    long completed = 0;
+    for (long i = 0; i < rounds; ++i) {
+        std::string changed = original;
+        for (size_t n = 1 + generate.Pick(4); n > 0; --n)
+            changed[generate.Pick(changed.size())] = static_cast<char>(generate.Pick(256));
+        if (generate.Pick(8) == 0)
+            changed.resize(generate.Pick(changed.size()));
+        WriteBytes(archive, changed);
+        TempFolder outer;
+        const std::wstring target = outer / L"target";
+        CreateDirectoryW(target.c_str(), nullptr);
+        completed += UnpackArchive(archive.c_str(), (target + L"\\").c_str(), 0) == kExtractComplete;
+        SetCurrentDirectoryW(work.Path().c_str());
+        for (const std::wstring& entry : TreeListing(outer.Path())) {
+            ASSERT_EQ(entry.rfind(L"target", 0), 0u) << i << " " << ToUtf8(entry);
+            const std::wstring path = outer / entry;
+            if (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY)
+                continue;
+            const std::string content = ReadBytes(path);
+            // The record of installed files is the unpacking's own.
+            if (entry.find(L"pt_setup_files") == std::wstring::npos) {
+                ASSERT_TRUE(packed.count(content) == 1) << i << " " << ToUtf8(entry);
+            }
+        }
+    }
+    std::printf("%ld changed archives, %ld unpacked whole\n", rounds, completed);
 }

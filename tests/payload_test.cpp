@@ -3,6 +3,7 @@
 #include "engine/payload.h"
 #include "support/test_support.h"
 #include "support/zip_writer.h"
+#include "xz_samples.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,22 @@
 #include <vector>
 
 namespace {
+
+template <size_t N>
+std::string Bytes(const unsigned char (&bytes)[N])
+{
+    return std::string(reinterpret_cast<const char*>(bytes), N);
+}
+
+// An .xz entry of the sample text, changed by `change`.
+ZipEntry TextXz(const char* name, void (*change)(ZipEntry&) = nullptr)
+{
+    ZipEntry entry{name, Bytes(kSampleText)};
+    entry.packed = Bytes(kSampleTextXz);
+    if (change)
+        change(entry);
+    return entry;
+}
 
 // Keeps the current directory across a test, since unpacking changes it on purpose.
 class PayloadTest : public ::testing::Test {
@@ -257,6 +274,14 @@ TEST_F(PayloadTest, HostileArchivesWriteNothingOutsideTheTargetAndNeverClaimSucc
         {"CRC mismatch", {{"ok.txt", "ok"}, {"bad.txt", "data", true}}, 0},
         {"declared size too large", {{"ok.txt", "ok"}, {"big.txt", "data", false, 0x58A16000, 1000}}, 0},
         {"truncated", {{"ok.txt", "ok"}, {"b.txt", std::string(200, 'b')}}, 150},
+        {"xz stream damaged", {{"ok.txt", "ok"}, TextXz("x.txt", [](ZipEntry& e) { e.packed[60] ^= 0x55; })}, 0},
+        {"xz stream cut short", {{"ok.txt", "ok"}, TextXz("x.txt", [](ZipEntry& e) { e.packed.resize(80); })}, 0},
+        {"xz stream with bytes after it", {{"ok.txt", "ok"}, TextXz("x.txt", [](ZipEntry& e) { e.packed += "tail"; })}, 0},
+        {"xz unpacks to more than declared", {{"ok.txt", "ok"}, TextXz("x.txt", [](ZipEntry& e) { e.declaredExtra = -1; })}, 0},
+        {"xz unpacks to less than declared", {{"ok.txt", "ok"}, TextXz("x.txt", [](ZipEntry& e) { e.declaredExtra = 1; })}, 0},
+        {"xz CRC mismatch", {{"ok.txt", "ok"}, TextXz("x.txt", [](ZipEntry& e) { e.badCrc = true; })}, 0},
+        {"xz asking for 4 GiB", {{"ok.txt", "ok"}, TextXz("x.txt", [](ZipEntry& e) { e.packed = Bytes(kSampleHugeDictionaryXz); })}, 0},
+        {"deflate, no longer read", {{"ok.txt", "ok"}, TextXz("x.txt", [](ZipEntry& e) { e.method = 8; })}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -272,8 +297,14 @@ TEST_F(PayloadTest, HostileArchivesWriteNothingOutsideTheTargetAndNeverClaimSucc
         EXPECT_FALSE(FileExists(L"C:\\evil\\x"));
     }
 
-    // The same name twice: both are unpacked, the later one wins.
+    // The same name twice: both are unpacked, the later one wins. Beside them, the two .xz
+    // entries, one through the x86 branch filter, unpack to what was packed.
     TempFolder twice;
-    EXPECT_EQ(Unpack(MakeZip({{"dup.txt", "first"}, {"dup.txt", "second"}}), twice.Path()), kExtractComplete);
+    ZipEntry code{"code.bin", Bytes(kSampleCode)};
+    code.packed = Bytes(kSampleCodeXz);
+    EXPECT_EQ(Unpack(MakeZip({{"dup.txt", "first"}, {"dup.txt", "second"}, TextXz("text.txt"), code}), twice.Path()),
+              kExtractComplete);
     EXPECT_EQ(ReadBytes(twice / L"dup.txt"), "second");
+    EXPECT_EQ(ReadBytes(twice / L"text.txt"), Bytes(kSampleText));
+    EXPECT_EQ(ReadBytes(twice / L"code.bin"), Bytes(kSampleCode));
 }

@@ -26,6 +26,11 @@ std::string MakeZip(const std::vector<ZipEntry>& entries, size_t truncateTo)
         uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(e.data.data()), static_cast<uInt>(e.data.size()));
         if (e.badCrc)
             crc ^= 0xA5A5A5A5;
+        const bool packed = !e.packed.empty();
+        const std::string& stored = packed ? e.packed : e.data;
+        const int method = e.method >= 0 ? e.method : packed ? 95 : 0;
+        const uint32_t packedSize = static_cast<uint32_t>(stored.size()) + (packed ? 0 : e.declaredExtra);
+        const uint32_t size = static_cast<uint32_t>(e.data.size()) + e.declaredExtra;
         uint32_t offset = static_cast<uint32_t>(out.size());
         auto header = [&](std::string& to, bool local) {
             Put32(to, local ? 0x04034B50 : 0x02014B50);
@@ -33,12 +38,12 @@ std::string MakeZip(const std::vector<ZipEntry>& entries, size_t truncateTo)
                 Put16(to, 20);  // made by
             Put16(to, 20);      // needed to extract
             Put16(to, 0);       // flags: no UTF-8 name
-            Put16(to, 0);       // stored
+            Put16(to, static_cast<uint32_t>(method));
             Put16(to, e.dosDateTime & 0xFFFF);
             Put16(to, e.dosDateTime >> 16);
             Put32(to, crc);
-            Put32(to, static_cast<uint32_t>(e.data.size()) + e.declaredExtra);
-            Put32(to, static_cast<uint32_t>(e.data.size()) + e.declaredExtra);
+            Put32(to, packedSize);
+            Put32(to, size);
             Put16(to, static_cast<uint32_t>(e.name.size()));
             Put16(to, e.utcTime >= 0 ? 9 : 0);  // extra field
             if (!local) {
@@ -57,7 +62,7 @@ std::string MakeZip(const std::vector<ZipEntry>& entries, size_t truncateTo)
             }
         };
         header(out, true);
-        out += e.data;
+        out += stored;
         header(central, false);
     }
     uint32_t centralOffset = static_cast<uint32_t>(out.size());
