@@ -3,6 +3,7 @@
 #include "engine/file_update.h"
 #include "engine/install_record.h"
 #include "framework/handles.h"
+#include "framework/joined_thread.h"
 #include "framework/resource_bytes.h"
 #include "framework/sha256.h"
 #include "framework/stage_clock.h"
@@ -138,16 +139,32 @@ int PlanEntry(const ZipEntryInfo& info, const wchar_t* folder, int skipIconsDll,
     return kExtractComplete;
 }
 
-// How much of the files is written, told to whoever follows the unpacking.
+// How much of the files is written, told to whoever follows the unpacking; the threads that
+// write them take turns, so the observer hears from one at a time.
 struct UnpackProgress {
     UnpackObserver* observer;
     unsigned long long done = 0;
     unsigned long long total = 0;
-    // False once the observer asked to stop.
+    bool cancelled = false;  // the observer asked to stop
+    bool failed = false;     // a thread stopped at a bad entry: the others stop too
+    SRWLOCK lock = SRWLOCK_INIT;
+
+    // False once the observer asked to stop, or the unpacking failed elsewhere.
     bool Advance(unsigned long long bytes)
     {
+        AcquireSRWLockExclusive(&lock);
         done += bytes;
-        return !observer || observer->Unpacked(done, total);
+        if (!cancelled && !failed && observer && !observer->Unpacked(done, total))
+            cancelled = true;
+        const bool goOn = !cancelled && !failed;
+        ReleaseSRWLockExclusive(&lock);
+        return goOn;
+    }
+    void Fail()
+    {
+        AcquireSRWLockExclusive(&lock);
+        failed = true;
+        ReleaseSRWLockExclusive(&lock);
     }
 };
 
@@ -209,6 +226,50 @@ int StageEntry(ZipReader& archive, const ZipEntryInfo& info, const FileUpdate& u
     return result;
 }
 
+// The files one thread stages, those assigned to it, in the archive's order: each reads the
+// archive through a reader of its own, and a name the archive holds twice is always staged by
+// one thread, so the later entry still wins.
+struct StagingWork {
+    ArchiveBytes& source;
+    const FileUpdate& update;
+    const EntryPlan* plan;
+    int count;
+    const unsigned char* assigned;  // the thread of each file of the update
+    unsigned char thread;
+    WrittenFile* written;
+    UnpackProgress& progress;
+    ExtractProblem problem{};
+    int result = kExtractComplete;
+
+    void operator()()
+    {
+        ZipReader archive(source);
+        HeapBuffer<char> buffer = AllocateBuffer<char>(kCopyChunk);
+        ZipEntryInfo info;
+        if (!buffer || archive.Open() != kZipOk)
+            result = kExtractStopped;
+        for (int i = 0; i < count && result == kExtractComplete; ++i) {
+            const EntryPlan& entry = plan[i];
+            if (archive.NextEntry(info) != kZipOk)
+                result = kExtractStopped;
+            else if (entry.file >= 0 && assigned[entry.file] == thread)
+                result = StageEntry(archive, info, update, entry, buffer.Get(), written[entry.file], &problem, progress);
+        }
+        if (result == kExtractStopped)
+            progress.Fail();
+    }
+};
+
+// Threads that stage files side by side: two where the process may run on two processors or
+// more, since decoding is most of an install's time.
+int StagingThreads()
+{
+    DWORD_PTR process = 0, system = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system))
+        return 1;
+    return (process & (process - 1)) != 0 ? 2 : 1;
+}
+
 // The record after this update: every file it placed, and what earlier versions placed.
 bool StageRecord(const wchar_t* folder, const FileUpdate& update, const WrittenFile* written, int recordFile,
                  InstallRecord& record)
@@ -254,8 +315,8 @@ void RemoveDroppedFiles(const wchar_t* folder, const InstallRecord& record)
     }
 }
 
-int ExtractEntries(ZipReader& archive, const wchar_t* folder, int skipIconsDll, ExtractProblem* problem,
-                   UnpackObserver* observer)
+int ExtractEntries(ArchiveBytes& source, ZipReader& archive, const wchar_t* folder, int skipIconsDll,
+                   ExtractProblem* problem, UnpackObserver* observer)
 {
     const int count = static_cast<int>(archive.Count());
     // What an earlier run left half done is undone before anything else.
@@ -285,21 +346,37 @@ int ExtractEntries(ZipReader& archive, const wchar_t* folder, int skipIconsDll, 
     if (!progress.Advance(0))
         return kExtractCancelled;
     HeapBuffer<WrittenFile> written = AllocateBuffer<WrittenFile>(static_cast<size_t>(update.Count()));
-    HeapBuffer<char> buffer = AllocateBuffer<char>(kCopyChunk);
-    if (!written || !buffer)
+    HeapBuffer<unsigned char> assigned = AllocateBuffer<unsigned char>(static_cast<size_t>(update.Count()));
+    if (!written || !assigned)
         return kExtractStopped;
-    archive.Rewind();
+    // Each file to the thread with less to unpack so far, in the archive's order.
+    unsigned long long load[2] = {};
+    const int threads = StagingThreads();
+    for (int i = 0; i < update.Count(); ++i)
+        assigned.Get()[i] = 0xFF;
     for (int i = 0; i < count; ++i) {
-        const EntryPlan& entry = plan.Get()[i];
-        if (archive.NextEntry(info) != kZipOk)
-            return kExtractStopped;
-        if (entry.file >= 0) {
-            if (const int staged = StageEntry(archive, info, update, entry, buffer.Get(), written.Get()[entry.file],
-                                              problem, progress);
-                staged != kExtractComplete)
-                return staged;
+        const int file = plan.Get()[i].file;
+        if (file >= 0 && assigned.Get()[file] == 0xFF) {
+            assigned.Get()[file] = threads > 1 && load[1] < load[0] ? 1 : 0;
+            load[assigned.Get()[file]] += plan.Get()[i].size;
         }
     }
+    StagingWork work[2] = {
+        {source, update, plan.Get(), count, assigned.Get(), 0, written.Get(), progress},
+        {source, update, plan.Get(), count, assigned.Get(), 1, written.Get(), progress},
+    };
+    {
+        auto alongside = StartAlongside(work[1]);
+        work[0]();
+    }
+    // A bad entry counts before a stop it caused in the other thread.
+    for (const int wanted : {kExtractStopped, kExtractCancelled})
+        for (const StagingWork& done : work)
+            if (done.result == wanted) {
+                if (problem)
+                    *problem = done.problem;
+                return wanted;
+            }
     InstallRecord record;
     if (!StageRecord(folder, update, written.Get(), recordFile, record)) {
         NoteProblem(problem, folder, GetLastError());
@@ -415,21 +492,13 @@ public:
             memcpy(buffer, memory + offset + at, count);
             return true;
         }
-        LARGE_INTEGER distance;
-        distance.QuadPart = static_cast<LONGLONG>(offset + at);
+        // Read at its place, whatever the handle's position: the staging threads read at once.
+        OVERLAPPED place{};
+        place.Offset = static_cast<DWORD>(offset + at);
+        place.OffsetHigh = static_cast<DWORD>((offset + at) >> 32);
         DWORD got = 0;
-        // Reads mostly follow each other: the seek is spared then.
-        if ((offset + at != m_filePointer && !SetFilePointerEx(file, distance, nullptr, FILE_BEGIN))
-            || !ReadFile(file, buffer, count, &got, nullptr) || got != count) {
-            m_filePointer = ~0ULL;
-            return false;
-        }
-        m_filePointer = offset + at + got;
-        return true;
+        return ReadFile(file, buffer, count, &got, &place) && got == count;
     }
-
-private:
-    ULONGLONG m_filePointer = 0;
 };
 
 int UnpackSource(ArchiveSource& source, const wchar_t* targetFolder, int skipIconsDll, ExtractProblem* problem,
@@ -442,7 +511,7 @@ int UnpackSource(ArchiveSource& source, const wchar_t* targetFolder, int skipIco
         return kExtractStopped;
     if (!SetCurrentDirectoryW(targetFolder))
         return kExtractFailed;
-    return ExtractEntries(archive, targetFolder, skipIconsDll, problem, observer);
+    return ExtractEntries(source, archive, targetFolder, skipIconsDll, problem, observer);
 }
 
 // Reads the whole archive once through its source: true when its SHA-256 is `expected`.
