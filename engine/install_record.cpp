@@ -22,7 +22,7 @@ bool ParseLine(const wchar_t* line, RecordedFile& file)
     if ((line[0] != L'+' && line[0] != L'-') || line[1] != L' ')
         return false;
     wchar_t* end = nullptr;
-    file.size = wcstoull(line + 2, &end, 10);
+    file.size = _wcstoui64(line + 2, &end, 10);  // msvcrt's: the toolchain's own would be linked in
     if (end == line + 2 || *end != L' ')
         return false;
     wchar_t hex[2 * kSha256Size + 1];
