@@ -1,12 +1,12 @@
 #pragma once
-#include <cstddef>
+#include <array>
 #include <initializer_list>
 
 // The fixed list of file formats the setup offers to associate with the product. The row
 // index is shared by the associations page, the "/assoc=" switch and the association writer.
 
 // What a format's ProgID shows as its icon.
-enum class FormatIcon {
+enum class FormatIcon : unsigned char {
     kFileItself,  // the literal "%1": the file is its own icon
     kImage,       // the product executable, index 0
     kVideo,       // index 9
@@ -20,21 +20,23 @@ struct FormatMember {
 
 inline constexpr int kMaxRowMembers = 3;
 
+// One format of the list. Its texts are kept in one block and found by their place in it:
+// pointers would take 8 bytes each, half the table.
 struct FormatRow {
-    const wchar_t* label;        // the list's first column, display text only
-    const wchar_t* displayName;  // ends in " *" when the product reads it through a plug-in
+    unsigned short labelAt;
+    unsigned short nameAt;
+    unsigned short extensionAt[kMaxRowMembers];
+    unsigned short suffixAt[kMaxRowMembers];
+    unsigned char memberCount;  // more than kMaxRowMembers in a row does not compile
     bool isImage;
     FormatIcon icon;
-    FormatMember members[kMaxRowMembers] = {};
-    int memberCount = 0;  // counted from the members given; more than kMaxRowMembers does not compile
 
-    constexpr FormatRow(const wchar_t* rowLabel, const wchar_t* name, bool image, FormatIcon rowIcon,
-                        std::initializer_list<FormatMember> given)
-        : label(rowLabel), displayName(name), isImage(image), icon(rowIcon)
-    {
-        for (const FormatMember& member : given)
-            members[memberCount++] = member;
-    }
+    // Label: the list's first column, display text only.
+    const wchar_t* Label() const;
+    // DisplayName: ends in " *" when the product reads the format through a plug-in.
+    const wchar_t* DisplayName() const;
+    // Member: the row's extension `index` (below memberCount) and the suffix of its ProgID.
+    FormatMember Member(int index) const;
 };
 
 // Counted from the rows at compile time; the rows themselves, with their texts, are kept once,
@@ -56,4 +58,4 @@ inline constexpr int kFormatMemberCount = 0
     ;
 #undef FORMAT_ROW
 
-extern const FormatRow kFormatTable[kFormatRowCount];
+extern const std::array<FormatRow, kFormatRowCount> kFormatTable;

@@ -250,7 +250,7 @@ int WriteAssociations(const wchar_t* openCommand, const wchar_t* executable, con
             continue;
         const wchar_t* icon = IconForRow(row, image, video, audio);
         for (int m = 0; m < row.memberCount; ++m)
-            AssociateExtension(run, row.members[m].extension, row.members[m].progIdSuffix, icon, selected);
+            AssociateExtension(run, row.Member(m).extension, row.Member(m).progIdSuffix, icon, selected);
     }
 
     if (associate) {

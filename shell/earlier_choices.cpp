@@ -44,7 +44,7 @@ bool ReadEarlierChoices(const wchar_t* folder, EarlierChoices& out)
     for (int row = 0; row < kFormatRowCount && row < kAssocSlots; ++row) {
         bool all = kFormatTable[row].memberCount > 0;
         for (int m = 0; m < kFormatTable[row].memberCount && all; ++m)
-            all = LeadsToProduct(kFormatTable[row].members[m]);
+            all = LeadsToProduct(kFormatTable[row].Member(m));
         out.formats[row] = all;
         out.anyFormat = out.anyFormat || all;
     }

@@ -105,7 +105,7 @@ void RemoveProgIds(const RegistrationTexts& texts, FailureTally& failures)
 {
     for (const FormatRow& row : kFormatTable) {
         for (int m = 0; m < row.memberCount; ++m) {
-            const FormatMember& member = row.members[m];
+            const FormatMember member = row.Member(m);
             wchar_t progId[kNameSize], key[kNameSize], command[kValueSize];
             FormatText(progId, kNameSize, L"%ls.%ls", variant::kProductFolderName, member.progIdSuffix);
             FormatText(key, kNameSize, L"%ls%ls\\shell\\open\\command", kClasses, progId);
@@ -125,8 +125,8 @@ void RemoveOffers()
     for (const FormatRow& row : kFormatTable) {
         for (int m = 0; m < row.memberCount; ++m) {
             wchar_t progId[kNameSize], key[kNameSize];
-            FormatText(progId, kNameSize, L"%ls.%ls", variant::kProductFolderName, row.members[m].progIdSuffix);
-            FormatText(key, kNameSize, L"%ls.%ls\\OpenWithProgids", kClasses, row.members[m].extension);
+            FormatText(progId, kNameSize, L"%ls.%ls", variant::kProductFolderName, row.Member(m).progIdSuffix);
+            FormatText(key, kNameSize, L"%ls.%ls\\OpenWithProgids", kClasses, row.Member(m).extension);
             if (!ProgIdExists(progId))
                 if (RegKey offers = OpenKey(HKEY_LOCAL_MACHINE, key, KEY_SET_VALUE))
                     RegDeleteValueW(offers.Get(), progId);
@@ -155,7 +155,7 @@ void RemoveDanglingChoices(LeftBehindNotes& notes)
         for (int m = 0; m < row.memberCount; ++m) {
             for (const ChoiceValue& choice : kChoiceValues) {
                 wchar_t key[kNameSize], value[kValueSize];
-                if (!FormatText(key, kNameSize, choice.keyFormat, row.members[m].extension)
+                if (!FormatText(key, kNameSize, choice.keyFormat, row.Member(m).extension)
                     || !ReadStringValue(choice.root, key, choice.name, (kValueSize - 1) * sizeof(wchar_t), value,
                                         kValueSize)
                     || _wcsnicmp(value, variant::kProductFolderName, prefixLength) != 0

@@ -40,10 +40,10 @@ TEST(FormatTable, EveryRowIsTheListedFormatGroup)
         const FormatRow& row = kFormatTable[r];
         const ExpectedFormatRow& want = expected[r];
         SCOPED_TRACE("row " + std::to_string(r));
-        std::wstring actual = Describe(row.label, row.displayName, row.isImage, IconRule(row.icon));
+        std::wstring actual = Describe(row.Label(), row.DisplayName(), row.isImage, IconRule(row.icon));
         std::wstring wanted = Describe(want.label, want.displayName, want.image, want.icon);
         for (int m = 0; m < row.memberCount && m < kMaxRowMembers; ++m)
-            actual += std::wstring(L" .") + row.members[m].extension + L"=Pictarn." + row.members[m].progIdSuffix;
+            actual += std::wstring(L" .") + row.Member(m).extension + L"=Pictarn." + row.Member(m).progIdSuffix;
         for (const ExpectedMember& m : want.members) {
             wanted += L" ." + m.extension + L"=" + m.progId;
             if (&m != &want.members[0] && m.extension == m.suffix)

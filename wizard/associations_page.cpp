@@ -65,7 +65,7 @@ void CWizPropertyPage::ActivateAssociations()
         AddColumn(list, 0, width / 3, L"Format");
         AddColumn(list, 1, 2 * width / 3 - MulDiv(25, PixelsPerInch(list), 96), L"Description");
         for (int row = 0; row < kFormatRowCount; ++row)
-            InsertFormatRow(list, kFormatTable[row].label, kFormatTable[row].displayName, row);
+            InsertFormatRow(list, kFormatTable[row].Label(), kFormatTable[row].DisplayName(), row);
         // Focus entering the list lands on a row, so Space checks it without an arrow key first.
         ListView_SetItemState(list, 0, LVIS_FOCUSED, LVIS_FOCUSED);
         // An update offers again the formats that lead to the installation it updates.

@@ -39,10 +39,10 @@ std::vector<WatchedKey> WatchedKeys()
         keys.push_back({HKEY_CURRENT_USER, L"HKCU", std::wstring(L"SOFTWARE\\Classes\\") + app});
     for (const FormatRow& row : kFormatTable)
         for (int m = 0; m < row.memberCount; ++m) {
-            const std::wstring ext = row.members[m].extension;
+            const std::wstring ext = row.Member(m).extension;
             keys.push_back({HKEY_LOCAL_MACHINE, L"HKLM", L"SOFTWARE\\Classes\\." + ext});
             keys.push_back({HKEY_LOCAL_MACHINE, L"HKLM",
-                            std::wstring(L"SOFTWARE\\Classes\\Pictarn.") + row.members[m].progIdSuffix});
+                            std::wstring(L"SOFTWARE\\Classes\\Pictarn.") + row.Member(m).progIdSuffix});
             keys.push_back({HKEY_CURRENT_USER, L"HKCU", kFileExts + ext});
         }
     return keys;
