@@ -200,7 +200,7 @@ int StageEntry(ZipReader& archive, const ZipEntryInfo& info, const FileUpdate& u
     for (;;) {
         long read;
         {
-            StageScope decode(Stage::kInflate);
+            StageScope decode(Stage::kDecode);
             read = archive.ReadData(buffer, kCopyChunk);  // its last call checks the size and CRC
         }
         if (read == 0)

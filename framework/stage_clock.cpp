@@ -12,7 +12,7 @@ extern "C" WINBASEAPI VOID WINAPI GetSystemTimePreciseAsFileTime(LPFILETIME);
 
 namespace {
 
-constexpr const char* kStageNames[] = {"start_up", "other", "payload_check", "archive_read", "inflate",
+constexpr const char* kStageNames[] = {"start_up", "other", "payload_check", "archive_read", "decode",
                                        "file_write", "file_create_move", "settings", "shortcuts", "registry"};
 static_assert(sizeof(kStageNames) / sizeof(kStageNames[0]) == static_cast<size_t>(Stage::kCount));
 

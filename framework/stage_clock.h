@@ -8,8 +8,8 @@ enum class Stage {
     kOther,            // everything no other stage claims
     kPayloadCheck,     // the payload's SHA-256 against the one the program carries
     kArchiveRead,
-    kInflate,
-    kFileWrite,        // handing inflated bytes to the file system
+    kDecode,
+    kFileWrite,        // handing decoded bytes to the file system
     kFileCreateMove,   // creating, dating and moving each file into place
     kSettings,
     kShortcuts,

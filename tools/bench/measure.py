@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Times our silent install against the NSIS peer in one Wine prefix and writes the
+"""Times our silent install against the NSIS peers in one Wine prefix and writes the
 results table. Called by tools/bench/run.sh, which sets up WINEPREFIX, DISPLAY and a
 persistent wineserver; everything here runs inside that environment."""
 import argparse
@@ -192,94 +192,104 @@ def summary(times):
     return "%.3f s (min %.3f, max %.3f)" % (statistics.median(times), min(times), max(times))
 
 
+def installers(a):
+    """(name, program, arguments) of each installer timed, ours first."""
+    found = [("ours", a.ours, OUR_ARGS), ("NSIS lzma", a.nsis, [])]
+    if a.nsis_zlib:
+        found.append(("NSIS zlib", a.nsis_zlib, []))
+    return found
+
+
+def ratio(med, name):
+    return "%.2f" % (med["ours"] / med[name]) if med["ours"] and med[name] else "n/a"
+
+
 def main():
     ap = argparse.ArgumentParser()
-    for name in ("ours", "stages", "nsis", "nsis_empty", "idle", "zip", "workdir", "out", "nsis_target"):
+    for name in ("ours", "stages", "nsis", "idle", "zip", "workdir", "out", "nsis_target"):
         ap.add_argument("--" + name.replace("_", "-"), required=True)
-    ap.add_argument("--pairs", type=int, default=21)
+    ap.add_argument("--nsis-zlib", default="", help="the NSIS peer with zlib, timed as well")
+    ap.add_argument("--sizes", default="", help="a size table to append")
+    ap.add_argument("--pairs", type=int, default=21, help="rounds, each running every installer once")
     ap.add_argument("--cores", default="all")
     ap.add_argument("--floor-runs", type=int, default=20)
     a = ap.parse_args()
     b = Bench(a)
     load_before = os.getloadavg()
+    timed = installers(a)
+    names = [name for name, _, _ in timed]
 
-    # An untimed first pair on a clean prefix, which also warms the caches: record what
-    # each installer leaves in the shell, so the table shows whether both did the same work.
-    # The NSIS run's registration stays for the timed runs, which therefore all find an
+    # An untimed first round on a clean prefix, which also warms the caches: record what
+    # each installer leaves in the shell, so the table shows whether all did the same work.
+    # The last NSIS run's registration stays for the timed runs, which therefore all find an
     # earlier installation.
     checks = {}
-    for name, exe, args in (("ours", a.ours, OUR_ARGS), ("NSIS", a.nsis, [])):
+    for name, exe, args in timed:
         if checks:
             b.reset_shell_state()
         seconds, failure = b.run(exe, args, settings_here=False)
         checks[name] = b.shell_state() + ("; FAILED: %s" % failure if failure else "")
         print("check %s: %.3f s, %s" % (name, seconds, checks[name]), flush=True)
 
-    # Alternate the two so that slow phases of the busy machine hit both alike. The
+    # Alternate them so that slow phases of the busy machine hit all alike. The
     # registry and shortcuts stay between runs (each run rewrites them); the files do not.
-    times = {"ours": [], "NSIS": []}
-    peaks = {"ours": [], "NSIS": []}
-    failures = {"ours": {}, "NSIS": {}}  # failure text: run numbers
+    times = {name: [] for name in names}
+    peaks = {name: [] for name in names}
+    failures = {name: {} for name in names}  # failure text: run numbers
     for i in range(a.pairs):
-        for name, exe, args in (("ours", a.ours, OUR_ARGS), ("NSIS", a.nsis, [])):
+        for name, exe, args in timed:
             seconds, failure = b.run(exe, args)
             (failures[name].setdefault(failure, []).append(str(i + 1)) if failure
              else times[name].append(seconds))
             if not failure:
                 peaks[name].append(b.peak_kib)
-            print("pair %2d %-4s %.3f s%s" % (i + 1, name, seconds,
-                                              "  FAILED: " + failure if failure else ""), flush=True)
+            print("round %2d %-9s %.3f s%s" % (i + 1, name, seconds,
+                                               "  FAILED: " + failure if failure else ""), flush=True)
     shutil.rmtree(b.install_dir, ignore_errors=True)
 
     stages, stage_runs = stage_breakdown(b, a.stages, a.pairs)
     wine_floor = hyperfine(a.floor_runs, "%s %s" % (WINE64, a.idle))
     floor_peak = statistics.median(timed_run([WINE64, a.idle], a.workdir)[2] for _ in range(a.floor_runs))
     decision = time_to_decision(a, a.floor_runs)
+    # 7-Zip, as Info-ZIP's unzip cannot read .xz entries.
     unzip_dir = os.path.join(a.workdir, "unzip-floor")
-    unzip_floor = hyperfine(a.floor_runs, "unzip -q %s -d %s" % (a.zip, unzip_dir), "rm -rf " + unzip_dir)
+    unzip_floor = hyperfine(a.floor_runs, "7zz x -y -bso0 -bsp0 -o%s %s" % (unzip_dir, a.zip), "rm -rf " + unzip_dir)
     shutil.rmtree(unzip_dir, ignore_errors=True)
     load_after = os.getloadavg()
 
-    size = os.path.getsize
-    ours_size, zip_size = size(a.ours), size(a.zip)
-    nsis_size, nsis_empty = size(a.nsis), size(a.nsis_empty)
     med = {k: statistics.median(v) if v else None for k, v in times.items()}
     failed = {k: sum(map(len, v.values())) for k, v in failures.items()}
-    ratio = "%.2f" % (med["ours"] / med["NSIS"]) if med["ours"] and med["NSIS"] else "n/a"
-    rows = [
-        ("Ours, silent install (%d runs, %d failed)" % (a.pairs, failed["ours"]),
-         summary(times["ours"])),
-        ("NSIS peer, silent install (%d runs, %d failed)" % (a.pairs, failed["NSIS"]),
-         summary(times["NSIS"])),
-        ("Ratio ours / NSIS (medians)", ratio),
+    rows = [("%s, silent install (%d runs, %d failed)" % ("Ours" if name == "ours" else name + " peer",
+                                                          a.pairs, failed[name]), summary(times[name]))
+            for name in names]
+    rows += [("Ratio ours / %s (medians)%s" % (name, ", the same compression class" if name == "NSIS lzma" else ""),
+              ratio(med, name)) for name in names[1:]]
+    rows += [
         ("Ours: start-up to the running-product decision (`/silent` with the product's window open, "
          "median of %d)" % a.floor_runs,
-         "%.3f s, %.0f ms above the floor" % (decision, 1000 * (decision - wine_floor))),
-        ("Ours: peak resident memory (median)", mib(peaks["ours"], floor_peak)),
-        ("NSIS peer: peak resident memory (median)", mib(peaks["NSIS"], floor_peak)),
+         "%.3f s, %.0f ms above the floor" % (decision, 1000 * (decision - wine_floor)))]
+    rows += [("%s: peak resident memory (median)" % ("Ours" if name == "ours" else name + " peer"),
+              mib(peaks[name], floor_peak)) for name in names]
+    rows += [
         ("Floor: Wine starts a trivial program (median of %d)" % a.floor_runs, "%.3f s" % wine_floor),
         ("Floor: the trivial program's peak resident memory", "%.1f MiB" % (floor_peak / 1024)),
-        ("Floor: native unzip of the payload ZIP (median of %d)" % a.floor_runs, "%.3f s" % unzip_floor),
-        ("Ours: pt_setup64.exe", "%d bytes" % ours_size),
-        ("Ours: stub (exe minus payload ZIP of %d bytes)" % zip_size, "%d bytes" % (ours_size - zip_size)),
-        ("NSIS peer installer", "%d bytes" % nsis_size),
-        ("NSIS stub (empty script, same settings)", "%d bytes" % nsis_empty),
+        ("Floor: native 7-Zip (7zz x) unpacks the payload ZIP (median of %d)" % a.floor_runs,
+         "%.3f s" % unzip_floor),
     ]
     rows += [("Stage: %s (median of %d runs of a timing build)" % (name.replace("_", " "), stage_runs),
               "%.1f ms" % value) for name, value in stages]
     makensis = subprocess.run(["makensis", "-VERSION"], capture_output=True, text=True).stdout.strip()
-    lines = ["# Install benchmark: ours vs NSIS peer", "", "| Measure | Value |", "|---|---|"]
+    lines = ["# Install benchmark: ours vs NSIS peers", "", "| Measure | Value |", "|---|---|"]
     lines += ["| %s | %s |" % r for r in rows]
     lines += [
         "",
-        "- Ours: `pt_setup64.exe %s`; NSIS %s (`Target %s`, zlib, not solid)."
-        % (" ".join(OUR_ARGS), makensis, a.nsis_target),
-        "- Both run with `%s` in one Windows 10 prefix, alternately, after an untimed check pair; "
+        "- Ours: `pt_setup64.exe %s`; NSIS %s (`Target %s`, not solid: lzma, which like ours packs each "
+        "file alone%s)." % (" ".join(OUR_ARGS), makensis, a.nsis_target, ", and zlib" if a.nsis_zlib else ""),
+        "- All run with `%s` in one Windows 10 prefix, in turn, after an untimed check round; "
         "C:\\Pictarn is removed before every run, the registry and shortcuts stay, so every timed run "
         "finds an earlier installation and keeps its settings in C:\\Pictarn." % WINE64,
-        "- After the first run of each on a clean prefix: ours: %s. NSIS: %s." % (checks["ours"], checks["NSIS"]),
-        "- NSIS stub: an installer compiled from an empty script with the same settings (stub, icon, "
-        "headers); the peer's compressed files and script add %d bytes to it." % (nsis_size - nsis_empty),
+        "- After the first run of each on a clean prefix: %s."
+        % ". ".join("%s: %s" % (name, checks[name]) for name in names),
         "- Load average (1 min) %.2f before, %.2f after; %d cores, Wine ran on %s. Measured %s."
         % (load_before[0], load_after[0], os.cpu_count(),
            "all of them" if a.cores == "all" else "core %s alone (BENCH_CPU)" % a.cores,
@@ -289,6 +299,9 @@ def main():
         lines += ["- Failures of %s: runs %s: %s" % (name, ", ".join(runs), text)
                   for text, runs in items.items()]
     text = "\n".join(lines) + "\n"
+    if a.sizes:
+        with open(a.sizes) as f:
+            text += "\n" + f.read()
     with open(a.out, "w") as f:
         f.write(text)
     print("\n" + text)

@@ -1,23 +1,28 @@
 #!/usr/bin/env bash
-# Times our silent 64-bit install against an NSIS installer doing the same work, both under
-# Wine, and writes build/bench/results.md. One command, run as root:
-#     tools/bench/run.sh            (BENCH_PAIRS=21 alternating pairs by default)
-# BENCH_CPU=N runs Wine (server, services and both installers) on core N alone: on a virtual
+# Times our silent 64-bit install against NSIS installers doing the same work, all under
+# Wine, and writes build/bench/results.md: the times against the NSIS lzma (not solid) peer
+# and the zlib one, and the sizes against NSIS with zlib, lzma and solid lzma, for the
+# stand-in payload and for a product folder of real machine code (real_code_product.py).
+# One command, run as root:
+#     tools/bench/run.sh            (BENCH_PAIRS=21 rounds, each running every installer once)
+# BENCH_CPU=N runs Wine (server, services and the installers) on core N alone: on a virtual
 # machine a request to the Wine server that wakes another core costs several times one that
 # stays on the same core, and which core the server wakes on varies from run to run.
-# Everything it makes stays under build/bench; it stops only the Wine and X processes it started.
+# Everything it makes stays under build/bench and build/bench-real; it stops only the Wine and
+# X processes it started.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 here=$root/tools/bench
 bench=$root/build/bench
+real=$root/build/bench-real
 pairs=${BENCH_PAIRS:-21}
 pin=()
 [ -n "${BENCH_CPU:-}" ] && pin=(taskset -c "$BENCH_CPU")
 
-# Tools: the project's toolchain, plus NSIS and hyperfine.
+# Tools: the project's toolchain (with 7-Zip), plus NSIS and hyperfine.
 "$root/tools/install-deps.sh"
 missing=()
-for p in nsis hyperfine unzip; do
+for p in nsis hyperfine; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -31,21 +36,52 @@ zip=$bench/x64/payload/pt_payload.zip
 # The same program with its stage clock, for the breakdown of where the time goes.
 cmake -S "$root" -B "$bench/x64-stages" -DCMAKE_BUILD_TYPE=Release -DPT_STAGE_TIMES=ON \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64.cmake" \
-    -DPT_MINIZIP_DIR="$bench/third_party/minizip" >/dev/null
+    -DPT_LIBLZMA_DIR="$bench/third_party/liblzma" >/dev/null
 cmake --build "$bench/x64-stages" -j "$(nproc)" --target pt_setup
 stages=$bench/x64-stages/pt_setup64.exe
 
-# The NSIS peer, and an empty script with the same settings to size NSIS's own overhead.
+# The same deliverable from product folders of real machine code, made from the stand-in's
+# compiled programs; both arches, as tools/build.sh builds both and checks they share a version.
+for arch in x64 x86; do
+    python3 "$here/real_code_product.py" --arch "$arch" --bin-dir "$bench/$arch/tools/payload/bin" \
+        --out "$real/product-$arch"
+done
+# liblzma's sources are fetched once, for both builds (whole or not at all, as fetch-liblzma.sh does).
+if [ ! -f "$real/third_party/liblzma/liblzma/api/lzma.h" ]; then
+    mkdir -p "$real/third_party"
+    rm -rf "$real/third_party/liblzma.partial"
+    cp -r "$bench/third_party/liblzma" "$real/third_party/liblzma.partial"
+    rm -rf "$real/third_party/liblzma"
+    mv "$real/third_party/liblzma.partial" "$real/third_party/liblzma"
+fi
+PT_BUILD_TARGET=pt_setup PT_PRODUCT_DIR_X64="$real/product-x64" PT_PRODUCT_DIR_X86="$real/product-x86" \
+    "$root/tools/build.sh" "$real" "$real/dist"
+
+# NSIS peers of each payload with each compressor, and empty scripts with the same settings
+# to size NSIS's own overhead.
 nsisdir=$(makensis -HDRINFO | sed -n 's/.*NSISDIR=\([^,]*\).*/\1/p')
 target=x86-unicode
 [ -f "$nsisdir/Stubs/zlib-amd64-unicode" ] && target=amd64-unicode
-mkdir -p "$bench/nsis"
-python3 "$here/gen_nsis.py" --zip "$zip" --stage "$bench/nsis/payload" --target "$target" \
-    --out "$bench/nsis/peer.nsi" --exe "$bench/nsis/pictarn_peer.exe"
-python3 "$here/gen_nsis.py" --zip "$zip" --stage "$bench/nsis/payload" --target "$target" --empty \
-    --out "$bench/nsis/empty.nsi" --exe "$bench/nsis/empty.exe"
-makensis -V2 "$bench/nsis/peer.nsi"
-makensis -V2 "$bench/nsis/empty.nsi"
+compressors=(zlib lzma lzma-solid)
+nsis_peers() {  # payload ZIP, output folder
+    mkdir -p "$2"
+    for c in "${compressors[@]}"; do
+        python3 "$here/gen_nsis.py" --zip "$1" --stage "$2/payload" --target "$target" --compressor "$c" \
+            --out "$2/peer-$c.nsi" --exe "$2/peer-$c.exe"
+        makensis -V2 "$2/peer-$c.nsi"
+    done
+    rm -rf "$2/payload"
+}
+nsis_peers "$zip" "$bench/nsis"
+nsis_peers "$real/x64/payload/pt_payload.zip" "$real/nsis"
+for c in "${compressors[@]}"; do
+    python3 "$here/gen_nsis.py" --zip "$zip" --stage "$bench/nsis/payload" --target "$target" --compressor "$c" \
+        --empty --out "$bench/nsis/empty-$c.nsi" --exe "$bench/nsis/empty-$c.exe"
+    makensis -V2 "$bench/nsis/empty-$c.nsi"
+done
+python3 "$here/sizes.py" --out "$bench/sizes.md" --stubs "$bench/nsis/empty" \
+    --payload stand-in "$ours" "$zip" "$bench/nsis/peer" \
+    --payload "real code" "$real/x64/pt_setup64.exe" "$real/x64/payload/pt_payload.zip" "$real/nsis/peer"
 
 x86_64-w64-mingw32-gcc -O2 -s -mwindows -o "$bench/idle.exe" "$here/idle.c"
 
@@ -95,7 +131,8 @@ idle_pid=$!
 "$wine64" "$bench/idle.exe" </dev/null >/dev/null 2>&1
 
 status=0
-"${pin[@]}" python3 "$here/measure.py" --cores "${BENCH_CPU:-all}" --ours "$ours" --stages "$stages" --nsis "$bench/nsis/pictarn_peer.exe" \
-    --nsis-empty "$bench/nsis/empty.exe" --nsis-target "$target" --idle "$bench/idle.exe" \
-    --zip "$zip" --workdir "$bench" --out "$bench/results.md" --pairs "$pairs" || status=$?
+"${pin[@]}" python3 "$here/measure.py" --cores "${BENCH_CPU:-all}" --ours "$ours" --stages "$stages" \
+    --nsis "$bench/nsis/peer-lzma.exe" --nsis-zlib "$bench/nsis/peer-zlib.exe" --nsis-target "$target" \
+    --idle "$bench/idle.exe" --zip "$zip" --workdir "$bench" --out "$bench/results.md" --pairs "$pairs" \
+    --sizes "$bench/sizes.md" || status=$?
 exit $status
