@@ -70,8 +70,8 @@ done
 if [[ $signing == signed ]]; then
     # A signed setup must not carry an unsigned uninstaller.
     for arch in x64 x86; do
-        python3 -c 'import sys, zipfile; open(sys.argv[2], "wb").write(zipfile.ZipFile(sys.argv[1]).read("pt_uninstall.exe"))' \
-            "$build/$arch/payload/pt_payload.zip" "$build/$arch/payload/pt_uninstall.check.exe"
+        python3 "$root/tools/payload/payload_zip.py" "$build/$arch/payload/pt_payload.zip" pt_uninstall.exe \
+            "$build/$arch/payload/pt_uninstall.check.exe"
         "$root/tools/sign.sh" --check "$build/$arch/payload/pt_uninstall.check.exe" \
             || { echo "tools/build.sh: the $arch payload's uninstaller is not signed by the key; refused" >&2; exit 1; }
     done

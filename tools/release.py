@@ -23,6 +23,7 @@ import pefile
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools", "payload"))
 from product_version import program_version  # noqa: E402  (the build reads the version the same way)
+from payload_zip import entry_data  # noqa: E402
 PACKAGE = os.path.join("manifests", "z", "ZorvanKettu", "Pictarn")
 FILES = {"x64": "pt_setup64.exe", "x86": "pt_setup32.exe"}
 DEPLOYING = "\n## Deploying to many machines\n"
@@ -40,10 +41,11 @@ def what_is_not_releasable(path, arch):
     kinds = pe.DIRECTORY_ENTRY_RESOURCE.entries if hasattr(pe, "DIRECTORY_ENTRY_RESOURCE") else []
     for payload in (entry.directory.entries[0].data.struct for kind in kinds if str(kind.name) == "ZIP"
                     for entry in kind.directory.entries):
-        with zipfile.ZipFile(io.BytesIO(pe.get_data(payload.OffsetToData, payload.Size))) as archive:
+        zip_bytes = pe.get_data(payload.OffsetToData, payload.Size)
+        with zipfile.ZipFile(io.BytesIO(zip_bytes)) as archive:
             names = {n.lower(): n for n in archive.namelist()}
             # The stand-in's main program says what it is in its version resource.
-            if main in names and "Pictarn (stand-in)".encode("utf-16-le") in archive.read(names[main]):
+            if main in names and "Pictarn (stand-in)".encode("utf-16-le") in entry_data(zip_bytes, archive.getinfo(names[main])):
                 problems.append("the stand-in payload, not a product folder's")
     return problems
 
