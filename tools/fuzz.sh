@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The long run of the generated-input check of the switch reader and the path helpers, for
+# The long run of the generated-input checks (the switch reader, the path helpers and changed
+# archives, one for every 40 rounds), for
 # both builds (the suite runs a 20,000-round slice). Usage: tools/fuzz.sh [rounds]
 # Run after tools/test.sh (or PT_BUILD_TARGET=all tools/build.sh), which builds the test programs;
 # each round checks seven generated texts.
