@@ -4,7 +4,6 @@ checks what it must carry: load-time imports, version information and resources.
 from xml.etree import ElementTree
 import hashlib
 import io
-import lzma
 import os
 import re
 import subprocess
@@ -16,6 +15,9 @@ import zipfile
 import zlib
 
 import pefile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "tools", "payload"))
+from payload_zip import entry_data  # noqa: E402  (Python's lzma on the entry's data)
 
 EXE, ARCH = sys.argv[1], sys.argv[2]
 BITS = 64 if ARCH == "x64" else 32
@@ -224,21 +226,6 @@ def level9_size(data):
     """Raw deflate size from zlib at level 9, as the payload was packed before."""
     co = zlib.compressobj(9, zlib.DEFLATED, -15, 9)
     return len(co.compress(data) + co.flush())
-
-
-def entry_data(zip_bytes, info):
-    """An entry's bytes as unpacked, read from its local header with Python's own lzma module
-    (zipfile cannot decode method 95): stored as is, or one whole .xz stream."""
-    name_length, extra_length = struct.unpack_from("<HH", zip_bytes, info.header_offset + 26)
-    start = info.header_offset + 30 + name_length + extra_length
-    raw = zip_bytes[start:start + info.compress_size]
-    if info.compress_type == 0:
-        return raw
-    decoder = lzma.LZMADecompressor(lzma.FORMAT_XZ)
-    data = decoder.decompress(raw)
-    if not decoder.eof or decoder.unused_data:
-        raise ValueError(f"{info.filename}: the entry is not exactly one .xz stream")
-    return data
 
 
 class Deliverable(unittest.TestCase):
