@@ -9,6 +9,7 @@
 #include "framework/held_path.h"
 #include "model/install_folder.h"
 #include "model/payload_entries.h"
+#include "model/registry_rows.h"
 #include "engine/icons_plugin.h"
 #include "engine/payload.h"
 #include "engine/settings_ini.h"
@@ -20,6 +21,7 @@
 #include "framework/stage_clock.h"
 #include "framework/text.h"
 #include "shell/app_registration.h"
+#include "shell/registered_application.h"
 #include "variants/variant.h"
 
 
@@ -159,11 +161,7 @@ bool IsRootOrWindowsFolder(const wchar_t* folder)
 bool HoldsOtherBuildsInstallation(const wchar_t* folder)
 {
     wchar_t other[kFolderBufferSize];
-    RegKey entry = OpenKey(HKEY_LOCAL_MACHINE, variant::kOtherUninstallKey, KEY_QUERY_VALUE | variant::kOtherView);
-    return entry
-           && ReadStringValue(entry.Get(), L"", L"InstallLocation", (kFolderBufferSize - 1) * sizeof(wchar_t), other,
-                              kFolderBufferSize)
-           && IsSameFolder(other, folder);
+    return FindOtherBuildsFolder(other, kFolderBufferSize) && IsSameFolder(other, folder);
 }
 
 // True when this build's uninstall entry says a later version than this one is installed.
@@ -187,6 +185,15 @@ SetupExitCode RefuseDowngrade(InstallReporter& reporter, DWORD major, DWORD mino
                variant::kVersionMajor, variant::kVersionMinor);
     reporter.ReportFailure(message, message);
     return kExitNewerInstalled;
+}
+
+SetupExitCode RefuseSecondInstallation(InstallReporter& reporter, const wchar_t* existing)
+{
+    wchar_t format[kMessageSize], message[kMessageSize + kFolderBufferSize];
+    LoadMessage(IDS_INSTALLED_ELSEWHERE, format, kMessageSize);
+    FormatText(message, kMessageSize + kFolderBufferSize, format, existing);
+    reporter.ReportFailure(message, message);
+    return kExitInvalidFolder;
 }
 
 SetupExitCode RefuseTooLong(InstallReporter& reporter, const wchar_t* folder)
@@ -225,6 +232,22 @@ void RemoveFoldersMade(const wchar_t* folder, const wchar_t* topmostMade)
     }
 }
 
+// The levels above the installation folder this run made, kept in the uninstall entry. An update
+// makes none and leaves what the first install noted; an entry taken over from another folder
+// loses that folder's note.
+void NoteParentsMade(const wchar_t* folder, const wchar_t* topmostMade, bool update)
+{
+    DWORD levels = 0;
+    if (topmostMade[0] != L'\0')
+        for (const wchar_t* at = folder + wcslen(topmostMade); *at != L'\0'; ++at)
+            levels += *at == L'\\' && at[1] != L'\0';
+    RegKey entry = OpenKey(HKEY_LOCAL_MACHINE, variant::kUninstallKey, KEY_SET_VALUE);
+    if (entry && levels > 0)
+        SetDwordValue(entry.Get(), kParentFoldersMadeValue, levels);
+    else if (entry && !update)
+        RegDeleteValueW(entry.Get(), kParentFoldersMadeValue);
+}
+
 }  // namespace
 
 SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
@@ -241,6 +264,10 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
     // both, and removing either would take files the other still uses.
     if (HoldsOtherBuildsInstallation(folder))
         return Fail(reporter, IDS_OTHER_BUILDS_FOLDER, folder, FolderPlace::kAfterMessage, kExitInvalidFolder);
+    // One installation per build: a second would take over the entry, and the first would be left
+    // with no way to be removed.
+    if (wchar_t existing[kFolderBufferSize]; InstalledElsewhere(folder, existing, kFolderBufferSize))
+        return RefuseSecondInstallation(reporter, existing);
     // An older version over a newer one is a mistake more often than a wish.
     if (DWORD major = 0, minor = 0; !options.allowDowngrade && NewerVersionInstalled(major, minor))
         return RefuseDowngrade(reporter, major, minor);
@@ -259,7 +286,8 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
     HeldPath held;
     wchar_t level[kFolderBufferSize], registered[kFolderBufferSize];
     bool (*accept)(HANDLE, bool) = nullptr;
-    if (RunsAsAdministrator() && !FindRegisteredInstallation(folder, registered, kFolderBufferSize))
+    const bool update = FindRegisteredInstallation(folder, registered, kFolderBufferSize);
+    if (RunsAsAdministrator() && !update)
         accept = [](HANDLE handle, bool last) {
             return last ? OnlyAdministratorsCanChange(handle) : NobodyElseCanMoveWhatItHolds(handle);
         };
@@ -331,6 +359,7 @@ SetupExitCode RunInstall(InstallOptions& options, InstallReporter& reporter)
         LoadMessage(IDS_USER_PARTS_LEFT_OUT, note, kMessageSize);
         reporter.ReportNote(note);
     }
+    NoteParentsMade(folder, topmostMade, update);
     MarkInstalledVersion(failures.Empty(), failures);
     ReportNotMade(reporter, failures);
     return failures.Empty() ? kExitInstalled : kExitNotAllInstalled;

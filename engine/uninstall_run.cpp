@@ -5,11 +5,13 @@
 #include "engine/settings_ini.h"
 #include "framework/file_identity.h"
 #include "framework/held_path.h"
+#include "framework/kill_point.h"
 #include "framework/path.h"
 #include "framework/registry.h"
 #include "framework/text.h"
 #include "model/messages.h"
 #include "model/payload_entries.h"
+#include "model/registry_rows.h"
 #include "shell/unregister.h"
 #include "variants/variant.h"
 
@@ -249,7 +251,35 @@ void RemoveLeftFolders(const wchar_t* installFolder, const KnownFiles& known, In
     }
 }
 
-// The record and the journal go last of all the setup's files, so a run cut short still knows.
+// The levels above the installation folder its first install made, as the entry notes them.
+DWORD ParentsMade()
+{
+    DWORD levels = 0, size = sizeof(levels);
+    RegKey entry = OpenKey(HKEY_LOCAL_MACHINE, variant::kUninstallKey, KEY_QUERY_VALUE);
+    if (!entry || RegQueryValueExW(entry.Get(), kParentFoldersMadeValue, nullptr, nullptr,
+                                   reinterpret_cast<BYTE*>(&levels), &size) != ERROR_SUCCESS)
+        return 0;
+    return levels;
+}
+
+// Once the installation folder is gone, the levels above it that its install made go too while
+// they are empty; the first that is not (something of somebody else's is in it) ends the walk.
+void RemoveParentsMade(const wchar_t* installFolder, DWORD levels)
+{
+    wchar_t path[kPathSize];
+    if (!CopyText(path, kPathSize, installFolder) || GetFileAttributesW(installFolder) != INVALID_FILE_ATTRIBUTES)
+        return;
+    for (DWORD level = 0; level <= levels; ++level) {
+        wchar_t* cut = wcsrchr(path, L'\\');
+        if (cut == nullptr)
+            return;
+        *cut = L'\0';  // first the trailing backslash, then one level each
+        if (level > 0 && !RemoveDirectoryW(path))
+            return;
+    }
+}
+
+// The record and the journal go last of the setup's files, so a run cut short still knows.
 void RemoveSetupFiles(const wchar_t* folder)
 {
     for (const wchar_t* name : {variant::kInstallRecordFile, variant::kUpdateJournalFile}) {
@@ -261,12 +291,24 @@ void RemoveSetupFiles(const wchar_t* folder)
 
 }  // namespace
 
-bool FindRegisteredInstallation(const wchar_t* ownFolder, wchar_t* registered, size_t registeredSize)
+bool FindRegisteredFolder(wchar_t* registered, size_t registeredSize)
 {
     return ReadStringValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"InstallLocation",
                            static_cast<DWORD>((registeredSize - 1) * sizeof(wchar_t)), registered, registeredSize)
-           && IsAbsoluteFolder(registered) && AppendBackslash(registered, registeredSize)
-           && IsSameFolder(registered, ownFolder);
+           && IsAbsoluteFolder(registered) && AppendBackslash(registered, registeredSize);
+}
+
+bool FindRegisteredInstallation(const wchar_t* ownFolder, wchar_t* registered, size_t registeredSize)
+{
+    return FindRegisteredFolder(registered, registeredSize) && IsSameFolder(registered, ownFolder);
+}
+
+bool InstalledElsewhere(const wchar_t* folder, wchar_t* existing, size_t existingSize)
+{
+    wchar_t uninstaller[kPathSize];
+    return FindRegisteredFolder(existing, existingSize) && !IsSameFolder(existing, folder)
+           && FormatText(uninstaller, kPathSize, L"%ls%ls", existing, variant::kUninstallerFile)
+           && GetFileAttributesW(uninstaller) != INVALID_FILE_ATTRIBUTES;
 }
 
 UninstallExitCode RunUninstall(const UninstallOptions& options, InstallReporter& reporter)
@@ -276,10 +318,13 @@ UninstallExitCode RunUninstall(const UninstallOptions& options, InstallReporter&
     HeapBuffer<wchar_t[kPathSize]> scheduled = AllocateBuffer<wchar_t[kPathSize]>(kMaxScheduled);
     RemovalTally tally;
     tally.scheduled = scheduled.Get();
+    const DWORD parentsMade = ParentsMade();  // read while the entry is certain to be there
     KnownFiles known;
     LoadKnownFiles(options.installFolder, known, reporter);
     RemovePayload(options.installFolder, known, reporter, tally);
+    KillPoint(L"files");
     RemoveSettings(options, reporter, tally);
+    KillPoint(L"settings");
     struct Notes : LeftBehindNotes {
         Notes(InstallReporter& r, RemovalTally& t) : reporter(r), tally(t) {}
         void LeftBehind(const wchar_t* what) override { Tally(Removal::kStays, what, reporter, tally); }
@@ -291,19 +336,26 @@ UninstallExitCode RunUninstall(const UninstallOptions& options, InstallReporter&
         tally.incomplete = true;
         ReportNotMade(reporter, notRemoved);
     }
-    if (OpenKey(HKEY_LOCAL_MACHINE, variant::kUninstallKey, KEY_QUERY_VALUE)) {
-        tally.incomplete = true;  // the installation would still be listed as installed
-        wchar_t key[kPathSize];
-        FormatText(key, kPathSize, L"HKEY_LOCAL_MACHINE\\%ls", variant::kUninstallKey);
-        Report(reporter, IDS_NOT_REMOVED, key);
-    }
-    // Last the uninstaller itself, then the folder, once nothing of the user's is left in it.
+    KillPoint(L"registration");
+    // The record and the journal go while the uninstaller is still in place to be run again.
+    RemoveSetupFiles(options.installFolder);
+    KillPoint(L"record");
+    // Then the uninstaller itself, then the folders, once nothing of the user's is left in them.
     wchar_t uninstaller[kPathSize];
     FormatText(uninstaller, kPathSize, L"%ls%ls", options.installFolder, variant::kUninstallerFile);
     if (GetFileAttributesW(uninstaller) != INVALID_FILE_ATTRIBUTES && !options.moveUninstallerOut(options.context))
         Tally(RemoveFile(uninstaller), uninstaller, reporter, tally);
-    RemoveSetupFiles(options.installFolder);
+    KillPoint(L"uninstaller");
     RemoveLeftFolders(options.installFolder, known, reporter, tally);
+    RemoveParentsMade(options.installFolder, parentsMade);
+    KillPoint(L"folders");
+    // Last the entry that makes this an installation: a run cut short anywhere before is found
+    // again by the next one, and everything before does nothing the second time.
+    FailureTally entryLeft;
+    if (!RemoveUninstallEntry(options.installFolder, entryLeft)) {
+        tally.incomplete = true;  // the installation would still be listed as installed
+        ReportNotMade(reporter, entryLeft);
+    }
     if (tally.incomplete)
         return kUninstallIncomplete;
     return tally.atRestart ? kUninstallAtRestart : kUninstallRemoved;

@@ -42,13 +42,14 @@ const RegistryRow kRows[] = {
 };
 
 const OwnedEntry kOwned[] = {
-    {kThumbnailVerbs, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Directory\\shell\\Browse with &Pictarn", nullptr, 2},
-    {kThumbnailVerbs, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Drive\\shell\\Browse with &Pictarn", nullptr, 2},
-    {kApplication, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn", nullptr, 0},
-    {kApplication, HKEY_LOCAL_MACHINE, variant::kApplicationKey, nullptr, 0},
-    {kUninstallEntry, HKEY_LOCAL_MACHINE, variant::kUninstallKey, nullptr, 0},
-    {kDefaultPrograms, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn", nullptr, 0},
-    {kDefaultPrograms, HKEY_LOCAL_MACHINE, kRegisteredApplicationsKey, kRegisteredName, 0},
+    {kThumbnailVerbs, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Directory\\shell\\Browse with &Pictarn", nullptr, 2, true},
+    {kThumbnailVerbs, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Drive\\shell\\Browse with &Pictarn", nullptr, 2, true},
+    {kApplication, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn", nullptr, 0, true},
+    {kApplication, HKEY_LOCAL_MACHINE, variant::kApplicationKey, nullptr, 0, false},
+    // The installation's anchor: whatever removes the product takes it last of all.
+    {kUninstallEntry, HKEY_LOCAL_MACHINE, variant::kUninstallKey, nullptr, 0, false},
+    {kDefaultPrograms, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn", nullptr, 0, false},
+    {kDefaultPrograms, HKEY_LOCAL_MACHINE, kRegisteredApplicationsKey, kRegisteredName, 0, false},
 };
 
 }  // namespace

@@ -55,6 +55,10 @@ inline constexpr wchar_t kRegisteredName[] = L"Pictarn";
 // The product class's open command; an earlier installation is found through it.
 inline constexpr wchar_t kProductOpenCommandKey[] = L"SOFTWARE\\Classes\\Pictarn\\shell\\open\\command";
 
+// In the uninstall entry: how many levels above the installation folder its first install made
+// (written only when it made any), so that the removal takes those away again once empty.
+inline constexpr wchar_t kParentFoldersMadeValue[] = L"ParentFoldersMade";
+
 // Numbered from 1 as the registration walks them.
 extern const std::span<const RegistryRow> kRegistryRows;
 
@@ -67,6 +71,7 @@ struct OwnedEntry {
     const wchar_t* key;
     const wchar_t* value;
     int parentLevels;  // how many parents the setup may make: those it made are recorded, and go again once empty
+    bool bothBuilds;   // both builds write this key: while the other build's installation remains, it is pointed there
 };
 
 extern const std::span<const OwnedEntry> kOwnedEntries;

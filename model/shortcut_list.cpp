@@ -47,12 +47,17 @@ int ShortcutFileName(const ShortcutRow& row, wchar_t* out, size_t outSize)
     return FormatText(out, outSize, row.fileName, variant::kVersionMajor, variant::kVersionMinor);
 }
 
-const wchar_t* OtherBuildsTarget(const ShortcutRow& row)
+const wchar_t* OtherBuildsFile(const wchar_t* file)
 {
     for (size_t i = 0; i < std::size(variant::kLinkedFiles); ++i)
-        if (std::wstring_view(variant::kLinkedFiles[i]) == row.target)
+        if (std::wstring_view(variant::kLinkedFiles[i]) == file)
             return variant::kOtherBuildsLinkedFiles[i];
-    return row.target;
+    return file;
+}
+
+const wchar_t* OtherBuildsTarget(const ShortcutRow& row)
+{
+    return OtherBuildsFile(row.target);
 }
 
 bool IsOtherVersionsGroupShortcut(const wchar_t* fileName)

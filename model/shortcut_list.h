@@ -35,6 +35,9 @@ extern const std::span<const ShortcutRow> kShortcuts;
 // it does not fit.
 int ShortcutFileName(const ShortcutRow& row, wchar_t* out, size_t outSize);
 
+// The other build's file in place of one of this build's linked files (the same name where both
+// share it).
+const wchar_t* OtherBuildsFile(const wchar_t* file);
 // The other build's file for a row's target (variant::kLinkedFiles): the shortcut of a name both
 // builds make leads there once this build's installation is gone.
 const wchar_t* OtherBuildsTarget(const ShortcutRow& row);

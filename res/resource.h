@@ -39,6 +39,7 @@
 #define IDS_UPDATE_FROM 54
 #define IDS_MOVES_RETRIED 55
 #define IDS_USER_PARTS_LEFT_OUT 56
+#define IDS_INSTALLED_ELSEWHERE 57
 // Added to the wizard pages: the update note on Welcome, the space and the progress on Ready.
 #define IDC_UPDATE_NOTE 2004
 #define IDC_SPACE_NEEDED 2005
@@ -70,6 +71,7 @@
 #define IDD_UNINSTALL 201
 #define IDC_UNINSTALL_TEXT 2001
 #define IDC_PURGE 2002
+#define IDC_UNINSTALL_OUTCOME 2007
 
 #define IDI_SETUP 111
 #define IDB_LOGO 113

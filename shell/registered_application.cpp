@@ -1,7 +1,9 @@
 #include "shell/registered_application.h"
 
+#include "framework/path.h"
 #include "framework/registry.h"
 #include "framework/system_library.h"
+#include "framework/text.h"
 #include "model/registry_rows.h"
 #include "variants/variant.h"
 
@@ -58,4 +60,13 @@ long ReleaseRegisteredApplication()
         return SetStringValue(list.Get(), kRegisteredName, other);
     const LSTATUS status = RegDeleteValueW(list.Get(), kRegisteredName);
     return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
+bool FindOtherBuildsFolder(wchar_t* folder, size_t folderSize)
+{
+    RegKey entry = OpenKey(HKEY_LOCAL_MACHINE, variant::kOtherUninstallKey, KEY_QUERY_VALUE | variant::kOtherView);
+    return entry
+           && ReadStringValue(entry.Get(), L"", L"InstallLocation", static_cast<DWORD>((folderSize - 1) * sizeof(wchar_t)),
+                              folder, folderSize)
+           && IsAbsoluteFolder(folder) && AppendBackslash(folder, folderSize);
 }

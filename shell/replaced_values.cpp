@@ -1,6 +1,7 @@
 #include "shell/replaced_values.h"
 
 #include "framework/handles.h"
+#include "framework/kill_point.h"
 #include "framework/registry.h"
 #include "framework/text.h"
 
@@ -207,6 +208,35 @@ void ReplacedValuesRecord::KeepParentsToMake(HKEY root, const wchar_t* key, int 
         KeepMadeKeys(root, parent, L"", missing < levels ? missing : levels);
 }
 
+namespace {
+
+// One entry of the record as read: its name ("key|name") and data; `wellFormed` when the setup
+// could have written it (not too long, a list, a key in its name).
+struct RecordEntry {
+    wchar_t name[kTextSize];
+    wchar_t data[3 * kTextSize];
+    bool wellFormed;
+    const wchar_t* Ours() const { return data; }
+    const wchar_t* Before() const { return data + wcslen(data) + 1; }
+};
+
+// False past the record's end.
+bool ReadRecordEntry(HKEY record, DWORD index, RecordEntry& out)
+{
+    DWORD nameLength = kTextSize, type = 0;
+    DWORD bytes = sizeof(out.data) - 2 * sizeof(wchar_t);
+    wmemset(out.data, L'\0', 3 * kTextSize);
+    const LSTATUS status = RegEnumValueW(record, index, out.name, &nameLength, nullptr, &type,
+                                         reinterpret_cast<BYTE*>(out.data), &bytes);
+    if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA)
+        return false;
+    out.name[kTextSize - 1] = L'\0';
+    out.wellFormed = status == ERROR_SUCCESS && type == REG_MULTI_SZ && wcschr(out.name, L'|') != nullptr;
+    return true;
+}
+
+}  // namespace
+
 void RestoreReplacedValues(HKEY root, bool (*stillInUse)(const wchar_t* ours), LeftBehindNotes& notes)
 {
     RegKey record = OpenRecord(root, KEY_QUERY_VALUE | KEY_SET_VALUE, false);
@@ -216,44 +246,39 @@ void RestoreReplacedValues(HKEY root, bool (*stillInUse)(const wchar_t* ours), L
     RegQueryInfoKeyW(record.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &entries, &longestName,
                      nullptr, nullptr, nullptr);
     MadeKeys made(static_cast<size_t>(entries) * (longestName + 2));
-    for (DWORD index = 0;;) {
-        wchar_t entry[kTextSize] = {};
-        DWORD entryLength = kTextSize;
-        wchar_t data[3 * kTextSize] = {};
-        DWORD bytes = sizeof(data) - 2 * sizeof(wchar_t);
-        DWORD type = 0;
-        const LSTATUS status = RegEnumValueW(record.Get(), index, entry, &entryLength, nullptr, &type,
-                                             reinterpret_cast<BYTE*>(data), &bytes);
-        if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA)
-            break;
-        const wchar_t* ours = data;
-        const wchar_t* before = ours + wcslen(ours) + 1;
-        wchar_t* bar = wcschr(entry, L'|');
-        // Not one the setup wrote (too long, another type, no key in its name): kept and told.
-        if (status == ERROR_MORE_DATA || type != REG_MULTI_SZ || bar == nullptr) {
-            entry[kTextSize - 1] = L'\0';
-            NoteRecordEntry(root, entry, notes);
-            ++index;
+    HeapBuffer<RecordEntry> buffer = AllocateBuffer<RecordEntry>(1);
+    if (!buffer)
+        return;
+    RecordEntry& entry = *buffer.Get();
+    // Every value goes back and the keys made go before any entry leaves the record: a run cut
+    // short anywhere finds what it still has to do, and doing it twice changes nothing.
+    for (DWORD index = 0; ReadRecordEntry(record.Get(), index, entry); ++index) {
+        if (!entry.wellFormed) {  // not one the setup wrote: kept and told
+            NoteRecordEntry(root, entry.name, notes);
             continue;
         }
-        if (stillInUse(ours)) {
-            ++index;
+        if (stillInUse(entry.Ours()))
             continue;
-        }
+        wchar_t* bar = wcschr(entry.name, L'|');
         *bar = L'\0';
-        const wchar_t* key = entry;
         const wchar_t* name = bar + 1;
         wchar_t current[kTextSize];
-        if (!CurrentText(root, key, name[0] ? name : nullptr, current, kTextSize)) {
-            if (before[0] == L'0')
-                made.Add(key, _wtoi(before + 1));  // the value is gone already; its keys may go
-        } else if (wcscmp(current, ours) == 0) {
-            PutBack(root, key, name, before, made);
+        if (!CurrentText(root, entry.name, name[0] ? name : nullptr, current, kTextSize)) {
+            if (entry.Before()[0] == L'0')
+                made.Add(entry.name, _wtoi(entry.Before() + 1));  // the value is gone already; its keys may go
+        } else if (wcscmp(current, entry.Ours()) == 0) {
+            PutBack(root, entry.name, name, entry.Before(), made);
+            KillPoint(L"value put back");
         }
-        *bar = L'|';
-        RegDeleteValueW(record.Get(), entry);  // the enumeration index now names the next entry
     }
     made.RemoveEmpty(root);
+    KillPoint(L"made keys removed");
+    for (DWORD index = 0; ReadRecordEntry(record.Get(), index, entry);) {
+        if (entry.wellFormed && !stillInUse(entry.Ours()))
+            RegDeleteValueW(record.Get(), entry.name);  // the enumeration index now names the next entry
+        else
+            ++index;
+    }
     DWORD values = 0;
     RegQueryInfoKeyW(record.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
                      nullptr, nullptr);

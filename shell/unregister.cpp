@@ -1,10 +1,12 @@
 #include "shell/unregister.h"
 
+#include "framework/kill_point.h"
 #include "framework/registry.h"
-#include "model/messages.h"
 #include "framework/text.h"
+#include "model/messages.h"
 #include "model/format_table.h"
 #include "model/registry_rows.h"
+#include "model/shortcut_list.h"
 #include "shell/registered_application.h"
 #include "shell/registration_texts.h"
 #include "shell/replaced_values.h"
@@ -69,16 +71,76 @@ void DeleteTree(HKEY root, const wchar_t* key, FailureTally& failures)
         failures.AddKey(IDS_NOT_REMOVED, root, key, nullptr, static_cast<DWORD>(status));
 }
 
-void RemoveOwnedEntries(const RegistrationTexts& texts, FailureTally& failures)
+// Where both builds are installed, the values both write name whichever came last: those that
+// name this installation's program are made to name the other's, as its own install wrote them.
+struct OtherInstallation {
+    const wchar_t* ours;  // this installation's program
+    wchar_t program[kValueSize];
+    bool found;
+};
+
+OtherInstallation FindOtherInstallation(const RegistrationTexts& texts)
+{
+    OtherInstallation other{texts.executable, {}, false};
+    wchar_t folder[kValueSize];
+    other.found = FindOtherBuildsFolder(folder, kValueSize)
+                  && FormatText(other.program, kValueSize, L"%ls%ls", folder, OtherBuildsFile(variant::kMainProgram))
+                  && GetFileAttributesW(other.program) != INVALID_FILE_ATTRIBUTES;
+    return other;
+}
+
+// Every string value in `key` and below that names this installation's program names the other's.
+void Repoint(HKEY root, const wchar_t* key, const OtherInstallation& other, int depth = 0)
+{
+    RegKey opened = OpenKey(root, key, KEY_READ | KEY_SET_VALUE);
+    if (!opened || depth > 4)
+        return;
+    wchar_t name[kNameSize], value[kValueSize], repointed[kValueSize];
+    for (DWORD i = 0;; ++i) {
+        DWORD nameLength = kNameSize, type = 0, bytes = (kValueSize - 1) * sizeof(wchar_t);
+        const LSTATUS status = RegEnumValueW(opened.Get(), i, name, &nameLength, nullptr, &type,
+                                             reinterpret_cast<BYTE*>(value), &bytes);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        value[status == ERROR_SUCCESS ? bytes / sizeof(wchar_t) : 0] = L'\0';
+        const wchar_t* at = type == REG_SZ ? wcsstr(value, other.ours) : nullptr;
+        if (at != nullptr && CopyTextN(repointed, kValueSize, value, static_cast<size_t>(at - value))
+            && AppendText(repointed, kValueSize, other.program) && AppendText(repointed, kValueSize, at + wcslen(other.ours)))
+            SetStringValue(opened.Get(), name, repointed);
+    }
+    for (DWORD i = 0;; ++i) {
+        DWORD nameLength = kNameSize;
+        wchar_t sub[kValueSize];
+        if (RegEnumKeyExW(opened.Get(), i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        if (FormatText(sub, kValueSize, L"%ls\\%ls", key, name))
+            Repoint(root, sub, other, depth + 1);
+    }
+}
+
+// A key of this installation goes, or, where both builds write it and the other's installation
+// remains, follows that one.
+void RemoveOrRepoint(HKEY root, const wchar_t* key, bool bothBuilds, const OtherInstallation& other,
+                     FailureTally& failures)
+{
+    if (bothBuilds && other.found)
+        Repoint(root, key, other);
+    else
+        DeleteTree(root, key, failures);
+}
+
+void RemoveOwnedEntries(const RegistrationTexts& texts, const OtherInstallation& other, FailureTally& failures)
 {
     for (const OwnedEntry& entry : kOwnedEntries) {
+        if (entry.group == RowGroup::kUninstallEntry)
+            continue;  // the installation's anchor goes last, apart
         if (entry.value != nullptr) {  // the value both builds share
             if (const LSTATUS status = ReleaseRegisteredApplication(); status != ERROR_SUCCESS)
                 failures.AddKey(IDS_NOT_REMOVED, entry.root, entry.key, entry.value, static_cast<DWORD>(status));
-            continue;
+        } else if (OwnsKey(entry, texts)) {
+            RemoveOrRepoint(entry.root, entry.key, entry.bothBuilds, other, failures);
         }
-        if (OwnsKey(entry, texts))
-            DeleteTree(entry.root, entry.key, failures);
+        KillPoint(entry.key);
     }
 }
 
@@ -101,7 +163,7 @@ bool StillInUse(const wchar_t* ours)
 
 // Every member's ProgID that still opens this installation; one the other build's installation
 // now owns stays. The extensions and explorer choices that pointed at them follow from the record.
-void RemoveProgIds(const RegistrationTexts& texts, FailureTally& failures)
+void RemoveProgIds(const RegistrationTexts& texts, const OtherInstallation& other, FailureTally& failures)
 {
     for (const FormatRow& row : kFormatTable) {
         for (int m = 0; m < row.memberCount; ++m) {
@@ -112,7 +174,7 @@ void RemoveProgIds(const RegistrationTexts& texts, FailureTally& failures)
             if (ReadStringValue(HKEY_LOCAL_MACHINE, key, nullptr, kValueSize * sizeof(wchar_t), command, kValueSize)
                 && _wcsicmp(command, texts.openCommand) == 0) {
                 FormatText(key, kNameSize, L"%ls%ls", kClasses, progId);
-                DeleteTree(HKEY_LOCAL_MACHINE, key, failures);
+                RemoveOrRepoint(HKEY_LOCAL_MACHINE, key, true, other, failures);
             }
         }
     }
@@ -181,13 +243,32 @@ int UnregisterFromShell(const wchar_t* installFolder, LeftBehindNotes& notes, Fa
         failures.Add(IDS_NOT_REMOVED, installFolder, ERROR_FILENAME_EXCED_RANGE);
         return 0;
     }
+    const OtherInstallation other = FindOtherInstallation(texts);
     RemoveShortcuts(texts.folder, failures);
-    RemoveProgIds(texts, failures);
-    RemoveOwnedEntries(texts, failures);
+    KillPoint(L"shortcuts");
+    RemoveProgIds(texts, other, failures);
+    KillPoint(L"ProgIDs");
+    RemoveOwnedEntries(texts, other, failures);
     RemoveOffers();
+    KillPoint(L"offers");
     RestoreReplacedValues(HKEY_LOCAL_MACHINE, StillInUse, notes);
+    KillPoint(L"machine's values put back");
     RestoreReplacedValues(HKEY_CURRENT_USER, StillInUse, notes);
     RemoveDanglingChoices(notes);
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH | SHCNF_FLUSHNOWAIT, nullptr, nullptr);
+    return failures.Empty() ? 1 : 0;
+}
+
+int RemoveUninstallEntry(const wchar_t* installFolder, FailureTally& failures)
+{
+    for (const OwnedEntry& entry : kOwnedEntries) {
+        // Compared as text: the folder is gone by now, and `installFolder` is spelt as the entry spells it.
+        wchar_t location[kValueSize];
+        if (entry.group == RowGroup::kUninstallEntry
+            && ReadStringValue(entry.root, entry.key, L"InstallLocation", (kValueSize - 1) * sizeof(wchar_t), location,
+                               kValueSize)
+            && AppendBackslash(location, kValueSize) && _wcsicmp(location, installFolder) == 0)
+            DeleteTree(entry.root, entry.key, failures);
+    }
     return failures.Empty() ? 1 : 0;
 }

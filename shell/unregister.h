@@ -11,4 +11,10 @@
 // be removed goes to `failures` with Windows' reason; 1 when none did. A record entry that cannot
 // be read, and a value that still names a removed ProgID because nothing could put back what
 // stood before, go to `notes`.
+// The uninstall entry, the installation's anchor, is left for RemoveUninstallEntry; a key both
+// builds write follows the other build's installation while that one remains.
 int UnregisterFromShell(const wchar_t* installFolder, LeftBehindNotes& notes, FailureTally& failures);
+
+// Removes the uninstall entry once everything else of the installation is gone, while it still
+// names `installFolder`, whatever else a fleet tool changed or added in it; 1 when nothing failed.
+int RemoveUninstallEntry(const wchar_t* installFolder, FailureTally& failures);
