@@ -1,5 +1,6 @@
 #include "uninstaller/uninstall_app.h"
 
+#include "engine/checked_text.h"
 #include "engine/install_log.h"
 #include "engine/uninstall_run.h"
 #include "framework/machine_lock.h"
@@ -20,25 +21,21 @@ namespace {
 constexpr wchar_t kLogFileName[] = L"Pictarn_Uninstall.log";
 constexpr size_t kTextSize = 2048;
 
-// A silent run logs what stays behind; the window lists it in its outcome.
+// Every entry goes to the log; with the window, also to the list of what stayed that it shows.
 class RemovalReporter : public InstallReporter {
 public:
-    RemovalReporter(bool silent, wchar_t* summary, size_t summarySize)
-        : m_silent(silent), m_summary(summary), m_summarySize(summarySize) {}
+    explicit RemovalReporter(TextLines* outcome) : m_outcome(outcome) {}
     void ReportFailure(const wchar_t*, const wchar_t* entry) override { ReportNote(entry); }
     void ReportNote(const wchar_t* entry) override
     {
-        if (m_silent)
-            InstallLog::Append(entry);
-        else if (m_summary != nullptr)
-            AppendText(m_summary, m_summarySize, L"\n") && AppendText(m_summary, m_summarySize, entry);
+        InstallLog::Append(entry);
+        if (m_outcome != nullptr)
+            m_outcome->Add(L"%ls\r\n", entry);
     }
     bool ConfirmAssociations(const wchar_t*) override { return true; }
 
 private:
-    bool m_silent;
-    wchar_t* m_summary;
-    size_t m_summarySize;
+    TextLines* m_outcome;
 };
 
 bool MoveSelfOutOf(void* context)
@@ -46,24 +43,23 @@ bool MoveSelfOutOf(void* context)
     return static_cast<UninstallApp*>(context)->MoveSelfOut();
 }
 
-UninstallExitCode RemoveFromWindow(bool purge, wchar_t* summary, size_t summarySize, void* context)
+UninstallExitCode RemoveFromWindow(bool purge, TextLines& outcome, void* context)
 {
-    return static_cast<UninstallApp*>(context)->Remove(purge, summary, summarySize);
+    return static_cast<UninstallApp*>(context)->Remove(purge, &outcome);
 }
 
-// A silent run logs why it stops; with the window, the user is told. `path` follows the message.
+// Logged; with the window, the user is also told. `path` follows the message.
 void Tell(bool silent, unsigned id, const wchar_t* path = nullptr)
 {
     wchar_t message[kTextSize], title[128];
     LoadMessage(id, message, kTextSize);
     if (path != nullptr)
         AppendText(message, kTextSize, L" ") && AppendText(message, kTextSize, path);
-    if (silent) {
-        InstallLog::Append(message);
+    InstallLog::Append(message);
+    if (silent)
         return;
-    }
     LoadMessage(IDS_UNINSTALL_TITLE, title, 128);
-    MessageBoxW(nullptr, message, title, MB_ICONEXCLAMATION | MB_OK);
+    MessageBoxW(GetActiveWindow(), message, title, MB_ICONEXCLAMATION | MB_OK);
 }
 
 bool AskedFor(const wchar_t* commandLine, const wchar_t* name)
@@ -96,25 +92,32 @@ bool UninstallApp::MoveSelfOut()
     return false;
 }
 
-UninstallExitCode UninstallApp::Remove(bool purge, wchar_t* summary, size_t summarySize)
+UninstallExitCode UninstallApp::Remove(bool purge, TextLines* outcome)
 {
-    RemovalReporter reporter(m_silent, summary, summarySize);
-    UninstallExitCode outcome = RunUninstall({m_folder, purge, MoveSelfOutOf, this}, reporter);
+    // Held only while the removal works: a window waiting for its user stops no other run.
+    MachineLock lock;
+    if (!lock.Acquire(kRunLockName, m_silent ? kRunLockWaitMs : 0)) {
+        Tell(m_silent, IDS_ANOTHER_RUN);
+        return kUninstallAnotherRunning;
+    }
+    wchar_t ownFolder[520], registered[520];
+    FolderOfPath(m_self, ownFolder, 520);
+    // Another run may have removed or moved the installation while this one waited.
+    if (!m_movedOut && !FindRegisteredInstallation(ownFolder, registered, 520)) {
+        Tell(m_silent, IDS_UNINSTALL_NOT_REGISTERED, ownFolder);
+        return kUninstallNotRegistered;
+    }
+    if (m_silent && ProductRunning(m_folder)) {
+        Tell(true, IDS_UNINSTALL_PRODUCT_RUNNING);
+        return kUninstallProductRunning;
+    }
+    RemovalReporter reporter(outcome);
+    const UninstallExitCode result = RunUninstall({m_folder, purge, MoveSelfOutOf, this}, reporter);
     // The program's own file, moved out of the installation folder, goes at the next restart:
     // nothing else can remove it. Left in the folder, the removal has scheduled it already.
     if (m_movedOut)
         MoveFileExW(m_self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    if (summary != nullptr) {
-        wchar_t headline[kTextSize];
-        const unsigned id = outcome == kUninstallRemoved       ? IDS_UNINSTALL_DONE
-                            : outcome == kUninstallAtRestart ? IDS_UNINSTALL_DONE_AT_RESTART
-                                                             : IDS_UNINSTALL_INCOMPLETE;
-        LoadMessage(id, headline, kTextSize);
-        wchar_t details[kTextSize];
-        CopyText(details, kTextSize, summary);
-        FormatText(summary, summarySize, L"%ls%ls", headline, details);
-    }
-    return outcome;
+    return result;
 }
 
 int UninstallApp::InitInstance()
@@ -136,6 +139,9 @@ int UninstallApp::InitInstance()
     // Only the installation the uninstall entry names is removed, whatever folder a copy of
     // this program sits in; its spelling is the one every registered value uses.
     if (!FindRegisteredInstallation(ownFolder, m_folder, 520)) {
+        // Its log never goes into the folder of the installation that is registered.
+        if (wchar_t registered[520]; FindRegisteredFolder(registered, 520))
+            InstallLog::MoveOutOf(registered);
         Tell(m_silent, IDS_UNINSTALL_NOT_REGISTERED, ownFolder);
         SetExitCode(kUninstallNotRegistered);
         return 0;
@@ -147,21 +153,9 @@ int UninstallApp::InitInstance()
     if (GetSystemDirectoryW(system, MAX_PATH))
         SetCurrentDirectoryW(system);
 
-    MachineLock lock;
-    if (!lock.Acquire(kRunLockName, m_silent ? kRunLockWaitMs : 0)) {
-        Tell(m_silent, IDS_ANOTHER_RUN);
-        SetExitCode(kUninstallAnotherRunning);
-        return 0;
-    }
-    if (m_silent) {
-        if (ProductRunning(m_folder)) {
-            Tell(true, IDS_UNINSTALL_PRODUCT_RUNNING);
-            SetExitCode(kUninstallProductRunning);
-            return 0;
-        }
-        SetExitCode(Remove(AskedFor(commandLine, L"/purge"), nullptr, 0));
-        return 0;
-    }
-    SetExitCode(ShowUninstallWindow(m_folder, RemoveFromWindow, this));
+    if (m_silent)
+        SetExitCode(Remove(AskedFor(commandLine, L"/purge"), nullptr));
+    else
+        SetExitCode(ShowUninstallWindow(m_folder, RemoveFromWindow, this));
     return 0;
 }

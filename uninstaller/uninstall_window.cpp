@@ -1,5 +1,6 @@
 #include "uninstaller/uninstall_window.h"
 
+#include "engine/checked_text.h"
 #include "framework/text.h"
 #include "model/messages.h"
 #include "model/running_product.h"
@@ -40,25 +41,56 @@ bool ProductClosed(HWND window)
     return true;
 }
 
-void Remove(HWND window, WindowState& state)
+// The headline says how it ended; the list below it, which scrolls, holds every line of what
+// stayed, whole.
+void ShowOutcome(HWND window, UninstallExitCode outcome, const TextLines& stayed)
 {
-    if (!ProductClosed(window))
-        return;
-    for (int id : {IDOK, IDCANCEL, IDC_PURGE})
-        EnableWindow(GetDlgItem(window, id), FALSE);
-    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    wchar_t summary[kTextSize] = L"";
-    state.outcome = state.remove(IsDlgButtonChecked(window, IDC_PURGE) == BST_CHECKED, summary, kTextSize,
-                                 state.context);
-    state.done = true;
-    SetDlgItemTextW(window, IDC_UNINSTALL_TEXT, summary);
+    const unsigned id = outcome == kUninstallRemoved         ? IDS_UNINSTALL_DONE
+                        : outcome == kUninstallAtRestart     ? IDS_UNINSTALL_DONE_AT_RESTART
+                        : outcome == kUninstallNotRegistered ? IDS_UNINSTALL_NOT_REGISTERED
+                                                             : IDS_UNINSTALL_INCOMPLETE;
+    wchar_t headline[kTextSize];
+    LoadMessage(id, headline, kTextSize);
+    SetDlgItemTextW(window, IDC_UNINSTALL_TEXT, headline);
+    if (stayed.Text()[0] != L'\0') {
+        RECT place{40, 10, 252, 28};  // the headline's two lines, in dialog units
+        MapDialogRect(window, &place);
+        MoveWindow(GetDlgItem(window, IDC_UNINSTALL_TEXT), place.left, place.top, place.right - place.left,
+                   place.bottom - place.top, TRUE);
+        const HWND list = GetDlgItem(window, IDC_UNINSTALL_OUTCOME);
+        SendMessageW(list, EM_SETLIMITTEXT, 0, 0);  // no limit but memory
+        SetWindowTextW(list, stayed.Text());
+        ShowWindow(list, SW_SHOW);
+    }
     ShowWindow(GetDlgItem(window, IDOK), SW_HIDE);
     ShowWindow(GetDlgItem(window, IDC_PURGE), SW_HIDE);
     wchar_t close[32];
     LoadMessage(IDS_CLOSE, close, 32);
     SetDlgItemTextW(window, IDCANCEL, close);
-    EnableWindow(GetDlgItem(window, IDCANCEL), TRUE);
-    SetFocus(GetDlgItem(window, IDCANCEL));
+}
+
+void Remove(HWND window, WindowState& state)
+{
+    if (!ProductClosed(window)) {
+        state.outcome = kUninstallProductRunning;  // unless a later Remove removes it after all
+        return;
+    }
+    for (int id : {IDOK, IDCANCEL, IDC_PURGE})
+        EnableWindow(GetDlgItem(window, id), FALSE);
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    TextLines stayed;
+    const UninstallExitCode outcome =
+        state.remove(IsDlgButtonChecked(window, IDC_PURGE) == BST_CHECKED, stayed, state.context);
+    for (int id : {IDOK, IDCANCEL, IDC_PURGE})
+        EnableWindow(GetDlgItem(window, id), TRUE);
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    // Another run at work: nothing was done, and the user may try again or cancel.
+    if (outcome == kUninstallAnotherRunning)
+        return;
+    state.outcome = outcome;
+    state.done = true;
+    ShowOutcome(window, outcome, stayed);
+    SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDCANCEL)), TRUE);
 }
 
 INT_PTR CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
