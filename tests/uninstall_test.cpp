@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -460,13 +461,44 @@ TEST_F(Uninstall, UserFilesStayARunningProductStopsItAndAReinstallIsAFirstInstal
     EXPECT_TRUE(Capture() == reinstalled);
 }
 
-TEST_F(Uninstall, TheWindowCancelsOrRemovesWithTheSettings)
+TEST_F(Uninstall, TheWindowCancelsOrRemovesWithTheSettingsAndListsAllThatStayed)
 {
     ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1"), exit_code::kInstalled);
     ASSERT_TRUE(FolderExists(UserSettingsFolder()));
     const MachineState installed = Capture();
-    for (bool remove : {false, true}) {
-        SCOPED_TRACE(remove ? "Remove" : "Cancel");
+    // 65 entries of the record of replaced values that nothing could have written: each stays,
+    // and is told by a line of its own.
+    const std::wstring recordKey = L"SOFTWARE\\Pictarn Setup\\Replaced";
+    std::vector<std::wstring> planted;
+    auto plantLeftovers = [&] {
+        HKEY record = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, recordKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                                  nullptr, &record, nullptr), ERROR_SUCCESS);
+        for (int i = 0; i < 65; ++i) {
+            planted.push_back(L"SOFTWARE\\Classes\\.leftover" + std::to_wstring(i) + L"\\OpenWithProgids|Another.Viewer");
+            const DWORD number = 1;
+            RegSetValueExW(record, planted.back().c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
+        }
+        RegCloseKey(record);
+    };
+    struct Case {
+        const char* label;
+        bool productRunning;  // Remove is pressed, and the user gives up on the running product
+        bool remove;
+        DWORD exitCode;
+    };
+    const Case cases[] = {
+        {"Cancel", false, false, 1},
+        {"Cancel with the product running", true, false, 2},
+        {"Remove, with what stays", false, true, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        if (c.remove)
+            plantLeftovers();
+        std::optional<RunningProduct> product;
+        if (c.productRunning)
+            product.emplace();
         PROCESS_INFORMATION process{};
         const HWND window = StartRemovalWindow(process);
         ASSERT_NE(window, nullptr);
@@ -475,14 +507,52 @@ TEST_F(Uninstall, TheWindowCancelsOrRemovesWithTheSettings)
         EXPECT_EQ(std::wstring(question), std::wstring(L"Pictarn 4.58 (") + (variant::kIs32Bit ? L"32" : L"64") +
                                               L"-bit) will be removed from\n" + kFolder +
                                               L"\\\n\nFiles of your own in that folder stay.");
-        if (remove) {
+        if (c.productRunning) {
+            PostMessageW(window, WM_COMMAND, IDOK, 0);
+            // The message box the window's thread shows over it.
+            struct Search {
+                HWND window, box;
+            } search{window, nullptr};
+            for (int i = 0; i < 300 && search.box == nullptr; ++i, Sleep(100))
+                EnumThreadWindows(process.dwThreadId, [](HWND found, LPARAM context) {
+                    auto* s = reinterpret_cast<Search*>(context);
+                    if (found != s->window && IsWindowVisible(found))
+                        s->box = found;
+                    return s->box == nullptr ? TRUE : FALSE;
+                }, reinterpret_cast<LPARAM>(&search));
+            const HWND box = search.box;
+            ASSERT_NE(box, nullptr) << "the product is running: the window asks to try again";
+            PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+            for (int i = 0; i < 300 && IsWindow(box); ++i)
+                Sleep(100);
+        }
+        const HWND list = GetDlgItem(window, IDC_UNINSTALL_OUTCOME);
+        if (c.remove) {
             SendMessageW(GetDlgItem(window, IDC_PURGE), BM_CLICK, 0, 0);
             PostMessageW(window, WM_COMMAND, IDOK, 0);
             for (int i = 0; i < 600 && IsWindowVisible(GetDlgItem(window, IDOK)); ++i)
                 Sleep(100);
-            wchar_t outcome[256] = {};
-            GetDlgItemTextW(window, IDC_UNINSTALL_TEXT, outcome, 256);
-            EXPECT_EQ(std::wstring(outcome), L"Pictarn has been removed.");
+            wchar_t headline[256] = {};
+            GetDlgItemTextW(window, IDC_UNINSTALL_TEXT, headline, 256);
+            EXPECT_EQ(std::wstring(headline), L"Not everything could be removed:");
+            // Every line whole, in a list that scrolls to them.
+            std::wstring shown(static_cast<size_t>(SendMessageW(list, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+            shown.resize(static_cast<size_t>(
+                SendMessageW(list, WM_GETTEXT, shown.size(), reinterpret_cast<LPARAM>(shown.data()))));
+            EXPECT_TRUE(IsWindowVisible(list));
+            EXPECT_NE(GetWindowLongW(list, GWL_STYLE) & WS_VSCROLL, 0);
+            SCROLLINFO scroll{sizeof(scroll), SIF_ALL, 0, 0, 0, 0, 0};
+            GetScrollInfo(list, SB_VERT, &scroll);
+            EXPECT_GT(scroll.nMax + 1, static_cast<int>(scroll.nPage)) << "more lines than the list shows at once";
+            const std::string log = UninstallLog();
+            for (const std::wstring& entry : planted) {
+                const std::wstring line = L"Can't remove: HKEY_LOCAL_MACHINE\\" + recordKey + L"\\" + entry + L"\r\n";
+                EXPECT_NE(shown.find(line), std::wstring::npos) << ToUtf8(entry);
+                EXPECT_NE(log.find(ToUtf8(L"Can't remove: HKEY_LOCAL_MACHINE\\" + recordKey + L"\\" + entry)),
+                          std::string::npos) << ToUtf8(entry);
+            }
+        } else {
+            EXPECT_FALSE(IsWindowVisible(list));
         }
         PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
         EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
@@ -490,19 +560,34 @@ TEST_F(Uninstall, TheWindowCancelsOrRemovesWithTheSettings)
         GetExitCodeProcess(process.hProcess, &code);
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
-        EXPECT_EQ(code, remove ? 0u : 1u);
-        if (!remove) {
+        EXPECT_EQ(code, c.exitCode);
+        if (!c.remove) {
             EXPECT_TRUE(Capture() == installed);
         }
     }
     EXPECT_FALSE(FolderExists(kFolder));
     EXPECT_FALSE(FolderExists(UserSettingsFolder()));
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"), L"<missing>");
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pictarn Setup");
 }
 
-// Both builds installed, this one removed: the other keeps its files, entry, shortcuts and the
-// associations it now owns; removed in turn, it puts back what was there before either came.
-TEST_F(Uninstall, BothBuildsInstalledOneRemovedTheOtherKeepsWhatItOwns)
+// The keys in which two snapshots differ, for a failure's message.
+std::string Differences(const RegistrySnapshot& found, const RegistrySnapshot& expected)
+{
+    std::string lines;
+    for (const auto& [key, value] : found)
+        if (auto at = expected.find(key); at == expected.end() || at->second != value)
+            lines += "found " + ToUtf8(key) + " = " + ToUtf8(value) + "\n";
+    for (const auto& [key, value] : expected)
+        if (!found.count(key))
+            lines += "missing " + ToUtf8(key) + " = " + ToUtf8(value) + "\n";
+    return lines;
+}
+
+// Both builds installed in either order, either removed first: the one that stays has the
+// registration it would have alone, byte for byte (what both builds write follows it), its files,
+// entry and group shortcuts; removed in turn, it puts back what was there before either came.
+TEST_F(Uninstall, BothBuildsInstalledEitherRemovedFirstTheOtherIsAsIfAlone)
 {
     const std::wstring otherSetup = BuildFolder() + (variant::kIs32Bit ? L"\\..\\x64\\" : L"\\..\\x86\\") + SetupProgramName(true);
     const std::wstring otherFolder = L"C:\\PictarnOtherBuild";
@@ -528,99 +613,144 @@ TEST_F(Uninstall, BothBuildsInstalledOneRemovedTheOtherKeepsWhatItOwns)
         return valueIn(valueIn(L"SOFTWARE\\RegisteredApplications", KEY_WOW64_64KEY, L"Pictarn"), KEY_WOW64_64KEY,
                        L"ApplicationName");
     };
+    const std::wstring thisName = variant::kIs32Bit ? L"Pictarn 32-bit" : L"Pictarn 64-bit";
     const std::wstring otherName = variant::kIs32Bit ? L"Pictarn 64-bit" : L"Pictarn 32-bit";
-    // Whichever came last owns the group's shortcuts of the names both builds make: they lead to
-    // the build that stays once this one goes.
-    for (const bool thisFirst : {true, false}) {
-        SCOPED_TRACE(thisFirst ? "this build first" : "the other build first");
-        ClearShellState();
-        PlantOtherHandlers();
-        RemoveTree(otherFolder);
-        const std::wstring otherInstall = L"\"" + otherSetup + L"\" /silent /folder=" + otherFolder + L" /group=1 /assoc=1 /ini=";
-        if (!thisFirst) {
-            ASSERT_EQ(RunAndWait(otherInstall, m_start.Path()), exit_code::kInstalled);
-        }
-        ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /assoc=1"), exit_code::kInstalled);
-        // Neither build installs into the other's folder, however it is spelt.
-        EXPECT_EQ(RunAndWait(L"\"" + otherSetup + L"\" /silent /folder=" + kFolder + L"\\..\\PICTARNREMOVE", m_start.Path()),
-                  exit_code::kInvalidFolder);
-        EXPECT_NE(Log().find("The other build of Pictarn (32-bit or 64-bit) is installed in this folder!"), std::string::npos);
-        if (thisFirst) {
-            ASSERT_EQ(RunAndWait(otherInstall, m_start.Path()), exit_code::kInstalled);
-        }
-        EXPECT_EQ(Install(L"/folder=" + otherFolder), exit_code::kInvalidFolder);
-        const std::wstring otherOpen = L"\"" + otherFolder + L"\\" + otherMain + L"\" \"%1\"";
-        EXPECT_EQ(defaultAppsName(), thisFirst ? otherName : std::wstring(variant::kIs32Bit ? L"Pictarn 32-bit" : L"Pictarn 64-bit"));
+    const std::wstring thisInstall = L"/folder=" + kFolder + L" /group=1 /thumbs=1 /assoc=1";
+    const std::wstring otherInstall = L"\"" + otherSetup + L"\" /silent /folder=" + otherFolder + L" /group=1 /thumbs=1 /assoc=1 /ini=";
+    // Its settings are in its folder (no settings folder was given): they go only with /purge.
+    auto removeOther = [&] {
+        return RunAndWait(L"\"" + otherFolder + L"\\pt_uninstall.exe\" /silent /purge", m_start.Path());
+    };
 
-        ASSERT_EQ(RemoveThroughEntry(), kUninstallRemoved) << UninstallLog();
-        EXPECT_FALSE(FolderExists(kFolder));
-        EXPECT_TRUE(FileExists(otherFolder + L"\\" + otherMain));
-        EXPECT_EQ(otherEntry(L"InstallLocation"), otherFolder + L"\\");
-        EXPECT_EQ(defaultAppsName(), otherName);
-        if (thisFirst) {  // with the other order the ProgIDs go with this build today: not checked here
-            EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn.jpg\\shell\\open\\command", nullptr),
-                      otherOpen);
-            EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.jpg", nullptr), L"Pictarn.jpg");
-        }
-        // Every shortcut of the group is the other build's, and opens a file that is there.
-        const std::vector<std::wstring> group = TreeListing(ProgramGroup(false));
-        EXPECT_EQ(group.size(), std::size(kDocumentShortcuts) + 2);  // and its versioned and thumbnails shortcuts
-        for (const std::wstring& entry : group) {
-            const ShortcutInfo link = ReadShortcut(ProgramGroup(false) + entry.substr(0, entry.rfind(L' ')));
-            EXPECT_EQ(link.target.rfind(otherFolder + L"\\", 0), 0u) << ToUtf8(entry);
-            EXPECT_TRUE(FileExists(link.target)) << ToUtf8(entry);
-        }
-        if (thisFirst) {
-            EXPECT_EQ(ReadShortcut(ProgramGroup(false) + L"Pictarn - Thumbnails.lnk").target, otherFolder + L"\\" + otherMain);
+    // Each alone first, as the states to compare with.
+    ClearShellState();
+    PlantOtherHandlers();
+    RemoveTree(otherFolder);
+    const RegistrySnapshot neither = SnapshotShellState();
+    ASSERT_EQ(Install(thisInstall), exit_code::kInstalled);
+    const RegistrySnapshot thisAlone = SnapshotShellState();
+    ASSERT_EQ(RemoveThroughEntry(L" /purge"), kUninstallRemoved) << UninstallLog();
+    ASSERT_EQ(RunAndWait(otherInstall, m_start.Path()), exit_code::kInstalled);
+    const RegistrySnapshot otherAlone = SnapshotShellState();
+    ASSERT_EQ(removeOther(), kUninstallRemoved);
+    ASSERT_EQ(Differences(SnapshotShellState(), neither), "");
+
+    for (const bool thisFirst : {true, false}) {
+        for (const bool thisRemovedFirst : {true, false}) {
+            SCOPED_TRACE(std::string(thisFirst ? "this build installed first" : "the other build installed first") +
+                         (thisRemovedFirst ? ", removed first" : ", removed last"));
+            if (!thisFirst) {
+                ASSERT_EQ(RunAndWait(otherInstall, m_start.Path()), exit_code::kInstalled);
+            }
+            ASSERT_EQ(Install(thisInstall), exit_code::kInstalled);
+            // Neither build installs into the other's folder, however it is spelt.
+            EXPECT_EQ(RunAndWait(L"\"" + otherSetup + L"\" /silent /folder=" + kFolder + L"\\..\\PICTARNREMOVE", m_start.Path()),
+                      exit_code::kInvalidFolder);
+            EXPECT_NE(Log().find("The other build of Pictarn (32-bit or 64-bit) is installed in this folder!"), std::string::npos);
+            if (thisFirst) {
+                ASSERT_EQ(RunAndWait(otherInstall, m_start.Path()), exit_code::kInstalled);
+            }
+            EXPECT_EQ(Install(L"/folder=" + otherFolder), exit_code::kInvalidFolder);
+            EXPECT_EQ(defaultAppsName(), thisFirst ? otherName : thisName);
+
+            if (thisRemovedFirst) {
+                ASSERT_EQ(RemoveThroughEntry(L" /purge"), kUninstallRemoved) << UninstallLog();
+                EXPECT_FALSE(FolderExists(kFolder));
+                EXPECT_TRUE(FileExists(otherFolder + L"\\" + otherMain));
+                EXPECT_EQ(otherEntry(L"InstallLocation"), otherFolder + L"\\");
+                EXPECT_EQ(defaultAppsName(), otherName);
+                EXPECT_EQ(Differences(SnapshotShellState(), otherAlone), "");
+                // Every shortcut of the group is the other build's, and opens a file that is there.
+                const std::vector<std::wstring> group = TreeListing(ProgramGroup(false));
+                EXPECT_EQ(group.size(), std::size(kDocumentShortcuts) + 2);  // and its versioned and thumbnails shortcuts
+                for (const std::wstring& entry : group) {
+                    const ShortcutInfo link = ReadShortcut(ProgramGroup(false) + entry.substr(0, entry.rfind(L' ')));
+                    EXPECT_EQ(link.target.rfind(otherFolder + L"\\", 0), 0u) << ToUtf8(entry);
+                    EXPECT_TRUE(FileExists(link.target)) << ToUtf8(entry);
+                }
+                ASSERT_EQ(removeOther(), kUninstallRemoved);
+            } else {
+                ASSERT_EQ(removeOther(), kUninstallRemoved);
+                EXPECT_FALSE(FolderExists(otherFolder));
+                EXPECT_EQ(otherEntry(L"InstallLocation"), L"<missing>");
+                EXPECT_EQ(defaultAppsName(), thisName);
+                EXPECT_EQ(Differences(SnapshotShellState(), thisAlone), "");
+                ASSERT_EQ(RemoveThroughEntry(L" /purge"), kUninstallRemoved) << UninstallLog();
+            }
+            EXPECT_FALSE(FolderExists(kFolder));
+            EXPECT_FALSE(FolderExists(otherFolder));
+            EXPECT_FALSE(FolderExists(ProgramGroup(false)));
+            EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.jpg", nullptr), L"OtherViewer.jpg");
+            EXPECT_EQ(Differences(SnapshotShellState(), neither), "");
         }
     }
-
-    // Its settings are in its folder (no settings folder was given): they go only with /purge.
-    ASSERT_EQ(RunAndWait(L"\"" + otherFolder + L"\\pt_uninstall.exe\" /silent /purge", m_start.Path()),
-              kUninstallRemoved);
-    EXPECT_FALSE(FolderExists(otherFolder));
-    EXPECT_EQ(otherEntry(L"InstallLocation"), L"<missing>");
-    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", L"Pictarn"), L"<missing>");
-    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.jpg", nullptr), L"OtherViewer.jpg");
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Pictarn.jpg"));
-    EXPECT_FALSE(FolderExists(ProgramGroup(false)));
     RemoveTree(otherFolder);
 }
 
-// A removal killed half-way leaves the uninstaller in place: run again, it ends in the same
-// clean state as one that was never cut short.
-TEST_F(Uninstall, ARemovalKilledHalfWayIsFinishedByTheNextRun)
+// A removal cut short at each step, as a power cut would (the test's kill point ends the process
+// there), is finished by the next run to the state before the install. The entry's quiet command
+// carries a switch a fleet tool added ("/purge"): it changes nothing of the order. Once the
+// uninstaller itself is gone, the next run is the setup's, into the same folder, and its removal.
+struct KillPoint {
+    const char* label;
+    const wchar_t* point;
+};
+
+void PrintTo(const KillPoint& point, std::ostream* out)
+{
+    *out << point.label;
+}
+
+class KilledRemoval : public Uninstall, public testing::WithParamInterface<KillPoint> {};
+
+TEST_P(KilledRemoval, IsFinishedByTheNextRun)
 {
     ClearShellState();
     PlantOtherHandlers();
     const MachineState before = Capture();
-    // Killed once the main program, the last of the product's files, is gone; a run that finished
-    // first is tried again.
-    bool killedHalfWay = false;
-    for (int attempt = 0; attempt < 3 && !killedHalfWay; ++attempt) {
-        ASSERT_EQ(Install(L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /assoc=2 /ini="),
-                  exit_code::kInstalled);
-        std::wstring line = ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString");
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process{};
-        ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                   m_start.Path().c_str(), &startup, &process));
-        const std::wstring main = kFolder + (variant::kIs32Bit ? L"\\pt_main32.exe" : L"\\pt_main64.exe");
-        for (const DWORD start = GetTickCount(); GetTickCount() - start < 20000 && FileExists(main);)
-            Sleep(0);
-        TerminateProcess(process.hProcess, 9);
-        WaitForSingleObject(process.hProcess, 10000);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-        killedHalfWay = FileExists(kFolder + L"\\pt_uninstall.exe");
-        std::printf("attempt %d: %zu entries left in the folder\n", attempt + 1, TreeListing(kFolder).size());
+    const std::wstring switches = L"/folder=" + kFolder + L" /group=1 /desktop=1 /thumbs=1 /assoc=2 /ini=";
+    const std::wstring purge = L"\"" + kFolder + L"\\pt_uninstall.exe\" /silent /purge";
+    auto installWithEditedEntry = [&] {
+        ASSERT_EQ(Install(switches), exit_code::kInstalled);
+        HKEY entry = nullptr;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), 0, KEY_SET_VALUE, &entry), ERROR_SUCCESS);
+        RegSetValueExW(entry, L"QuietUninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(purge.c_str()),
+                       static_cast<DWORD>((purge.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(entry);
+    };
+    installWithEditedEntry();
+    {
+        ScopedVariable kill(L"PT_TEST_KILL_AT", GetParam().point);
+        ASSERT_EQ(RunAndWait(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString"), m_start.Path()), 9)
+            << "the run never reached the point";
     }
-    ASSERT_TRUE(killedHalfWay);
-    EXPECT_EQ(RunAndWait(L"\"" + kFolder + L"\\pt_uninstall.exe\" /silent /purge", m_start.Path()), kUninstallRemoved)
-        << UninstallLog();
+    const bool uninstallerLeft = FileExists(kFolder + L"\\pt_uninstall.exe");
+    std::printf("killed at %s: the uninstaller %s\n", GetParam().label, uninstallerLeft ? "stayed" : "was gone");
+    if (!uninstallerLeft)
+        installWithEditedEntry();
+    EXPECT_EQ(RunAndWait(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString"), m_start.Path()),
+              kUninstallRemoved) << UninstallLog();
     EXPECT_TRUE(Capture() == before);
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"), L"<missing>");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryStep, KilledRemoval,
+    testing::Values(KillPoint{"Files", L"files"}, KillPoint{"Settings", L"settings"},
+                    KillPoint{"Shortcuts", L"shortcuts"}, KillPoint{"ProgIds", L"ProgIDs"},
+                    KillPoint{"FolderVerb", L"SOFTWARE\\Classes\\Directory\\shell\\Browse with &Pictarn"},
+                    KillPoint{"DriveVerb", L"SOFTWARE\\Classes\\Drive\\shell\\Browse with &Pictarn"},
+                    KillPoint{"ProductClass", L"SOFTWARE\\Classes\\Pictarn"},
+                    KillPoint{"ApplicationKey", variant::kIs32Bit ? L"SOFTWARE\\Classes\\Applications\\pt_main32.exe"
+                                                                  : L"SOFTWARE\\Classes\\Applications\\pt_main64.exe"},
+                    KillPoint{"Capabilities", L"SOFTWARE\\Pictarn"},
+                    KillPoint{"RegisteredApplications", L"SOFTWARE\\RegisteredApplications"},
+                    KillPoint{"Offers", L"offers"}, KillPoint{"FirstValuePutBack", L"value put back"},
+                    KillPoint{"MadeKeysRemoved", L"made keys removed"},
+                    KillPoint{"MachineValuesPutBack", L"machine's values put back"},
+                    KillPoint{"Registration", L"registration"}, KillPoint{"Record", L"record"},
+                    KillPoint{"UninstallerMovedOut", L"uninstaller"}, KillPoint{"Folders", L"folders"}),
+    [](const testing::TestParamInfo<KillPoint>& point) { return std::string(point.param.label); });
 
 // Only the folder the uninstall entry names is an installation: a copy of the uninstaller in a
 // user's folder, or an entry edited to name another folder, removes nothing and says why.
@@ -654,6 +784,39 @@ TEST_F(Uninstall, ACopyElsewhereOrAnEditedEntryRemovesNothing)
     EXPECT_FALSE(FolderExists(kFolder));
     for (int id = 0; id < 4096; id += 4)
         RemoveDirectoryW((std::wstring(temp) + L"pt_uninstall_" + std::to_wstring(id) + L".exe").c_str());
+}
+
+// One installation per build: a second folder is refused, naming the first, which stays whole;
+// a copy of the uninstaller started from inside it writes nothing there. The levels above the
+// folder that the install made go with it once empty; one somebody put a file in stays.
+TEST_F(Uninstall, ASecondFolderIsRefusedAndTheParentsTheInstallMadeGoWithIt)
+{
+    ClearShellState();
+    const MachineState before = Capture();
+    const std::wstring parents = L"C:\\PictarnParents";
+    const std::wstring nested = parents + L"\\Bildbetrachter\\Nested\\Pictarn";
+    RemoveTree(parents);
+    ASSERT_EQ(Install(L"/folder=" + nested + L" /group=1 /desktop=1"), exit_code::kInstalled);
+    const std::vector<std::wstring> installed = TreeListing(nested);
+
+    EXPECT_EQ(Install(L"/folder=" + kFolder + L" /group=1"), exit_code::kInvalidFolder);
+    EXPECT_NE(Log().find("This build of Pictarn is already installed in another folder:"), std::string::npos) << Log();
+    EXPECT_NE(Log().find(ToUtf8(nested) + "\\"), std::string::npos) << Log();
+    EXPECT_FALSE(FolderExists(kFolder));
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation"), nested + L"\\");
+
+    TempFolder documents;
+    ASSERT_TRUE(CopyFileW((nested + L"\\pt_uninstall.exe").c_str(), (documents / L"pt_uninstall.exe").c_str(), FALSE));
+    EXPECT_EQ(RunAndWait(L"\"" + documents / L"pt_uninstall.exe\" /silent", nested), 1605);
+    EXPECT_EQ(TreeListing(nested), installed);
+
+    WriteBytes(parents + L"\\Bildbetrachter\\mine.txt", "mine");
+    EXPECT_EQ(RunAndWait(L"\"" + nested + L"\\pt_uninstall.exe\" /silent /purge", m_start.Path()), kUninstallRemoved)
+        << UninstallLog();
+    EXPECT_FALSE(FolderExists(parents + L"\\Bildbetrachter\\Nested"));
+    EXPECT_TRUE(FileExists(parents + L"\\Bildbetrachter\\mine.txt"));
+    EXPECT_TRUE(Capture() == before);
+    RemoveTree(parents);
 }
 
 // A record damaged by hand or by a tool: every readable entry still goes back, nothing is left
