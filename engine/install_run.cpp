@@ -13,7 +13,7 @@
 #include "engine/icons_plugin.h"
 #include "engine/payload.h"
 #include "engine/settings_ini.h"
-#include "engine/uninstall_run.h"
+#include "engine/registered_installation.h"
 #include "framework/handles.h"
 #include "framework/joined_thread.h"
 #include "framework/path.h"

@@ -3,7 +3,6 @@
 #include "engine/file_update.h"
 #include "engine/install_record.h"
 #include "engine/settings_ini.h"
-#include "framework/file_identity.h"
 #include "framework/held_path.h"
 #include "framework/kill_point.h"
 #include "framework/path.h"
@@ -290,26 +289,6 @@ void RemoveSetupFiles(const wchar_t* folder)
 }
 
 }  // namespace
-
-bool FindRegisteredFolder(wchar_t* registered, size_t registeredSize)
-{
-    return ReadStringValue(HKEY_LOCAL_MACHINE, variant::kUninstallKey, L"InstallLocation",
-                           static_cast<DWORD>((registeredSize - 1) * sizeof(wchar_t)), registered, registeredSize)
-           && IsAbsoluteFolder(registered) && AppendBackslash(registered, registeredSize);
-}
-
-bool FindRegisteredInstallation(const wchar_t* ownFolder, wchar_t* registered, size_t registeredSize)
-{
-    return FindRegisteredFolder(registered, registeredSize) && IsSameFolder(registered, ownFolder);
-}
-
-bool InstalledElsewhere(const wchar_t* folder, wchar_t* existing, size_t existingSize)
-{
-    wchar_t uninstaller[kPathSize];
-    return FindRegisteredFolder(existing, existingSize) && !IsSameFolder(existing, folder)
-           && FormatText(uninstaller, kPathSize, L"%ls%ls", existing, variant::kUninstallerFile)
-           && GetFileAttributesW(uninstaller) != INVALID_FILE_ATTRIBUTES;
-}
 
 UninstallExitCode RunUninstall(const UninstallOptions& options, InstallReporter& reporter)
 {

@@ -99,6 +99,20 @@ void PlantOtherHandlers()
     RegCloseKey(user);
 }
 
+// Looks through one thread's windows for a visible one other than `besides`.
+struct WindowSearch {
+    HWND besides;
+    HWND found;
+};
+
+BOOL CALLBACK FindAnotherVisibleWindow(HWND window, LPARAM context)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(context);
+    if (window != search->besides && IsWindowVisible(window))
+        search->found = window;
+    return search->found == nullptr;
+}
+
 class Uninstall : public SilentSetupTest {
 protected:
     Uninstall() { RemoveTree(UserSettingsFolder()); }
@@ -510,17 +524,10 @@ TEST_F(Uninstall, TheWindowCancelsOrRemovesWithTheSettingsAndListsAllThatStayed)
         if (c.productRunning) {
             PostMessageW(window, WM_COMMAND, IDOK, 0);
             // The message box the window's thread shows over it.
-            struct Search {
-                HWND window, box;
-            } search{window, nullptr};
-            for (int i = 0; i < 300 && search.box == nullptr; ++i, Sleep(100))
-                EnumThreadWindows(process.dwThreadId, [](HWND found, LPARAM context) {
-                    auto* s = reinterpret_cast<Search*>(context);
-                    if (found != s->window && IsWindowVisible(found))
-                        s->box = found;
-                    return s->box == nullptr ? TRUE : FALSE;
-                }, reinterpret_cast<LPARAM>(&search));
-            const HWND box = search.box;
+            WindowSearch search{window, nullptr};
+            for (int i = 0; i < 300 && search.found == nullptr; ++i, Sleep(100))
+                EnumThreadWindows(process.dwThreadId, FindAnotherVisibleWindow, reinterpret_cast<LPARAM>(&search));
+            const HWND box = search.found;
             ASSERT_NE(box, nullptr) << "the product is running: the window asks to try again";
             PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
             for (int i = 0; i < 300 && IsWindow(box); ++i)

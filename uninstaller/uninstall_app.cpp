@@ -2,6 +2,7 @@
 
 #include "engine/checked_text.h"
 #include "engine/install_log.h"
+#include "engine/registered_installation.h"
 #include "engine/uninstall_run.h"
 #include "framework/machine_lock.h"
 #include "framework/path.h"
