@@ -4,6 +4,7 @@
 #include "framework/failure_tally.h"
 #include "model/messages.h"
 #include "model/shortcut_list.h"
+#include "shell/registered_application.h"
 #include "framework/handles.h"
 #include "framework/path.h"
 #include "framework/registry.h"
@@ -214,23 +215,13 @@ ComPtr<IClassFactory> ShellLinkFactory()
     return factory;
 }
 
-// The folder the other build's uninstall entry names, ending in a backslash; 0 when that build
-// is not installed.
-int OtherBuildsFolder(wchar_t* out, size_t outSize)
-{
-    RegKey entry = OpenKey(HKEY_LOCAL_MACHINE, variant::kOtherUninstallKey, KEY_QUERY_VALUE | variant::kOtherView);
-    return entry
-           && ReadStringValue(entry.Get(), L"", L"InstallLocation", static_cast<DWORD>((outSize - 1) * sizeof(wchar_t)),
-                              out, outSize)
-           && IsAbsoluteFolder(out) && AppendBackslash(out, outSize);
-}
 
 // A shortcut of a name both builds make, saved anew to lead to the other build's file; false when
 // that build or its file is not there.
 bool PointAtOtherBuild(IClassFactory* factory, const ShortcutRow& row, const wchar_t* fullPath)
 {
     wchar_t otherFolder[kPathSize], target[kPathSize];
-    return factory && row.bothBuilds && OtherBuildsFolder(otherFolder, kPathSize)
+    return factory && row.bothBuilds && FindOtherBuildsFolder(otherFolder, kPathSize)
            && FormatText(target, kPathSize, L"%ls%ls", otherFolder, OtherBuildsTarget(row))
            && GetFileAttributesW(target) != INVALID_FILE_ATTRIBUTES
            && SUCCEEDED(SaveShortcut(factory, fullPath, {target, row.arguments, row.targetIsIcon ? target : nullptr,
