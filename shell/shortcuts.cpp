@@ -215,7 +215,6 @@ ComPtr<IClassFactory> ShellLinkFactory()
     return factory;
 }
 
-
 // A shortcut of a name both builds make, saved anew to lead to the other build's file; false when
 // that build or its file is not there.
 bool PointAtOtherBuild(IClassFactory* factory, const ShortcutRow& row, const wchar_t* fullPath)

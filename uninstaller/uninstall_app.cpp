@@ -97,15 +97,16 @@ UninstallExitCode UninstallApp::Remove(bool purge, TextLines* outcome)
 {
     // Held only while the removal works: a window waiting for its user stops no other run.
     MachineLock lock;
+    // Logged here; the window tells its user itself.
     if (!lock.Acquire(kRunLockName, m_silent ? kRunLockWaitMs : 0)) {
-        Tell(m_silent, IDS_ANOTHER_RUN);
+        Tell(true, IDS_ANOTHER_RUN);
         return kUninstallAnotherRunning;
     }
     wchar_t ownFolder[520], registered[520];
     FolderOfPath(m_self, ownFolder, 520);
     // Another run may have removed or moved the installation while this one waited.
     if (!m_movedOut && !FindRegisteredInstallation(ownFolder, registered, 520)) {
-        Tell(m_silent, IDS_UNINSTALL_NOT_REGISTERED, ownFolder);
+        Tell(true, IDS_UNINSTALL_NOT_REGISTERED, ownFolder);
         return kUninstallNotRegistered;
     }
     if (m_silent && ProductRunning(m_folder)) {

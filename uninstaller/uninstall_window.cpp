@@ -1,16 +1,35 @@
 #include "uninstaller/uninstall_window.h"
 
 #include "engine/checked_text.h"
+#include "framework/joined_thread.h"
 #include "framework/text.h"
 #include "model/messages.h"
 #include "model/running_product.h"
 #include "variants/variant.h"
 
 #include <initializer_list>
+#include <optional>
 
 namespace {
 
 constexpr size_t kTextSize = 2048;
+constexpr UINT kRemovalEndedMessage = WM_APP + 1;
+
+// The removal, on a thread of its own so that the window goes on answering; it tells the window
+// when it has ended.
+struct RemovalWork {
+    RemoveAction remove;
+    void* context;
+    HWND window;
+    bool purge;
+    TextLines stayed;
+    UninstallExitCode outcome;
+    void operator()()
+    {
+        outcome = remove(purge, stayed, context);
+        PostMessageW(window, kRemovalEndedMessage, 0, 0);
+    }
+};
 
 struct WindowState {
     const wchar_t* installFolder;
@@ -18,7 +37,18 @@ struct WindowState {
     void* context;
     UninstallExitCode outcome;
     bool done;
+    std::optional<RemovalWork> work;  // while the removal runs and until the window has shown its end
+    std::optional<JoinedThread<RemovalWork>> thread;
 };
+
+// A message box over the window, with the window's title; the button pressed.
+int Say(HWND window, unsigned id, UINT buttons)
+{
+    wchar_t message[kTextSize], title[128];
+    LoadMessage(id, message, kTextSize);
+    LoadMessage(IDS_UNINSTALL_TITLE, title, 128);
+    return MessageBoxW(window, message, title, buttons);
+}
 
 void ShowQuestion(HWND window, const WindowState& state)
 {
@@ -32,11 +62,8 @@ void ShowQuestion(HWND window, const WindowState& state)
 // The product must be closed first; the user may close it and try again, or give up.
 bool ProductClosed(HWND window)
 {
-    wchar_t message[kTextSize], title[128];
-    LoadMessage(IDS_UNINSTALL_PRODUCT_RUNNING, message, kTextSize);
-    LoadMessage(IDS_UNINSTALL_TITLE, title, 128);
     while (FindProductWindow())
-        if (MessageBoxW(window, message, title, MB_RETRYCANCEL | MB_ICONEXCLAMATION) != IDRETRY)
+        if (Say(window, IDS_UNINSTALL_PRODUCT_RUNNING, MB_RETRYCANCEL | MB_ICONEXCLAMATION) != IDRETRY)
             return false;
     return true;
 }
@@ -69,27 +96,41 @@ void ShowOutcome(HWND window, UninstallExitCode outcome, const TextLines& stayed
     SetDlgItemTextW(window, IDCANCEL, close);
 }
 
-void Remove(HWND window, WindowState& state)
+void EnableChoices(HWND window, BOOL enabled)
+{
+    for (int id : {IDOK, IDCANCEL, IDC_PURGE})
+        EnableWindow(GetDlgItem(window, id), enabled);
+}
+
+void StartRemoval(HWND window, WindowState& state)
 {
     if (!ProductClosed(window)) {
         state.outcome = kUninstallProductRunning;  // unless a later Remove removes it after all
         return;
     }
-    for (int id : {IDOK, IDCANCEL, IDC_PURGE})
-        EnableWindow(GetDlgItem(window, id), FALSE);
-    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    TextLines stayed;
-    const UninstallExitCode outcome =
-        state.remove(IsDlgButtonChecked(window, IDC_PURGE) == BST_CHECKED, stayed, state.context);
-    for (int id : {IDOK, IDCANCEL, IDC_PURGE})
-        EnableWindow(GetDlgItem(window, id), TRUE);
-    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-    // Another run at work: nothing was done, and the user may try again or cancel.
-    if (outcome == kUninstallAnotherRunning)
+    EnableChoices(window, FALSE);
+    state.work.emplace(RemovalWork{state.remove, state.context, window,
+                                   IsDlgButtonChecked(window, IDC_PURGE) == BST_CHECKED, {}, kUninstallIncomplete});
+    state.thread.emplace(*state.work);
+    if (!state.thread->Started())
+        (*state.work)();  // no thread to be had: removed in place, the window waits
+}
+
+void RemovalEnded(HWND window, WindowState& state)
+{
+    state.thread.reset();  // joined: the removal has ended
+    const UninstallExitCode outcome = state.work->outcome;
+    EnableChoices(window, TRUE);
+    if (outcome == kUninstallAnotherRunning) {
+        // Nothing was done; the user may try again, or cancel.
+        state.work.reset();
+        Say(window, IDS_ANOTHER_RUN, MB_OK | MB_ICONEXCLAMATION);
         return;
+    }
     state.outcome = outcome;
     state.done = true;
-    ShowOutcome(window, outcome, stayed);
+    ShowOutcome(window, outcome, state.work->stayed);
+    state.work.reset();
     SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDCANCEL)), TRUE);
 }
 
@@ -101,15 +142,25 @@ INT_PTR CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         ShowQuestion(window, *reinterpret_cast<WindowState*>(lParam));
         return TRUE;
     }
-    if (message != WM_COMMAND || state == nullptr)
+    if (state == nullptr)
         return FALSE;
-    switch (LOWORD(wParam)) {
-    case IDOK:
-        if (!state->done)
-            Remove(window, *state);
+    const bool removing = state->thread.has_value();
+    switch (message) {
+    case kRemovalEndedMessage:
+        RemovalEnded(window, *state);
         return TRUE;
-    case IDCANCEL:
-        EndDialog(window, 0);
+    case WM_SETCURSOR:
+        if (!removing)
+            return FALSE;
+        SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+        SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    case WM_COMMAND:
+        // Esc and the close box come as Cancel too: while the removal runs, nothing ends it.
+        if (LOWORD(wParam) == IDOK && !state->done && !removing)
+            StartRemoval(window, *state);
+        else if (LOWORD(wParam) == IDCANCEL && !removing)
+            EndDialog(window, 0);
         return TRUE;
     }
     return FALSE;
@@ -119,7 +170,7 @@ INT_PTR CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 UninstallExitCode ShowUninstallWindow(const wchar_t* installFolder, RemoveAction remove, void* context)
 {
-    WindowState state{installFolder, remove, context, kUninstallCancelled, false};
+    WindowState state{installFolder, remove, context, kUninstallCancelled, false, {}, {}};
     DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_UNINSTALL), nullptr, WindowProc,
                     reinterpret_cast<LPARAM>(&state));
     return state.outcome;
