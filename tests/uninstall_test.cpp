@@ -6,6 +6,7 @@
 #include "support/shell_state.h"
 #include "support/silent_setup.h"
 #include "support/test_support.h"
+#include "support/wizard_driver.h"
 #include "variants/variant.h"
 
 #include <gtest/gtest.h>
@@ -434,9 +435,10 @@ TEST_F(Uninstall, UserFilesStayARunningProductStopsItAndAReinstallIsAFirstInstal
     EXPECT_TRUE(Capture() == first);
 
     // A mutex of the lock's name that a user without administrator rights made is no lock: the
-    // machine's runs go on, and still exclude each other: while the removal's window is open, a
-    // silent install waits, then says another run is in progress. (Wine has no private namespaces;
-    // elevated runs there check the owner.)
+    // machine's runs go on, and still exclude each other: while the setup's wizard is open, a
+    // silent install waits, then says another run is in progress. The removal's window takes the
+    // lock only to remove: while it waits for its user, installs go on. (Wine has no private
+    // namespaces; elevated runs there check the owner.)
     auto mutexOwnedBy = [](const wchar_t* descriptorText) {
         PSECURITY_DESCRIPTOR descriptor = nullptr;
         ConvertStringSecurityDescriptorToSecurityDescriptorW(descriptorText, SDDL_REVISION_1, &descriptor, nullptr);
@@ -449,16 +451,20 @@ TEST_F(Uninstall, UserFilesStayARunningProductStopsItAndAReinstallIsAFirstInstal
     ASSERT_NE(squatted, nullptr);
     EXPECT_EQ(Install(switches), exit_code::kInstalled);
     {
+        WizardDriver wizard(L"", m_start.Path());
+        ASSERT_TRUE(wizard.Started());
+        EXPECT_EQ(Install(switches), exit_code::kAnotherRunning);
+    }
+    {
         PROCESS_INFORMATION process{};
         const HWND window = StartRemovalWindow(process);
         ASSERT_NE(window, nullptr);
-        EXPECT_EQ(Install(switches), exit_code::kInstalled);  // a window waiting for its user holds no lock
+        EXPECT_EQ(Install(switches), exit_code::kInstalled);
         PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
         EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
     }
-    EXPECT_EQ(Install(switches), exit_code::kInstalled);
     CloseHandle(squatted);
     const MachineState reinstalled = Capture();
 
