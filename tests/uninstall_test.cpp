@@ -501,24 +501,30 @@ TEST_F(Uninstall, TheWindowCancelsOrRemovesWithTheSettingsAndListsAllThatStayed)
         }
         RegCloseKey(record);
     };
+    // What stops a Remove: the window says so in a box, which the user closes, then cancels.
+    enum class Blocker { kNone, kProductRunning, kAnotherRun };
     struct Case {
         const char* label;
-        bool productRunning;  // Remove is pressed, and the user gives up on the running product
+        Blocker blocker;
         bool remove;
         DWORD exitCode;
     };
     const Case cases[] = {
-        {"Cancel", false, false, 1},
-        {"Cancel with the product running", true, false, 2},
-        {"Remove, with what stays", false, true, 5},
+        {"Cancel", Blocker::kNone, false, 1},
+        {"Cancel with the product running", Blocker::kProductRunning, false, 2},
+        {"Cancel while the setup's wizard holds the lock", Blocker::kAnotherRun, false, 1},
+        {"Remove, with what stays", Blocker::kNone, true, 5},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         if (c.remove)
             plantLeftovers();
         std::optional<RunningProduct> product;
-        if (c.productRunning)
+        std::optional<WizardDriver> wizard;
+        if (c.blocker == Blocker::kProductRunning)
             product.emplace();
+        if (c.blocker == Blocker::kAnotherRun)
+            wizard.emplace(L"", m_start.Path());
         PROCESS_INFORMATION process{};
         const HWND window = StartRemovalWindow(process);
         ASSERT_NE(window, nullptr);
@@ -527,14 +533,19 @@ TEST_F(Uninstall, TheWindowCancelsOrRemovesWithTheSettingsAndListsAllThatStayed)
         EXPECT_EQ(std::wstring(question), std::wstring(L"Pictarn 4.58 (") + (variant::kIs32Bit ? L"32" : L"64") +
                                               L"-bit) will be removed from\n" + kFolder +
                                               L"\\\n\nFiles of your own in that folder stay.");
-        if (c.productRunning) {
+        if (c.blocker != Blocker::kNone) {
             PostMessageW(window, WM_COMMAND, IDOK, 0);
             // The message box the window's thread shows over it.
             WindowSearch search{window, nullptr};
             for (int i = 0; i < 300 && search.found == nullptr; ++i, Sleep(100))
                 EnumThreadWindows(process.dwThreadId, FindAnotherVisibleWindow, reinterpret_cast<LPARAM>(&search));
             const HWND box = search.found;
-            ASSERT_NE(box, nullptr) << "the product is running: the window asks to try again";
+            ASSERT_NE(box, nullptr) << "the window tells why it cannot remove";
+            wchar_t said[512] = {};
+            GetDlgItemTextW(box, 0xFFFF, said, 512);  // a message box's text
+            EXPECT_NE(std::wstring(said).find(c.blocker == Blocker::kAnotherRun ? L"Another installation or removal"
+                                                                                 : L"Pictarn is running"),
+                      std::wstring::npos) << ToUtf8(said);
             PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
             for (int i = 0; i < 300 && IsWindow(box); ++i)
                 Sleep(100);
